@@ -1,0 +1,23 @@
+// The byte codec: a keyless, reversible transform of a byte sequence.
+//
+// Encoding replaces every byte by the running sum, modulo 256, of all plain bytes up to and
+// including it; decoding takes successive differences. Both work in place, never fail, never
+// allocate, and keep the length: coded[i] = (plain[0] + ... + plain[i]) mod 256.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace corvane {
+
+// Codes the whole buffer in place, with the running value starting at 0.
+void EncodeBytes(std::span<std::uint8_t> bytes);
+void DecodeBytes(std::span<std::uint8_t> bytes);
+
+// Chunked forms. `running` is the last coded byte before this chunk (0 at the start of a
+// stream) and the result is the running value for the next chunk, so coding a stream in
+// chunks of any size gives exactly the bytes of one whole-buffer call.
+std::uint8_t EncodeBytes(std::span<std::uint8_t> bytes, std::uint8_t running);
+std::uint8_t DecodeBytes(std::span<std::uint8_t> bytes, std::uint8_t running);
+
+}  // namespace corvane

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Corvane's one entry point, for people and for CI.
+#   ./dev.sh run     install what is missing, build, and start Corvane
+#   ./dev.sh test    install what is missing, build, and run every test
+#                    (the codec's tests also under AddressSanitizer and UBSan)
+#   ./dev.sh bench   install what is missing, build, and run the benchmarks
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev libxkbcommon-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth fonts-dejavu-core
+)
+
+say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
+
+install_missing() {
+  if ! command -v dpkg-query >/dev/null 2>&1; then
+    say "Not a Debian system: make sure these (or your system's equivalents) are installed: ${PACKAGES[*]}"
+    return
+  fi
+  local missing=()
+  for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  if [ "$(id -u)" -ne 0 ]; then
+    say "These packages are missing. Install them as root, then run this command again:"
+    echo "  apt-get install -y ${missing[*]}"
+    exit 1
+  fi
+  say "Installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" --parallel
+}
+
+run_tests() {
+  local dir=$1
+  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      say "No display found: starting Corvane on a virtual display (Xvfb), where it is not visible."
+      say "To see it, run this from a desktop session (or set DISPLAY). Stop it with Ctrl+C."
+      exec xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/corvane
+    fi
+    exec build/bin/corvane
+    ;;
+  test)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    run_tests build
+    say "The codec and the companion again, under AddressSanitizer and UndefinedBehaviorSanitizer"
+    build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
+    run_tests build-sanitize
+    ;;
+  bench)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    shift
+    for bench in build/bin/*_bench; do
+      say "$bench"
+      "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
+    done
+    ;;
+  *)
+    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac
