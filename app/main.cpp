@@ -1,7 +1,7 @@
 // Corvane's entry point: load and show the main window, then react to events.
 #include <QApplication>
 
-#include "main/frmMain.h"
+#include "ui/main/frmMain.h"
 
 int main(int argc, char* argv[])
 {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ByteCodec.h"
+#include "codec/ByteCodec.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "FileTransform.h"
+#include "codec/FileTransform.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

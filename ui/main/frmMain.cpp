@@ -1,4 +1,4 @@
-#include "main/frmMain.h"
+#include "ui/main/frmMain.h"
 
 namespace corvane {
 

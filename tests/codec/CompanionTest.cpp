@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ByteCodec.h"
+#include "codec/ByteCodec.h"
 #include "support/TempDir.h"
 
 extern char** environ;

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ByteCodec.h"
-#include "FileTransform.h"
+#include "codec/ByteCodec.h"
+#include "codec/FileTransform.h"
 #include "support/TempDir.h"
 
 namespace corvane {

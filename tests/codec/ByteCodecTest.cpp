@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "ByteCodec.h"
+#include "codec/ByteCodec.h"
 #include "support/TempDir.h"
 
 namespace corvane {
