@@ -1,12 +1,23 @@
-// Coding speed against memcpy of the same buffer, measured in the same run.
+// Coding speed of every kernel against memcpy of the same buffer, measured in the same run.
+// Ends with a table of medians: speed, and the ratios to memcpy and to the plain loop.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "codec/ByteCodec.h"
+#include "RatioReport.h"
+#include "codec/CodecKernel.h"
 
+namespace corvane::bench {
 namespace {
+
+constexpr std::int64_t kSizes[] = {64 << 10, 1 << 20, 256 << 20};
+
+enum class Direction { Encode, Decode };
+constexpr const char* kFunctionNames[] = {"EncodeBytes", "DecodeBytes"};
 
 std::vector<std::uint8_t> Filled(std::size_t size)
 {
@@ -15,7 +26,7 @@ std::vector<std::uint8_t> Filled(std::size_t size)
     return bytes;
 }
 
-void BM_Memcpy(benchmark::State& state)
+void Memcpy(benchmark::State& state)
 {
     const auto size = static_cast<std::size_t>(state.range(0));
     const auto source = Filled(size);
@@ -25,30 +36,90 @@ void BM_Memcpy(benchmark::State& state)
         benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+    state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-template <std::uint8_t (*Code)(std::span<std::uint8_t>, std::uint8_t)>
-void BM_Code(benchmark::State& state)
+// In place, carrying the running value from one pass to the next as a stream of chunks would.
+void Code(benchmark::State& state, CodecKernel kernel, Direction direction)
 {
     const auto size = static_cast<std::size_t>(state.range(0));
     auto bytes = Filled(size);
     std::uint8_t running = 0;
     for (auto _ : state) {
-        running = Code(bytes, running);
+        running = direction == Direction::Encode ? EncodeBytesWith(kernel, bytes, bytes, running)
+                                                 : DecodeBytesWith(kernel, bytes, bytes, running);
         benchmark::DoNotOptimize(running);
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+    state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-constexpr std::uint8_t (*kEncode)(std::span<std::uint8_t>, std::uint8_t) = corvane::EncodeBytes;
-constexpr std::uint8_t (*kDecode)(std::span<std::uint8_t>, std::uint8_t) = corvane::DecodeBytes;
+std::string SizeName(std::int64_t size)
+{
+    return size >= (1 << 20) ? std::to_string(size >> 20) + " MiB" : std::to_string(size >> 10) + " KiB";
+}
 
-BENCHMARK(BM_Memcpy)->Arg(64 << 10)->Arg(1 << 20)->Arg(256 << 20);
-BENCHMARK_TEMPLATE(BM_Code, kEncode)->Name("EncodeBytes")->Arg(64 << 10)->Arg(1 << 20)->Arg(256 << 20);
-BENCHMARK_TEMPLATE(BM_Code, kDecode)->Name("DecodeBytes")->Arg(64 << 10)->Arg(1 << 20)->Arg(256 << 20);
+void Register()
+{
+    auto* memcpyRuns = benchmark::RegisterBenchmark("memcpy", Memcpy);
+    for (const auto size : kSizes) memcpyRuns->Arg(size);
+    for (const Direction direction : {Direction::Encode, Direction::Decode}) {
+        for (const CodecKernel kernel : kCodecKernels) {
+            if (!CodecKernelSupported(kernel)) continue;
+            const std::string name = std::string(kFunctionNames[static_cast<int>(direction)]) + "/" +
+                                     std::string(CodecKernelName(kernel));
+            auto* runs = benchmark::RegisterBenchmark(name.c_str(), Code, kernel, direction);
+            for (const auto size : kSizes) runs->Arg(size);
+        }
+    }
+}
+
+// The name RatioReport files a run under: "EncodeBytes/avx2/1048576", "memcpy/1048576".
+std::string Key(std::string_view function, std::string_view kernel, std::int64_t size)
+{
+    std::string key(function);
+    if (!kernel.empty()) key.append("/").append(kernel);
+    return key.append("/").append(std::to_string(size));
+}
+
+void PrintRatios(const RatioReport& report)
+{
+    std::printf("\nMedians; ratios of speeds measured in this run.\n\n");
+    std::printf("| function | kernel | size | GB/s | x memcpy | x scalar |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    for (const char* function : kFunctionNames) {
+        for (const CodecKernel kernel : kCodecKernels) {
+            for (const auto size : kSizes) {
+                const auto* coded = report.Find(Key(function, CodecKernelName(kernel), size));
+                const auto* scalar = report.Find(Key(function, "scalar", size));
+                const auto* copied = report.Find(Key("memcpy", "", size));
+                if (!coded || !copied || !scalar) continue;
+                std::printf("| %s | %s | %s | %.1f | %.2f | %.1f |\n", function,
+                            std::string(CodecKernelName(kernel)).c_str(), SizeName(size).c_str(),
+                            coded->bytesPerSecond / 1e9, coded->bytesPerSecond / copied->bytesPerSecond,
+                            coded->bytesPerSecond / scalar->bytesPerSecond);
+            }
+        }
+    }
+    for (const auto size : kSizes) {
+        if (const auto* copied = report.Find(Key("memcpy", "", size))) {
+            std::printf("| memcpy | | %s | %.1f | 1.00 | |\n", SizeName(size).c_str(),
+                        copied->bytesPerSecond / 1e9);
+        }
+    }
+}
 
 }  // namespace
+}  // namespace corvane::bench
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    corvane::bench::Register();
+    corvane::bench::RatioReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    corvane::bench::PrintRatios(report);
+    benchmark::Shutdown();
+    return 0;
+}

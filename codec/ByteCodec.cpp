@@ -1,26 +1,19 @@
 #include "ByteCodec.h"
 
+#include "CodecKernel.h"
+
 namespace corvane {
 
-// The plain loops. Each byte waits for the sum before it; faster kernels must match these
-// byte for byte.
+// The work is done by the active kernel (CodecKernel.h); all kernels give the same bytes.
+
 std::uint8_t EncodeBytes(std::span<std::uint8_t> bytes, std::uint8_t running)
 {
-    for (std::uint8_t& b : bytes) {
-        running = static_cast<std::uint8_t>(running + b);
-        b = running;
-    }
-    return running;
+    return EncodeBytesWith(ActiveCodecKernel(), bytes, bytes, running);
 }
 
 std::uint8_t DecodeBytes(std::span<std::uint8_t> bytes, std::uint8_t running)
 {
-    for (std::uint8_t& b : bytes) {
-        const std::uint8_t coded = b;  // remember the coded byte before it is overwritten
-        b = static_cast<std::uint8_t>(coded - running);
-        running = coded;
-    }
-    return running;
+    return DecodeBytesWith(ActiveCodecKernel(), bytes, bytes, running);
 }
 
 void EncodeBytes(std::span<std::uint8_t> bytes) { EncodeBytes(bytes, 0); }

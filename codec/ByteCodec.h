@@ -3,6 +3,9 @@
 // Encoding replaces every byte by the running sum, modulo 256, of all plain bytes up to and
 // including it; decoding takes successive differences. Both work in place, never fail, never
 // allocate, and keep the length: coded[i] = (plain[0] + ... + plain[i]) mod 256.
+//
+// The work is done by the fastest kernel this processor supports; CodecKernel.h names the
+// kernels and forces one. Every kernel gives the same bytes.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,80 @@
+// Prints the usual console report and remembers each benchmark's median, so that a benchmark
+// program can end with ratios between runs measured in the same process.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::bench {
+
+struct Median {
+    double seconds = 0;         // real time per iteration
+    double bytesPerSecond = 0;  // 0 when the benchmark sets no byte count
+};
+
+class RatioReport : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            Samples& samples = samples_[Key(run)];
+            const Median value = ValueOf(run);
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") samples.median = value;
+            } else {
+                samples.iterations.push_back(value);
+            }
+        }
+    }
+
+    // The median of the repetitions (or the one run) of "name/args", e.g. "memcpy/1048576".
+    // Repetitions are reported only as aggregates when --benchmark_report_aggregates_only is on.
+    const Median* Find(const std::string& key) const
+    {
+        const auto found = samples_.find(key);
+        if (found == samples_.end()) return nullptr;
+        const Samples& samples = found->second;
+        if (samples.median) return &*samples.median;
+        if (samples.iterations.empty()) return nullptr;
+        auto sorted = samples.iterations;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Median& a, const Median& b) { return a.seconds < b.seconds; });
+        medians_[key] = sorted[sorted.size() / 2];  // the upper median of an even count
+        return &medians_[key];
+    }
+
+private:
+    struct Samples {
+        std::optional<Median> median;
+        std::vector<Median> iterations;
+    };
+
+    static std::string Key(const Run& run)
+    {
+        return run.run_name.args.empty() ? run.run_name.function_name
+                                         : run.run_name.function_name + "/" + run.run_name.args;
+    }
+
+    static Median ValueOf(const Run& run)
+    {
+        Median value;
+        value.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        if (const auto rate = run.counters.find("bytes_per_second"); rate != run.counters.end()) {
+            value.bytesPerSecond = rate->second.value;
+        }
+        return value;
+    }
+
+    std::map<std::string, Samples> samples_;
+    mutable std::map<std::string, Median> medians_;
+};
+
+}  // namespace corvane::bench

@@ -1,0 +1,84 @@
+// AVX2 kernels, 32 bytes at a time. Only these functions are compiled for AVX2 (a target
+// attribute, not a flag for the whole library); they run only after a run-time check. Tails are
+// handled here too, so no SSE code runs with the upper halves of the registers in use.
+#include "Kernels.h"
+
+#if CORVANE_X86_KERNELS
+
+#include <immintrin.h>
+
+#define CORVANE_AVX2 __attribute__((target("avx2")))
+
+namespace corvane::kernels {
+
+namespace {
+
+constexpr std::size_t kWidth = 32;
+
+// Byte i becomes v[0] + ... + v[i]; `total` receives the sum of all 32 bytes in every byte.
+CORVANE_AVX2 inline __m256i PrefixSum(__m256i v, __m256i& total)
+{
+    // Within each 8-byte group: shifts of whole 64-bit lanes move every byte up by 1, 2 and 4
+    // places, and the byte-wise additions keep carries out of the neighbouring bytes. These
+    // shifts do not compete with the shuffles below for the same execution port.
+    v = _mm256_add_epi8(v, _mm256_slli_epi64(v, 8));
+    v = _mm256_add_epi8(v, _mm256_slli_epi64(v, 16));
+    v = _mm256_add_epi8(v, _mm256_slli_epi64(v, 32));
+    // The sum of bytes 0..7 of each 16-byte half into its bytes 8..15 (-1 selects zero).
+    const __m256i spreadByte7 = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 7, 7, 7, 7, 7, 7, 7, 7,
+                                                 -1, -1, -1, -1, -1, -1, -1, -1, 7, 7, 7, 7, 7, 7, 7, 7);
+    v = _mm256_add_epi8(v, _mm256_shuffle_epi8(v, spreadByte7));
+    // The low half's total into every byte of the high half.
+    const __m256i halfTotals = _mm256_shuffle_epi8(v, _mm256_set1_epi8(15));
+    const __m256i swapped = _mm256_permute2x128_si256(halfTotals, halfTotals, 0x01);
+    total = _mm256_add_epi8(halfTotals, swapped);
+    return _mm256_add_epi8(v, _mm256_blend_epi32(_mm256_setzero_si256(), swapped, 0xF0));
+}
+
+}  // namespace
+
+CORVANE_AVX2 std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                                     std::uint8_t running)
+{
+    // As in the SSE2 kernel: one addition per vector on the chain that carries between vectors.
+    __m256i carry = _mm256_set1_epi8(static_cast<char>(running));
+    std::size_t i = 0;
+    for (; i + kWidth <= size; i += kWidth) {
+        __m256i total;
+        const __m256i sums =
+            PrefixSum(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)), total);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_add_epi8(sums, carry));
+        carry = _mm256_add_epi8(carry, total);
+    }
+    running = static_cast<std::uint8_t>(_mm256_cvtsi256_si32(carry));
+    for (; i < size; ++i) {
+        running = static_cast<std::uint8_t>(running + from[i]);
+        to[i] = running;
+    }
+    return running;
+}
+
+CORVANE_AVX2 std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                                     std::uint8_t running)
+{
+    if (size == 0) return running;
+    const std::uint8_t last = from[size - 1];
+
+    // Each byte minus the byte before it, read with a second load one byte lower, from the end
+    // backwards so that the bytes below the current vector are still unchanged when read.
+    std::size_t end = size;
+    while (end > kWidth) {
+        end -= kWidth;
+        const __m256i coded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + end));
+        const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + end - 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + end), _mm256_sub_epi8(coded, before));
+    }
+    // The first 1..32 bytes; byte 0 follows the running value of the chunk before.
+    for (std::size_t i = end - 1; i > 0; --i) to[i] = static_cast<std::uint8_t>(from[i] - from[i - 1]);
+    to[0] = static_cast<std::uint8_t>(from[0] - running);
+    return last;
+}
+
+}  // namespace corvane::kernels
+
+#endif

@@ -1,0 +1,42 @@
+// The codec's kernels, one per instruction set, behind one signature. Internal to the codec
+// library: callers use ByteCodec.h, or CodecKernel.h to pick a kernel.
+//
+// A kernel codes `size` bytes from `from` into `to` and returns the running value for the next
+// chunk. `from` and `to` are either the same address (in place) or do not overlap at all. Each
+// kernel handles any length, including its own tail shorter than a vector, and gives exactly the
+// bytes of the scalar kernel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The vector kernels need GCC or Clang (for function-level target attributes and run-time CPU
+// checks) on x86-64, where SSE2 is always present. Everything else uses the scalar kernel.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define CORVANE_X86_KERNELS 1
+#else
+#define CORVANE_X86_KERNELS 0
+#endif
+
+namespace corvane::kernels {
+
+using Kernel = std::uint8_t (*)(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                                std::uint8_t running);
+
+std::uint8_t EncodeScalar(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                          std::uint8_t running);
+std::uint8_t DecodeScalar(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                          std::uint8_t running);
+
+#if CORVANE_X86_KERNELS
+std::uint8_t EncodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                        std::uint8_t running);
+std::uint8_t DecodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                        std::uint8_t running);
+std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                        std::uint8_t running);
+std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                        std::uint8_t running);
+#endif
+
+}  // namespace corvane::kernels
