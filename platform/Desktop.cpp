@@ -1,0 +1,128 @@
+#include "platform/Desktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace corvane::platform {
+
+namespace {
+
+class RealDesktop final : public Desktop {
+public:
+    MsgAnswer ShowMessage(const MessageBoxRequest& request) override
+    {
+        static const QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Information,
+                                                   QMessageBox::Warning};
+        QMessageBox box(kIcons[static_cast<int>(request.icon)], request.caption, request.text,
+                        QMessageBox::NoButton, QApplication::activeWindow());
+        box.setWindowModality(Qt::ApplicationModal);
+        QPushButton* ok = box.addButton(QMessageBox::Ok);
+        box.setDefaultButton(ok);
+        if (request.buttons == MsgButtons::OkCancel) {
+            // Escape and the close box choose the escape button.
+            box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+        } else {
+            box.setEscapeButton(ok);
+        }
+        box.exec();
+        return box.clickedButton() == ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    }
+
+    std::optional<Error> StartProgram(const ProgramRequest& request) override
+    {
+        const QString program = QStandardPaths::findExecutable(request.program);
+        if (program.isEmpty()) return StartError(ENOENT, request.program);
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(request.arguments);
+#ifdef Q_OS_WIN
+        process.setCreateProcessArgumentsModifier([style = request.style](QProcess::CreateProcessArguments* args) {
+            args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+            args->startupInfo->wShowWindow = static_cast<WORD>(style);
+        });
+#endif
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        if (!process.startDetached()) return StartError(EACCES, request.program);
+        return std::nullopt;
+    }
+
+    void OpenAddress(const QString& address) override { QDesktopServices::openUrl(QUrl(address)); }
+
+    void EndProgram() override
+    {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+
+private:
+    static Error StartError(int code, const QString& program)
+    {
+        const QString text = QString::fromStdString(std::generic_category().message(code));
+        return {code, QStringLiteral("Cannot start '%1': %2").arg(program, text)};
+    }
+};
+
+RealDesktop& Real()
+{
+    static RealDesktop desktop;
+    return desktop;
+}
+
+Desktop* g_current = nullptr;
+
+}  // namespace
+
+Desktop& CurrentDesktop() { return g_current ? *g_current : Real(); }
+
+DesktopOverride::DesktopOverride(Desktop& desktop) : previous_(g_current) { g_current = &desktop; }
+DesktopOverride::~DesktopOverride() { g_current = previous_; }
+
+MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& caption)
+{
+    return CurrentDesktop().ShowMessage(
+        {text, buttons, icon, caption.isEmpty() ? kApplicationTitle : caption});
+}
+
+std::optional<Error> StartProgram(const ProgramRequest& request)
+{
+    return CurrentDesktop().StartProgram(request);
+}
+
+ProgramRequest FileManagerRequest(const QString& folder)
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("explorer.exe"), {QDir::toNativeSeparators(folder)}, WindowStyle::Normal};
+#elif defined(Q_OS_MACOS)
+    return {QStringLiteral("open"), {folder}, WindowStyle::Normal};
+#else
+    // xdg-open hands a folder to the desktop's default file manager.
+    return {QStringLiteral("xdg-open"), {folder}, WindowStyle::Normal};
+#endif
+}
+
+std::optional<Error> OpenFolderInFileManager(const QString& folder)
+{
+    return StartProgram(FileManagerRequest(folder));
+}
+
+void OpenAddress(const QString& address) { CurrentDesktop().OpenAddress(address); }
+
+void EndProgram() { CurrentDesktop().EndProgram(); }
+
+}  // namespace corvane::platform

@@ -1,0 +1,82 @@
+// What the program asks of the desktop beyond its own windows: modal message boxes, starting
+// programs, opening folders and web addresses, and ending the process at once.
+//
+// All of it goes through one replaceable `Desktop` object, so that tests can answer message
+// boxes and observe what would have been started or ended without it really happening.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include "platform/Error.h"
+
+namespace corvane::platform {
+
+enum class MsgButtons { Ok, OkCancel };
+enum class MsgIcon { None, Information, Exclamation };
+enum class MsgAnswer { Ok, Cancel };
+
+// The caption of a message box that is given none of its own.
+inline const QString kApplicationTitle = QStringLiteral("RaveVivazidezEraduzura");
+
+struct MessageBoxRequest {
+    QString text;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    QString caption;  // always filled in: kApplicationTitle when none was given
+};
+
+// How a started program's window first appears.
+enum class WindowStyle { Hidden = 0, Normal = 1, Minimized = 2, Maximized = 3 };
+
+struct ProgramRequest {
+    QString program;
+    QStringList arguments;  // passed as arguments, never through a shell
+    WindowStyle style = WindowStyle::Normal;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Shows a modal message box and returns the button chosen; Escape and the close box count
+    // as Cancel when there is a Cancel button.
+    virtual MsgAnswer ShowMessage(const MessageBoxRequest& request) = 0;
+    // Starts a program without waiting for it.
+    virtual std::optional<Error> StartProgram(const ProgramRequest& request) = 0;
+    // Asks the system to open a web address in the default browser; the outcome is not known.
+    virtual void OpenAddress(const QString& address) = 0;
+    // Ends the process at once: no window's close handling runs.
+    virtual void EndProgram() = 0;
+};
+
+// The desktop in use: the real one unless a test has installed its own.
+Desktop& CurrentDesktop();
+
+// Installs `desktop` for the lifetime of this object (tests).
+class DesktopOverride {
+public:
+    explicit DesktopOverride(Desktop& desktop);
+    ~DesktopOverride();
+    DesktopOverride(const DesktopOverride&) = delete;
+    DesktopOverride& operator=(const DesktopOverride&) = delete;
+
+private:
+    Desktop* previous_;
+};
+
+// The calls the windows make.
+MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
+                 MsgIcon icon = MsgIcon::None, const QString& caption = {});
+std::optional<Error> StartProgram(const ProgramRequest& request);
+// Opens `folder` in the system's file manager (Explorer on Windows, the desktop's default
+// file manager elsewhere), passing the folder as an argument.
+std::optional<Error> OpenFolderInFileManager(const QString& folder);
+void OpenAddress(const QString& address);
+void EndProgram();
+
+// The program that OpenFolderInFileManager starts for `folder`.
+ProgramRequest FileManagerRequest(const QString& folder);
+
+}  // namespace corvane::platform

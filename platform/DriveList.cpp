@@ -1,0 +1,129 @@
+#include "platform/DriveList.h"
+
+#include <QDir>
+#include <QSet>
+#include <QStorageInfo>
+
+#include <algorithm>
+
+namespace corvane::platform {
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+// True when `path` is `root` or lies below it.
+bool IsOn(const QString& path, const QString& root)
+{
+    if (!path.startsWith(root, kPathCase)) return false;
+    return path.size() == root.size() || root.endsWith(QDir::separator()) ||
+           path.at(root.size()) == QDir::separator();
+}
+
+QString DisplayText(const Volume& volume)
+{
+#ifdef Q_OS_WIN
+    QString text = volume.root.left(2).toLower();  // "c:"
+#else
+    QString text = volume.root;
+#endif
+    if (!volume.label.isEmpty()) text += QStringLiteral(" [%1]").arg(volume.label);
+    return text;
+}
+
+}  // namespace
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent)
+{
+    SetVolumes(SystemVolumes());
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { emit Change(); });
+}
+
+std::vector<Volume> DriveList::SystemVolumes()
+{
+    std::vector<Volume> volumes;
+#ifdef Q_OS_WIN
+    for (const QFileInfo& drive : QDir::drives()) {
+        const QStorageInfo info(drive.absoluteFilePath());
+        volumes.push_back({QDir::toNativeSeparators(drive.absoluteFilePath()), info.name()});
+    }
+#else
+    // File systems that hold no user files, and bind or duplicate mounts, are left out.
+    static const QSet<QByteArray> kPseudo = {
+        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore", "bpf",
+        "debugfs", "tracefs", "mqueue", "hugetlbfs", "configfs", "fusectl", "autofs", "binfmt_misc",
+        "nsfs", "ramfs", "efivarfs", "rpc_pipefs", "nfsd", "selinuxfs", "squashfs", "fuse.gvfsd-fuse",
+        "fuse.portal", "overlay", "tmpfs"};
+    QSet<QByteArray> devices;
+    QList<QStorageInfo> mounted = QStorageInfo::mountedVolumes();
+    std::sort(mounted.begin(), mounted.end(), [](const QStorageInfo& a, const QStorageInfo& b) {
+        return a.rootPath().size() != b.rootPath().size() ? a.rootPath().size() < b.rootPath().size()
+                                                          : a.rootPath() < b.rootPath();
+    });
+    for (const QStorageInfo& info : mounted) {
+        const bool isRoot = info.rootPath() == QDir::rootPath();
+        if (!isRoot && (kPseudo.contains(info.fileSystemType()) || !info.isValid() || !info.isReady())) continue;
+        if (!isRoot && devices.contains(info.device())) continue;
+        devices.insert(info.device());
+        QString label = info.name();
+        if (label.isEmpty()) label = QString::fromLocal8Bit(info.device()).section(QLatin1Char('/'), -1);
+        volumes.push_back({info.rootPath(), label});
+    }
+    if (volumes.empty() || volumes.front().root != QDir::rootPath()) {
+        volumes.insert(volumes.begin(), {QDir::rootPath(), {}});
+    }
+    std::sort(volumes.begin() + 1, volumes.end(),
+              [](const Volume& a, const Volume& b) { return a.root < b.root; });
+#endif
+    return volumes;
+}
+
+void DriveList::SetVolumes(std::vector<Volume> volumes)
+{
+    const QString chosen = count() > 0 ? Drive() : QDir::toNativeSeparators(QDir::currentPath());
+    const QSignalBlocker quiet(this);
+    volumes_ = std::move(volumes);
+    clear();
+    for (const Volume& volume : volumes_) addItem(DisplayText(volume));
+    setCurrentIndex(std::max(0, IndexOf(chosen)));
+}
+
+QString DriveList::Drive() const
+{
+    const int index = currentIndex();
+    return index >= 0 && index < static_cast<int>(volumes_.size()) ? volumes_[index].root : QString();
+}
+
+void DriveList::SetDrive(const QString& path)
+{
+    const int index = IndexOf(path);
+    if (index >= 0) setCurrentIndex(index);
+}
+
+int DriveList::IndexOf(const QString& path) const
+{
+    const QString native = QDir::toNativeSeparators(path);
+    int best = -1;
+    for (int i = 0; i < static_cast<int>(volumes_.size()); ++i) {
+        const QString& root = volumes_[i].root;
+        if (IsOn(native, root) && (best < 0 || root.size() > volumes_[best].root.size())) best = i;
+    }
+    return best;
+}
+
+QString DriveList::DriveOf(const QString& path) const
+{
+    const int index = IndexOf(path);
+    return index >= 0 ? volumes_[index].root : QString();
+}
+
+QString DriveList::FolderFor(const QString& drive, const QString& currentFolder) const
+{
+    return DriveOf(currentFolder) == drive ? currentFolder : drive;
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,105 @@
+#include "platform/FileList.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/FolderList.h"
+
+namespace corvane::platform {
+
+int FileNameModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+}
+
+QVariant FileNameModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= names_.size()) return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return names_.at(index.row());
+    return {};
+}
+
+void FileNameModel::SetNames(QStringList names)
+{
+    beginResetModel();
+    names_ = std::move(names);
+    endResetModel();
+}
+
+FileList::FileList(QWidget* parent) : QListView(parent)
+{
+    setModel(&model_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!loading_) emit Click();
+    });
+}
+
+Result<QStringList> FileList::ReadFileNames(const QString& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code code;
+    const fs::path root = ToPath(folder);
+    if (!fs::is_directory(root, code)) {
+        if (!code) code = std::make_error_code(std::errc::not_a_directory);
+        return FileError(code, QStringLiteral("Cannot open the folder"), folder);
+    }
+    QStringList names;
+    fs::directory_iterator it(root, code);
+    for (; !code && it != fs::directory_iterator(); it.increment(code)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) names.push_back(FromPath(it->path().filename()));
+    }
+    if (code) return FileError(code, QStringLiteral("Cannot read the folder"), folder);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+std::optional<Error> FileList::SetPath(const QString& folder) { return Load(CleanFolderPath(folder), {}); }
+
+std::optional<Error> FileList::Refresh() { return Load(path_, FileName()); }
+
+std::optional<Error> FileList::Load(const QString& folder, const QString& keepSelected)
+{
+    auto names = ReadFileNames(folder);
+    if (auto* error = std::get_if<Error>(&names)) return *error;
+
+    loading_ = true;
+    model_.SetNames(std::move(std::get<QStringList>(names)));
+    path_ = folder;
+    const int keep = keepSelected.isEmpty() ? -1 : static_cast<int>(model_.Names().indexOf(keepSelected));
+    if (keep >= 0) SetListIndex(keep);
+    loading_ = false;
+    return std::nullopt;
+}
+
+int FileList::ListIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void FileList::SetListIndex(int index)
+{
+    if (index < 0 || index >= ListCount()) {
+        selectionModel()->clearSelection();
+        return;
+    }
+    const QModelIndex item = model_.index(index);
+    selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
+    scrollTo(item);
+}
+
+int FileList::ListCount() const { return static_cast<int>(model_.Names().size()); }
+
+QString FileList::List(int index) const
+{
+    return index >= 0 && index < ListCount() ? model_.Names().at(index) : QString();
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,54 @@
+// Files and folders as the windows see them: lengths, dates, attribute bits, folder creation.
+// Every operation that can fail returns an Error with the system's number and a description.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+#include <variant>
+
+#include "platform/Error.h"
+
+namespace corvane::platform {
+
+// A value or the error that kept it from being read.
+template <class T>
+using Result = std::variant<T, Error>;
+
+// Attribute bits, as the Windows file system reports them. Elsewhere only these three are
+// derived: read-only when the owner may not write, hidden for a name starting with ".",
+// and folder.
+enum FileAttribute : quint32 {
+    kReadOnly = 1,
+    kHidden = 2,
+    kSystem = 4,
+    kFolder = 16,
+    kArchive = 32,
+};
+
+std::filesystem::path ToPath(const QString& path);
+QString FromPath(const std::filesystem::path& path);
+
+// The folder that holds the program's executable, without a trailing separator (a root keeps
+// its own).
+QString ProgramFolder();
+
+Result<qint64> FileLength(const QString& path);
+Result<QDateTime> FileModified(const QString& path);
+Result<quint32> FileAttributes(const QString& path);
+
+// Creates one folder; its parent must exist.
+std::optional<Error> MakeFolder(const QString& path);
+// True when a file or folder (or a link to one) exists at `path`.
+bool PathExists(const QString& path);
+std::optional<Error> DeleteFile(const QString& path);
+
+// The user's short date format followed by the time with seconds.
+QString DateTimeText(const QDateTime& when);
+
+// The error of a failed std::filesystem call, as "<what> '<path>': <system text>".
+Error FileError(const std::error_code& code, const QString& what, const QString& path);
+
+}  // namespace corvane::platform

@@ -1,0 +1,139 @@
+#include "platform/FolderList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace corvane::platform {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kIndent = 12;
+
+// Indents each entry by its depth below the root.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem shifted = option;
+        shifted.rect.setLeft(option.rect.left() + kIndent * index.data(kDepthRole).toInt());
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+};
+
+// The folders from the root down to `path`, each as a complete path.
+QStringList Chain(const QString& path)
+{
+    QStringList chain;
+    QDir dir(path);
+    chain.prepend(CleanFolderPath(dir.absolutePath()));
+    while (dir.cdUp()) chain.prepend(CleanFolderPath(dir.absolutePath()));
+    return chain;
+}
+
+QString Join(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QDir::separator()) ? folder + name : folder + QDir::separator() + name;
+}
+
+}  // namespace
+
+QString CleanFolderPath(const QString& path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir(path).absolutePath()));
+}
+
+FolderList::FolderList(QWidget* parent) : QListWidget(parent)
+{
+    setItemDelegate(new IndentDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    SetPath(QDir::currentPath());
+}
+
+Result<QStringList> FolderList::ReadSubfolders(const QString& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code code;
+    const fs::path root = ToPath(folder);
+    if (!fs::is_directory(root, code)) {
+        if (!code) code = std::make_error_code(std::errc::not_a_directory);
+        return FileError(code, QStringLiteral("Cannot open the folder"), folder);
+    }
+    QStringList names;
+    fs::directory_iterator it(root, code);
+    for (; !code && it != fs::directory_iterator(); it.increment(code)) {
+        std::error_code ignored;
+        if (it->is_directory(ignored)) names.push_back(FromPath(it->path().filename()));
+    }
+    if (code) return FileError(code, QStringLiteral("Cannot read the folder"), folder);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+std::optional<Error> FolderList::SetPath(const QString& path)
+{
+    const QString folder = CleanFolderPath(path);
+    auto subfolders = ReadSubfolders(folder);
+    if (auto* error = std::get_if<Error>(&subfolders)) return *error;
+
+    const QStyle* look = style();
+    clear();
+    const QStringList chain = Chain(folder);
+    for (int depth = 0; depth < chain.size(); ++depth) {
+        const QString& step = chain[depth];
+        const QString name = depth == 0 ? step : QDir(step).dirName();
+        auto* item = new QListWidgetItem(
+            look->standardIcon(depth == 0 ? QStyle::SP_DriveHDIcon : QStyle::SP_DirOpenIcon), name, this);
+        item->setData(kPathRole, step);
+        item->setData(kDepthRole, depth);
+    }
+    setCurrentRow(count() - 1);
+    for (const QString& name : std::get<QStringList>(subfolders)) {
+        auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirClosedIcon), name, this);
+        item->setData(kPathRole, Join(folder, name));
+        item->setData(kDepthRole, static_cast<int>(chain.size()));
+    }
+
+    const bool moved = folder != path_;
+    path_ = folder;
+    if (moved) emit Change();
+    return std::nullopt;
+}
+
+void FolderList::Open(QListWidgetItem* item)
+{
+    if (!item) return;
+    if (auto error = SetPath(item->data(kPathRole).toString())) emit OpenFailed(*error);
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Open(currentItem());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void FolderList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        Open(itemAt(event->position().toPoint()));
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,73 @@
+#include "platform/SimpleControls.h"
+
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+namespace corvane::platform {
+
+namespace {
+constexpr int kPictureBorder = 2;
+// A zero-width space after each separator lets a long path wrap between its folders.
+QString Breakable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        out += c;
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('.')) {
+            out += QChar(0x200B);
+        }
+    }
+    return out;
+}
+}  // namespace
+
+Label::Label(const QString& caption, QWidget* parent) : QLabel(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+    SetCaption(caption);
+}
+
+void Label::SetCaption(const QString& caption)
+{
+    caption_ = caption;
+    setText(Breakable(caption));
+    setAccessibleName(caption);
+}
+
+Line::Line(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+void Line::SetEnds(QPoint from, QPoint to)
+{
+    from_ = from;
+    to_ = to;
+    // The widget covers the line's bounding box, both end points included.
+    setGeometry(QRect(from, to).normalized());
+    update();
+}
+
+void Line::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.drawLine(from_ - pos(), to_ - pos());
+}
+
+PictureBox::PictureBox(const QString& image, QWidget* parent) : QWidget(parent), picture_(image) {}
+
+void PictureBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.lineWidth = kPictureBorder;
+    frame.frameShape = QFrame::Panel;
+    frame.state |= QStyle::State_Sunken;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+    painter.drawPixmap(kPictureBorder, kPictureBorder, picture_);
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <functional>
+
+#include "platform/Desktop.h"
+#include "support/FakeDesktop.h"
+
+namespace corvane::platform {
+namespace {
+
+// Runs `act` on the real message box as soon as it is showing.
+void WhenBoxShows(std::function<void(QMessageBox*)> act)
+{
+    QTimer::singleShot(0, [act] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            act(box);
+        } else {
+            WhenBoxShows(act);
+        }
+    });
+}
+
+TEST(MessageBox, EscapeAndTheCloseBoxCountAsCancelWhenThereIsOne)
+{
+    const struct {
+        const char* name;
+        MsgButtons buttons;
+        std::function<void(QMessageBox*)> act;
+        MsgAnswer expected;
+    } cases[] = {
+        {"Escape with Cancel", MsgButtons::OkCancel, [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); }, MsgAnswer::Cancel},
+        {"close box with Cancel", MsgButtons::OkCancel, [](QMessageBox* b) { b->close(); }, MsgAnswer::Cancel},
+        {"Enter picks OK", MsgButtons::OkCancel, [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Return); }, MsgAnswer::Ok},
+        {"Escape with OK only", MsgButtons::Ok, [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); }, MsgAnswer::Ok},
+    };
+    for (const auto& c : cases) {
+        QString caption;
+        QString text;
+        WhenBoxShows([&](QMessageBox* box) {
+            caption = box->windowTitle();
+            text = box->text();
+            c.act(box);
+        });
+        EXPECT_EQ(MsgBox("Error: 5: broken", c.buttons, MsgIcon::Exclamation, "No Data"), c.expected) << c.name;
+        EXPECT_EQ(caption, "No Data");
+        EXPECT_EQ(text, "Error: 5: broken");
+    }
+}
+
+TEST(MessageBox, SeamSeesEveryBoxWithTheApplicationTitleAsDefaultCaption)
+{
+    testing::FakeDesktop desktop;
+    desktop.answers = {MsgAnswer::Cancel};
+    EXPECT_EQ(MsgBox("Please select a file to delete!"), MsgAnswer::Cancel);
+    EXPECT_EQ(MsgBox("The file 'a' decoded", MsgButtons::Ok, MsgIcon::Information, "Done!"), MsgAnswer::Ok);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].caption, "RaveVivazidezEraduzura");
+    EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::None);
+    EXPECT_EQ(desktop.boxes[1].caption, "Done!");
+    EXPECT_EQ(desktop.boxes[1].icon, MsgIcon::Information);
+}
+
+TEST(Programs, TheFolderGoesToTheFileManagerAsOneArgument)
+{
+    testing::FakeDesktop desktop;
+    const QString folder = "/opt/My Tools; rm -rf ~/\"Encoded File(s)\"";
+    EXPECT_FALSE(OpenFolderInFileManager(folder));
+    ASSERT_EQ(desktop.programs.size(), 1u);
+    EXPECT_EQ(desktop.programs[0].arguments, QStringList{folder});
+    EXPECT_EQ(desktop.programs[0].style, WindowStyle::Normal);
+}
+
+TEST(Programs, AProgramThatCannotStartIsANumberedError)
+{
+    const auto error = StartProgram({"corvane-no-such-program", {}, WindowStyle::Normal});
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, ENOENT);
+    EXPECT_EQ(error->description, "Cannot start 'corvane-no-such-program': No such file or directory");
+}
+
+TEST(Programs, AddressesAndEndingGoThroughTheSeam)
+{
+    testing::FakeDesktop desktop;
+    OpenAddress("https://example.org/");
+    OpenAddress("https://example.org/");
+    EndProgram();
+    EXPECT_EQ(desktop.addresses, (QStringList{"https://example.org/", "https://example.org/"}));
+    EXPECT_EQ(desktop.ended, 1);
+}
+
+}  // namespace
+}  // namespace corvane::platform

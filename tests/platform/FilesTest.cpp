@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/Files.h"
+#include "support/TempDir.h"
+
+namespace corvane::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+class Files : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+};
+
+TEST_F(Files, LengthsAreSixtyFourBit)
+{
+    testing::WriteBytes(dir / "empty", {});
+    EXPECT_EQ(std::get<qint64>(FileLength(Q(dir / "empty"))), 0);
+    testing::WriteBytes(dir / "huge", {});
+    fs::resize_file(dir / "huge", (qint64{5} << 30) + 3);  // sparse: takes no room
+    EXPECT_EQ(std::get<qint64>(FileLength(Q(dir / "huge"))), (qint64{5} << 30) + 3);
+
+    const auto error = std::get<Error>(FileLength(Q(dir / "missing")));
+    EXPECT_EQ(error.number, ENOENT);
+    EXPECT_EQ(error.description,
+              "Cannot read the size of '" + Q(dir / "missing") + "': No such file or directory");
+}
+
+TEST_F(Files, AttributeBits)
+{
+    const struct {
+        const char* name;
+        bool folder;
+        bool readOnly;
+        quint32 bits;
+    } cases[] = {
+        {"plain", false, false, 0},
+        {"locked", false, true, kReadOnly},
+        {".secret", false, false, kHidden},
+        {".both", false, true, kHidden | kReadOnly},
+        {"folder", true, false, kFolder},
+        {".hidden-folder", true, true, kFolder | kHidden | kReadOnly},
+    };
+    for (const auto& c : cases) {
+        const auto path = dir / c.name;
+        if (c.folder) {
+            fs::create_directory(path);
+        } else {
+            testing::WriteBytes(path, {1});
+        }
+        if (c.readOnly) fs::permissions(path, fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_EQ(std::get<quint32>(FileAttributes(Q(path))), c.bits) << c.name;
+        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    }
+    EXPECT_EQ(std::get<Error>(FileAttributes(Q(dir / "missing"))).number, ENOENT);
+}
+
+TEST_F(Files, FoldersAreMadeOneLevelAtATime)
+{
+    EXPECT_FALSE(MakeFolder(Q(dir / "Encoded File(s)")));
+    EXPECT_TRUE(fs::is_directory(dir / "Encoded File(s)"));
+    EXPECT_TRUE(PathExists(Q(dir / "Encoded File(s)")));
+
+    const auto again = MakeFolder(Q(dir / "Encoded File(s)"));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->number, EEXIST);
+    const auto deep = MakeFolder(Q(dir / "a" / "b"));
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(deep->number, ENOENT);
+    EXPECT_FALSE(PathExists(Q(dir / "a")));
+}
+
+TEST_F(Files, ExistenceDatesAndDeletion)
+{
+    testing::WriteBytes(dir / "file", {1});
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    EXPECT_TRUE(PathExists(Q(dir / "file")));
+    EXPECT_TRUE(PathExists(Q(dir / "dangling")));
+    EXPECT_FALSE(PathExists(Q(dir / "nothing")));
+
+    const QDateTime modified = std::get<QDateTime>(FileModified(Q(dir / "file")));
+    EXPECT_LE(qAbs(modified.secsTo(QDateTime::currentDateTime())), 60);
+    EXPECT_FALSE(DateTimeText(modified).isEmpty());
+
+    EXPECT_FALSE(DeleteFile(Q(dir / "file")));
+    EXPECT_FALSE(PathExists(Q(dir / "file")));
+    EXPECT_EQ(DeleteFile(Q(dir / "file"))->number, ENOENT);
+}
+
+}  // namespace
+}  // namespace corvane::platform

@@ -1,0 +1,155 @@
+// Windows made from layout tables: geometry in twips, borders, tab order, one instance per
+// name, load and unload.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QPointer>
+#include <QScreen>
+#include <QTest>
+
+#include "platform/FileList.h"
+#include "platform/Form.h"
+#include "platform/SimpleControls.h"
+
+namespace corvane::platform {
+namespace {
+
+FormLayout SampleLayout(BorderStyle border = BorderStyle::FixedSingle)
+{
+    return {
+        .name = "frmSample",
+        .caption = "Sample",
+        .border = border,
+        .clientWidth = 6000,
+        .clientHeight = 4500,
+        .position = std::nullopt,
+        .icon = {},
+        .font = {"MS Sans Serif", 8.25, false},
+        .controls = {
+            // name, kind, text, left, top, width, height, tab index, font, container
+            {"Label1", ControlKind::Label, "Path:", 0, 120, 495, 255, 3, FontSpec{"MS Sans Serif", 8.25, true}, {}, {}},
+            {"File1", ControlKind::FileList, {}, 1500, 0, 3000, 3000, 2, {}, {}, {}},
+            {"Frame1", ControlKind::Frame, "Details:", 150, 3000, 3000, 1200, 0, {}, {}, {}},
+            {"size", ControlKind::Label, "0", 120, 240, 1500, 255, 1, {}, "Frame1", {}},
+            {"Line1", ControlKind::Line, {}, 1440, 1800, 5400, 1800, -1, {}, {}, {}},
+            {"Other", ControlKind::FileList, {}, 4500, 0, 1500, 1500, 1, {}, {}, {}},
+        },
+    };
+}
+
+class SampleForm : public Form {
+public:
+    explicit SampleForm(BorderStyle border = BorderStyle::FixedSingle) : Form(SampleLayout(border)) {}
+    int loads = 0;
+    int unloads = 0;
+
+protected:
+    void Form_Load() override { ++loads; }
+    void Form_Unload() override { ++unloads; }
+};
+
+bool At96Dpi() { return QGuiApplication::primaryScreen()->logicalDotsPerInch() == 96; }
+
+TEST(Form, ControlsSitWhereTheTableSaysInPixels)
+{
+    if (!At96Dpi()) GTEST_SKIP() << "the expected pixels are for 96 dots per inch";
+    SampleForm form;
+    EXPECT_EQ(form.size(), QSize(400, 300));
+    EXPECT_EQ(form.windowTitle(), "Sample");
+
+    const struct {
+        const char* name;
+        QRect pixels;
+        QString parent;
+    } rows[] = {
+        {"Label1", {0, 8, 33, 17}, "frmSample"},
+        {"File1", {100, 0, 200, 200}, "frmSample"},
+        {"Frame1", {10, 200, 200, 80}, "frmSample"},
+        {"size", {8, 16, 100, 17}, "Frame1"},
+        {"Line1", {96, 120, 265, 1}, "frmSample"},
+    };
+    for (const auto& row : rows) {
+        QWidget* control = form.Control(row.name);
+        ASSERT_TRUE(control) << row.name;
+        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
+        EXPECT_EQ(control->parentWidget()->objectName(), row.parent) << row.name;
+    }
+    EXPECT_TRUE(form.Control("Label1")->font().bold());
+    EXPECT_FALSE(form.Control("size")->font().bold());
+    EXPECT_DOUBLE_EQ(form.Control("size")->font().pointSizeF(), 8.25);
+    EXPECT_EQ(form.Control<Label>("Label1")->Caption(), "Path:");
+    EXPECT_EQ(form.Control<QGroupBox>("Frame1")->title(), "Details:");
+}
+
+TEST(Form, BorderKindsSetTheWindowsBoxes)
+{
+    const struct {
+        BorderStyle border;
+        Qt::WindowType type;
+        bool minimise;
+    } cases[] = {
+        {BorderStyle::FixedSingle, Qt::Window, true},
+        {BorderStyle::FixedToolWindow, Qt::Tool, false},
+        {BorderStyle::FixedDialog, Qt::Dialog, false},
+    };
+    for (const auto& c : cases) {
+        SampleForm form(c.border);
+        EXPECT_EQ(form.windowType(), c.type);
+        EXPECT_EQ(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint), c.minimise);
+        EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    }
+}
+
+TEST(Form, TabOrderFollowsTheTableAndTheFirstGetsTheFocus)
+{
+    auto* form = ShowForm<SampleForm>("frmSample", [] { return new SampleForm; });
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    EXPECT_EQ(QApplication::focusWidget(), form->Control("Other"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->Control("File1"));
+    form->Unload();
+}
+
+TEST(Form, OneInstancePerNameLoadedOnFirstShowAndUnloadedOnClose)
+{
+    int created = 0;
+    const auto make = [&] {
+        ++created;
+        return new SampleForm;
+    };
+    QPointer<SampleForm> first = ShowForm<SampleForm>("frmSample", make);
+    EXPECT_EQ(ShowForm<SampleForm>("frmSample", make), first.data());
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(first->loads, 1);
+    EXPECT_TRUE(first->isVisible());
+
+    first->close();  // the close box
+    EXPECT_EQ(first->unloads, 1);
+    EXPECT_EQ(FindForm("frmSample"), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+
+    SampleForm* second = ShowForm<SampleForm>("frmSample", make);
+    EXPECT_EQ(created, 2);
+    EXPECT_EQ(second->loads, 1);
+    UnloadForm("frmSample");
+    UnloadForm("frmSample");  // already gone: nothing happens
+    EXPECT_EQ(second->unloads, 1);
+}
+
+TEST(Form, AGivenPositionPlacesTheClientArea)
+{
+    if (!At96Dpi()) GTEST_SKIP() << "the expected pixels are for 96 dots per inch";
+    FormLayout layout = SampleLayout(BorderStyle::FixedDialog);
+    layout.position = QPoint(2340, 1935);
+    Form form(layout);
+    form.Show();
+    EXPECT_EQ(form.geometry().topLeft(), QPoint(156, 129));
+    form.Unload();
+}
+
+}  // namespace
+}  // namespace corvane::platform

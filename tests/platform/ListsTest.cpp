@@ -1,0 +1,196 @@
+// The drive, folder and file lists on a real temporary folder tree, driven by real input.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/DriveList.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "support/TempDir.h"
+
+namespace corvane::platform {
+namespace {
+
+QString Q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+class Lists : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"b.txt", "A.txt", ".hidden", "c"}) testing::WriteBytes(dir / name, {1});
+        std::filesystem::create_directories(dir / "sub" / "Zeta");
+        std::filesystem::create_directories(dir / "sub" / "alpha");
+        std::filesystem::create_directories(dir / "sub" / ".dot");
+        testing::WriteBytes(dir / "sub" / "inner.bin", {2});
+    }
+
+    testing::TempDir dir;
+};
+
+QStringList Entries(const FileList& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.ListCount(); ++i) names << list.List(i);
+    return names;
+}
+
+TEST_F(Lists, FileListShowsFilesOnlySortedWithHiddenOnes)
+{
+    FileList list;
+    ASSERT_FALSE(list.SetPath(Q(dir.path())));
+    EXPECT_EQ(Entries(list), (QStringList{".hidden", "A.txt", "b.txt", "c"}));
+    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.FileName(), "");
+    EXPECT_EQ(list.List(-1), "");
+    EXPECT_EQ(list.Path(), Q(dir.path()));
+}
+
+TEST_F(Lists, FileListClicksOnEveryChangeOfSelectionByMouseAndKeyboard)
+{
+    FileList list;
+    ASSERT_FALSE(list.SetPath(Q(dir.path())));
+    list.resize(200, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy clicks(&list, &FileList::Click);
+
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(1, 0)).center());
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_EQ(list.ListIndex(), 1);
+    EXPECT_EQ(list.FileName(), "A.txt");
+
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(list.FileName(), "b.txt");
+}
+
+TEST_F(Lists, FileListRefreshKeepsTheSelectionAndAnUnreadableFolderChangesNothing)
+{
+    FileList list;
+    ASSERT_FALSE(list.SetPath(Q(dir.path())));
+    list.SetListIndex(2);
+    QSignalSpy clicks(&list, &FileList::Click);
+
+    testing::WriteBytes(dir / "0-new", {3});
+    EXPECT_FALSE(list.Refresh());
+    EXPECT_EQ(Entries(list), (QStringList{".hidden", "0-new", "A.txt", "b.txt", "c"}));
+    EXPECT_EQ(list.FileName(), "b.txt");
+    EXPECT_EQ(clicks.count(), 0);
+
+    const auto missing = Q(dir / "missing");
+    const auto error = list.SetPath(missing);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, ENOENT);
+    EXPECT_EQ(error->description, "Cannot open the folder '" + missing + "': No such file or directory");
+    EXPECT_EQ(list.Path(), Q(dir.path()));
+    EXPECT_EQ(list.ListCount(), 5);
+
+    EXPECT_TRUE(list.SetPath(Q(dir / "c")));  // a file, not a folder
+    EXPECT_EQ(list.ListCount(), 5);
+}
+
+QStringList Texts(const QListWidget& list)
+{
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) texts << list.item(i)->text();
+    return texts;
+}
+
+TEST_F(Lists, FolderListShowsTheChainThenTheSubfolders)
+{
+    FolderList list;
+    QSignalSpy changes(&list, &FolderList::Change);
+    ASSERT_FALSE(list.SetPath(Q(dir / "sub")));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(list.Path(), Q(dir / "sub"));
+
+    QStringList expected{QDir::rootPath()};
+    for (const auto& part : dir.path().relative_path()) expected << Q(part);
+    expected << "sub" << ".dot" << "alpha" << "Zeta";
+    EXPECT_EQ(Texts(list), expected);
+    EXPECT_EQ(list.currentItem()->text(), "sub");
+
+    // The same folder again does not count as a change.
+    ASSERT_FALSE(list.SetPath(Q(dir / "sub")));
+    EXPECT_EQ(changes.count(), 1);
+}
+
+TEST_F(Lists, FolderListOpensEntriesByDoubleClickAndEnter)
+{
+    FolderList list;
+    ASSERT_FALSE(list.SetPath(Q(dir / "sub")));
+    list.resize(300, 600);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy changes(&list, &FolderList::Change);
+
+    const int alpha = static_cast<int>(Texts(list).indexOf("alpha"));
+    const QPoint at = list.visualItemRect(list.item(alpha)).center();
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(list.Path(), Q(dir / "sub" / "alpha"));
+    EXPECT_EQ(changes.count(), 1);
+
+    // Enter on the chain's entry above opens the parent again.
+    list.setCurrentRow(list.count() - 2);
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(list.Path(), Q(dir / "sub"));
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST_F(Lists, FolderListRefusesAnUnreadablePathAndStaysPut)
+{
+    FolderList list;
+    ASSERT_FALSE(list.SetPath(Q(dir.path())));
+    const QStringList before = Texts(list);
+    QSignalSpy changes(&list, &FolderList::Change);
+
+    const auto missing = Q(dir / "gone");
+    const auto error = list.SetPath(missing);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, ENOENT);
+    EXPECT_EQ(error->description, "Cannot open the folder '" + missing + "': No such file or directory");
+    EXPECT_EQ(list.Path(), Q(dir.path()));
+    EXPECT_EQ(Texts(list), before);
+    EXPECT_EQ(changes.count(), 0);
+
+    // A folder that vanishes after listing: opening it reports through OpenFailed.
+    std::filesystem::remove_all(dir / "sub");
+    QSignalSpy failures(&list, &FolderList::OpenFailed);
+    list.setCurrentRow(static_cast<int>(before.indexOf("sub")));
+    QTest::keyClick(&list, Qt::Key_Enter);
+    EXPECT_EQ(failures.count(), 1);
+    EXPECT_EQ(list.Path(), Q(dir.path()));
+}
+
+TEST_F(Lists, DriveListPutsTheRootFirstAndFindsTheDriveOfAPath)
+{
+    const auto volumes = DriveList::SystemVolumes();
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_EQ(volumes.front().root, QDir::toNativeSeparators(QDir::rootPath()));
+
+    std::filesystem::create_directories(dir / "stick" / "photos");
+    const QString stick = Q(dir / "stick");
+    DriveList drives;
+    drives.SetVolumes({{QDir::rootPath(), "disk"}, {stick, "usb"}});
+    QSignalSpy changes(&drives, &DriveList::Change);
+
+    drives.SetDrive(stick + "/photos");
+    EXPECT_EQ(drives.Drive(), stick);
+    EXPECT_EQ(drives.currentText(), stick + " [usb]");
+    EXPECT_EQ(changes.count(), 1);
+    drives.SetDrive(stick);  // already chosen: no change
+    EXPECT_EQ(changes.count(), 1);
+
+    EXPECT_EQ(drives.DriveOf(Q(dir / "stickier")), QDir::rootPath());
+    EXPECT_EQ(drives.FolderFor(stick, stick + "/photos"), stick + "/photos");
+    EXPECT_EQ(drives.FolderFor(QDir::rootPath(), stick + "/photos"), QDir::rootPath());
+
+    QTest::keyClick(&drives, Qt::Key_Up);  // the user picks the other drive
+    EXPECT_EQ(drives.Drive(), QDir::rootPath());
+    EXPECT_EQ(changes.count(), 2);
+}
+
+}  // namespace
+}  // namespace corvane::platform

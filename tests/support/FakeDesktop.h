@@ -1,0 +1,47 @@
+// A desktop for tests: answers message boxes from a queue (OK once it runs dry) and records
+// every box, started program, opened address and ending of the program.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/Desktop.h"
+
+namespace corvane::testing {
+
+class FakeDesktop : public platform::Desktop {
+public:
+    FakeDesktop() : override_(*this) {}
+
+    platform::MsgAnswer ShowMessage(const platform::MessageBoxRequest& request) override
+    {
+        boxes.push_back(request);
+        if (onMessage) onMessage(request);
+        if (answers.empty()) return platform::MsgAnswer::Ok;
+        const platform::MsgAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<platform::Error> StartProgram(const platform::ProgramRequest& request) override
+    {
+        programs.push_back(request);
+        return startError;
+    }
+    void OpenAddress(const QString& address) override { addresses << address; }
+    void EndProgram() override { ++ended; }
+
+    std::deque<platform::MsgAnswer> answers;
+    std::function<void(const platform::MessageBoxRequest&)> onMessage;
+    std::optional<platform::Error> startError;
+
+    std::vector<platform::MessageBoxRequest> boxes;
+    std::vector<platform::ProgramRequest> programs;
+    QStringList addresses;
+    int ended = 0;
+
+private:
+    platform::DesktopOverride override_;
+};
+
+}  // namespace corvane::testing
