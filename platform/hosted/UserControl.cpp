@@ -1,0 +1,295 @@
+#include "platform/hosted/UserControl.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QShortcut>
+
+namespace corvane::platform {
+namespace {
+
+constexpr const char* kAmbientForeColor = "corvaneAmbientForeColor";
+
+short ButtonCode(Qt::MouseButtons buttons)
+{
+    return static_cast<short>((buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
+                              (buttons.testFlag(Qt::MiddleButton) ? 4 : 0));
+}
+
+short ShiftCode(Qt::KeyboardModifiers modifiers)
+{
+    return static_cast<short>((modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
+                              (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
+                              (modifiers.testFlag(Qt::AltModifier) ? 4 : 0));
+}
+
+struct KeyRow {
+    int qtKey;
+    short keyCode;
+};
+constexpr KeyRow kVirtualKeys[] = {
+    {Qt::Key_Backspace, 8},  {Qt::Key_Tab, 9},      {Qt::Key_Backtab, 9},   {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},     {Qt::Key_Shift, 16},   {Qt::Key_Control, 17},  {Qt::Key_Alt, 18},
+    {Qt::Key_Pause, 19},     {Qt::Key_CapsLock, 20}, {Qt::Key_Escape, 27},  {Qt::Key_Space, 32},
+    {Qt::Key_PageUp, 33},    {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},     {Qt::Key_Home, 36},
+    {Qt::Key_Left, 37},      {Qt::Key_Up, 38},      {Qt::Key_Right, 39},    {Qt::Key_Down, 40},
+    {Qt::Key_Insert, 45},    {Qt::Key_Delete, 46},  {Qt::Key_Meta, 91},
+};
+
+short VirtualKeyCode(int qtKey)
+{
+    for (const auto& row : kVirtualKeys)
+        if (row.qtKey == qtKey) return row.keyCode;
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return static_cast<short>(qtKey);  // the platform's codes are the upper-case characters
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<short>(112 + (qtKey - Qt::Key_F1));
+    return 0;
+}
+
+}  // namespace
+
+void SetAmbientForeColor(QWidget* window, OleColor colour)
+{
+    window->setProperty(kAmbientForeColor, QVariant::fromValue<quint32>(colour));
+}
+
+UserControl::UserControl(QWidget* parent) : QWidget(parent), image_(size(), QImage::Format_RGB32)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    dc_.SelectFont(ToQFont(font_));
+    Cls();
+}
+
+UserControl::~UserControl() = default;
+
+void UserControl::InitProperties()
+{
+    UserControl_InitProperties();
+    layoutChanged_ = false;
+}
+
+std::optional<HostError> UserControl::ReadProperties(const PropertyBag& bag)
+{
+    try {
+        UserControl_ReadProperties(bag);
+    } catch (const TypeMismatch&) {
+        return TypeMismatch::AsError();
+    }
+    layoutChanged_ = false;
+    return std::nullopt;
+}
+
+PropertyBag UserControl::WriteProperties()
+{
+    PropertyBag bag;
+    UserControl_WriteProperties(bag);
+    layoutChanged_ = false;
+    return bag;
+}
+
+void UserControl::Cls()
+{
+    image_.fill(ToQRgb(backColor_));
+    dc_.MoveToEx(0, 0);
+}
+
+double UserControl::ScaleWidth() const
+{
+    return scaleMode_ == ScaleMode::Pixel ? width() : width() * 1440.0 / logicalDpiX();
+}
+
+double UserControl::ScaleHeight() const
+{
+    return scaleMode_ == ScaleMode::Pixel ? height() : height() * 1440.0 / logicalDpiY();
+}
+
+void UserControl::Refresh()
+{
+    if (isVisible()) repaint();
+}
+
+void UserControl::SetFont(const StdFont& font)
+{
+    font_ = font;
+    dc_.SelectFont(ToQFont(font));
+}
+
+void UserControl::SetAccessKeys(const QString& keys)
+{
+    for (auto* shortcut : shortcuts_) delete shortcut;
+    shortcuts_.clear();
+    accessKeys_ = keys;
+    for (const QChar key : keys) {
+        const auto qtKey = static_cast<Qt::Key>(key.toUpper().unicode());
+        auto* shortcut = new QShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, qtKey)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, key] {
+            if (!isEnabled()) return;
+            short KeyAscii = static_cast<short>(key.unicode());
+            UserControl_AccessKeyPress(KeyAscii);
+        });
+        shortcuts_.push_back(shortcut);
+    }
+}
+
+AmbientProperties UserControl::Ambient() const
+{
+    AmbientProperties ambient;
+    ambient.DisplayName = objectName();
+    if (const QWidget* holder = parentWidget()) {
+        ambient.Font = FromQFont(holder->font());
+        const QVariant foreColor = holder->property(kAmbientForeColor);
+        if (foreColor.isValid()) ambient.ForeColor = foreColor.value<quint32>();
+    }
+    return ambient;
+}
+
+void UserControl::PropertyChanged(const QString& name)
+{
+    layoutChanged_ = true;
+    emit LayoutPropertyChanged(name);
+}
+
+void UserControl::SendKeys(const QString& keys)
+{
+    static const QString kTab = QStringLiteral("{Tab}");
+    qsizetype pos = 0;
+    while (pos < keys.size()) {
+        const bool shift = keys[pos] == QLatin1Char('+');
+        if (keys.mid(pos + (shift ? 1 : 0), kTab.size()).compare(kTab, Qt::CaseInsensitive) != 0) return;
+        pos += kTab.size() + (shift ? 1 : 0);
+        QMetaObject::invokeMethod(
+            qApp,
+            [shift] {
+                QWidget* target = QApplication::focusWidget();
+                if (!target) return;
+                QKeyEvent tab(QEvent::KeyPress, shift ? Qt::Key_Backtab : Qt::Key_Tab,
+                              shift ? Qt::ShiftModifier : Qt::NoModifier);
+                QApplication::sendEvent(target, &tab);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void UserControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+void UserControl::resizeEvent(QResizeEvent*)
+{
+    // The image keeps what it shows; new area starts in the background colour.
+    QImage grown(size(), QImage::Format_RGB32);
+    grown.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+    grown.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+    grown.fill(ToQRgb(backColor_));
+    {
+        QPainter painter(&grown);
+        painter.drawImage(0, 0, image_);
+    }
+    image_ = grown;
+    UserControl_Resize();
+}
+
+void UserControl::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) UserControl_Show();
+}
+
+bool UserControl::ContainsPoint(QPoint local) const
+{
+    if (!rect().contains(local)) return false;
+    return mask().isEmpty() || mask().contains(local);
+}
+
+void UserControl::mousePressEvent(QMouseEvent* event)
+{
+    // The second press of a double click is reported by the double-click event that follows.
+    if (event->flags().testFlag(Qt::MouseEventCreatedDoubleClick)) return;
+    pressedButton_ = event->button();
+    releaseEndsDoubleClick_ = false;
+    short Button = ButtonCode(event->button());
+    short Shift = ShiftCode(event->modifiers());
+    float X = static_cast<float>(event->position().x());
+    float Y = static_cast<float>(event->position().y());
+    UserControl_MouseDown(Button, Shift, X, Y);
+}
+
+void UserControl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    pressedButton_ = event->button();
+    releaseEndsDoubleClick_ = true;
+    UserControl_DblClick();
+}
+
+void UserControl::mouseMoveEvent(QMouseEvent* event)
+{
+    short Button = ButtonCode(event->buttons());
+    short Shift = ShiftCode(event->modifiers());
+    float X = static_cast<float>(event->position().x());
+    float Y = static_cast<float>(event->position().y());
+    UserControl_MouseMove(Button, Shift, X, Y);
+}
+
+void UserControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = !releaseEndsDoubleClick_ && event->button() == pressedButton_ &&
+                       ContainsPoint(event->position().toPoint());
+    pressedButton_ = Qt::NoButton;
+    releaseEndsDoubleClick_ = false;
+    if (mouseGrabber() == this) releaseMouse();
+
+    const QPointer<UserControl> alive(this);
+    short Button = ButtonCode(event->button());
+    short Shift = ShiftCode(event->modifiers());
+    float X = static_cast<float>(event->position().x());
+    float Y = static_cast<float>(event->position().y());
+    UserControl_MouseUp(Button, Shift, X, Y);
+    if (click && alive) UserControl_Click();
+}
+
+void UserControl::keyPressEvent(QKeyEvent* event)
+{
+    const QPointer<UserControl> alive(this);
+    short KeyCode = VirtualKeyCode(event->key());
+    short Shift = ShiftCode(event->modifiers());
+    UserControl_KeyDown(KeyCode, Shift);
+    const QString text = event->text();
+    if (alive && !text.isEmpty() && text[0].unicode() != 0x7F) {
+        short KeyAscii = static_cast<short>(text[0].unicode());
+        UserControl_KeyPress(KeyAscii);
+    }
+}
+
+void UserControl::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat()) return;
+    short KeyCode = VirtualKeyCode(event->key());
+    short Shift = ShiftCode(event->modifiers());
+    UserControl_KeyUp(KeyCode, Shift);
+}
+
+void UserControl::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    if (hasHostFocus_) return;  // the window came back to the front with the focus still here
+    hasHostFocus_ = true;
+    UserControl_GotFocus();
+}
+
+void UserControl::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    // Another window coming to the front or a popup leaves this window's focus where it is.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
+    hasHostFocus_ = false;
+    UserControl_LostFocus();
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,88 @@
+// Real input for hosted controls in offscreen windows: mouse buttons go through the window system
+// (so the application routes, grabs and pairs them into double clicks as it does for a user), the
+// pointer moves with QCursor::setPos, and conditions are awaited with a deadline instead of sleeps.
+#pragma once
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <functional>
+#include <ostream>
+
+// Readable QString values in GoogleTest failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace corvane::testing {
+
+inline QWindow* WindowOf(QWidget* widget)
+{
+    return widget->window()->windowHandle();
+}
+
+inline QPoint InWindow(QWidget* widget, QPoint local)
+{
+    return widget->mapTo(widget->window(), local);
+}
+
+inline void Press(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mousePress(WindowOf(widget), button, {}, InWindow(widget, local));
+}
+
+inline void Release(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mouseRelease(WindowOf(widget), button, {}, InWindow(widget, local));
+}
+
+inline void Click(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mouseClick(WindowOf(widget), button, {}, InWindow(widget, local));
+}
+
+inline void DoubleClick(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mouseDClick(WindowOf(widget), button, {}, InWindow(widget, local));
+}
+
+// Moves the pointer to a point of `widget`; the window system reports the move with the buttons
+// that are held.
+inline void PointAt(QWidget* widget, QPoint local)
+{
+    QCursor::setPos(widget->mapToGlobal(local));
+    QCoreApplication::processEvents();
+}
+
+inline void PointAtScreen(QPoint global)
+{
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+}
+
+// Processes events until `done` holds or the deadline passes; returns whether it holds.
+inline bool WaitFor(const std::function<bool()>& done, int deadlineMs = 2000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > deadlineMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Shows a top-level window and waits until it is on screen and active.
+inline bool ShowWindow(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowExposed(window) && WaitFor([window] { return window->isActiveWindow(); });
+}
+
+}  // namespace corvane::testing
