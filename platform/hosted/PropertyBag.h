@@ -41,6 +41,9 @@ public:
     static HostError AsError() { return HostError{13, QStringLiteral("Type mismatch")}; }
 };
 
+// A colour as the bag stores it: the 32-bit value as a whole number.
+inline PropertyValue ColorValue(OleColor colour) { return static_cast<std::int64_t>(colour); }
+
 bool ToBoolean(const PropertyValue& value);
 std::int32_t ToLong(const PropertyValue& value);  // colours above 0x7FFFFFFF keep their bits
 OleColor ToColor(const PropertyValue& value);
