@@ -93,11 +93,16 @@ void PrintRatios(const RatioReport& report)
                 const auto* coded = report.Find(Key(function, CodecKernelName(kernel), size));
                 const auto* scalar = report.Find(Key(function, "scalar", size));
                 const auto* copied = report.Find(Key("memcpy", "", size));
-                if (!coded || !copied || !scalar) continue;
-                std::printf("| %s | %s | %s | %.1f | %.2f | %.1f |\n", function,
+                if (!coded || !copied) continue;
+                char timesScalar[16] = "";
+                if (scalar) {
+                    std::snprintf(timesScalar, sizeof timesScalar, "%.1f",
+                                  coded->bytesPerSecond / scalar->bytesPerSecond);
+                }
+                std::printf("| %s | %s | %s | %.1f | %.2f | %s |\n", function,
                             std::string(CodecKernelName(kernel)).c_str(), SizeName(size).c_str(),
                             coded->bytesPerSecond / 1e9, coded->bytesPerSecond / copied->bytesPerSecond,
-                            coded->bytesPerSecond / scalar->bytesPerSecond);
+                            timesScalar);
             }
         }
     }

@@ -35,21 +35,40 @@ CORVANE_AVX2 inline __m256i PrefixSum(__m256i v, __m256i& total)
     return _mm256_add_epi8(v, _mm256_blend_epi32(_mm256_setzero_si256(), swapped, 0xF0));
 }
 
+// Codes one vector at `at` and returns the carry for the next one.
+CORVANE_AVX2 inline __m256i EncodeVector(const std::uint8_t* from, std::uint8_t* to, std::size_t at,
+                                         __m256i carry)
+{
+    __m256i total;
+    const __m256i plain = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at));
+    const __m256i sums = PrefixSum(plain, total);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at), _mm256_add_epi8(sums, carry));
+    return _mm256_add_epi8(carry, total);
+}
+
+// Codes the vector at `at` (at >= 1) from its bytes and the bytes one place lower.
+CORVANE_AVX2 inline void DecodeVector(const std::uint8_t* from, std::uint8_t* to, std::size_t at)
+{
+    const __m256i coded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at));
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + at - 1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + at), _mm256_sub_epi8(coded, before));
+}
+
 }  // namespace
 
 CORVANE_AVX2 std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
                                      std::uint8_t running)
 {
-    // As in the SSE2 kernel: one addition per vector on the chain that carries between vectors.
+    // Each vector's sums only need the carry added, and the next carry is this carry plus the
+    // vector's total: one addition per vector on the chain from vector to vector.
     __m256i carry = _mm256_set1_epi8(static_cast<char>(running));
     std::size_t i = 0;
-    for (; i + kWidth <= size; i += kWidth) {
-        __m256i total;
-        const __m256i sums =
-            PrefixSum(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)), total);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_add_epi8(sums, carry));
-        carry = _mm256_add_epi8(carry, total);
+    for (; i + 2 * kWidth <= size; i += 2 * kWidth) {  // one cache line per step
+        if (i + kPrefetchDistance < size) Prefetch(from + i + kPrefetchDistance);
+        carry = EncodeVector(from, to, i, carry);
+        carry = EncodeVector(from, to, i + kWidth, carry);
     }
+    for (; i + kWidth <= size; i += kWidth) carry = EncodeVector(from, to, i, carry);
     running = static_cast<std::uint8_t>(_mm256_cvtsi256_si32(carry));
     for (; i < size; ++i) {
         running = static_cast<std::uint8_t>(running + from[i]);
@@ -65,13 +84,18 @@ CORVANE_AVX2 std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to,
     const std::uint8_t last = from[size - 1];
 
     // Each byte minus the byte before it, read with a second load one byte lower, from the end
-    // backwards so that the bytes below the current vector are still unchanged when read.
+    // backwards so that the bytes below the current vector are still unchanged when read; within
+    // a step the higher vector goes first for the same reason.
     std::size_t end = size;
-    while (end > kWidth) {
+    while (end > 2 * kWidth) {  // one cache line per step
+        end -= 2 * kWidth;
+        if (end > kPrefetchDistance) Prefetch(from + end - kPrefetchDistance);
+        DecodeVector(from, to, end + kWidth);
+        DecodeVector(from, to, end);
+    }
+    if (end > kWidth) {
         end -= kWidth;
-        const __m256i coded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + end));
-        const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + end - 1));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + end), _mm256_sub_epi8(coded, before));
+        DecodeVector(from, to, end);
     }
     // The first 1..32 bytes; byte 0 follows the running value of the chunk before.
     for (std::size_t i = end - 1; i > 0; --i) to[i] = static_cast<std::uint8_t>(from[i] - from[i - 1]);

@@ -29,20 +29,36 @@ inline __m128i BroadcastLast(__m128i v)
     return _mm_shuffle_epi32(v, 0xFF);
 }
 
+// Codes one vector at `at` and returns the carry for the next one.
+inline __m128i EncodeVector(const std::uint8_t* from, std::uint8_t* to, std::size_t at, __m128i carry)
+{
+    const __m128i sums = PrefixSum(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), _mm_add_epi8(sums, carry));
+    return _mm_add_epi8(carry, BroadcastLast(sums));
+}
+
+// Codes the vector at `at` (at >= 1) from its bytes and the bytes one place lower.
+inline void DecodeVector(const std::uint8_t* from, std::uint8_t* to, std::size_t at)
+{
+    const __m128i coded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at - 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), _mm_sub_epi8(coded, before));
+}
+
 }  // namespace
 
 std::uint8_t EncodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
                         std::uint8_t running)
 {
-    // Each vector's sums only need the carry added, and the carry for the next vector is the
-    // carry plus this vector's total: one addition per vector on the chain between vectors.
+    // Each vector's sums only need the carry added, and the next carry is this carry plus the
+    // vector's total: one addition per vector on the chain from vector to vector.
     __m128i carry = _mm_set1_epi8(static_cast<char>(running));
     std::size_t i = 0;
-    for (; i + kWidth <= size; i += kWidth) {
-        const __m128i sums = PrefixSum(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_add_epi8(sums, carry));
-        carry = _mm_add_epi8(carry, BroadcastLast(sums));
+    for (; i + 4 * kWidth <= size; i += 4 * kWidth) {  // one cache line per step
+        if (i + kPrefetchDistance < size) Prefetch(from + i + kPrefetchDistance);
+        for (std::size_t k = 0; k < 4; ++k) carry = EncodeVector(from, to, i + k * kWidth, carry);
     }
+    for (; i + kWidth <= size; i += kWidth) carry = EncodeVector(from, to, i, carry);
     running = static_cast<std::uint8_t>(_mm_cvtsi128_si32(carry));
     for (; i < size; ++i) {
         running = static_cast<std::uint8_t>(running + from[i]);
@@ -59,13 +75,16 @@ std::uint8_t DecodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t 
 
     // Each byte minus the byte before it, read with a second load one byte lower. Working from
     // the end backwards keeps the bytes below the current vector unchanged until they are read,
-    // also in place.
+    // also in place; within a step the higher vectors go first for the same reason.
     std::size_t end = size;
+    while (end > 4 * kWidth) {  // one cache line per step
+        end -= 4 * kWidth;
+        if (end > kPrefetchDistance) Prefetch(from + end - kPrefetchDistance);
+        for (std::size_t k = 4; k-- > 0;) DecodeVector(from, to, end + k * kWidth);
+    }
     while (end > kWidth) {
         end -= kWidth;
-        const __m128i coded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + end));
-        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + end - 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + end), _mm_sub_epi8(coded, before));
+        DecodeVector(from, to, end);
     }
     // The first 1..16 bytes; byte 0 follows the running value of the chunk before.
     for (std::size_t i = end - 1; i > 0; --i) to[i] = static_cast<std::uint8_t>(from[i] - from[i - 1]);
