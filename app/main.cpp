@@ -1,5 +1,6 @@
 // Corvane's entry point: load and show the main window, then react to events.
 #include <QApplication>
+#include <QIcon>
 
 #include "ui/main/frmMain.h"
 
@@ -8,8 +9,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/corvane/icon-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
 
-    corvane::frmMain window;
-    window.show();
+    auto* window = new corvane::frmMain;
+    window->Show();
     return QApplication::exec();
 }

@@ -40,10 +40,21 @@ Error FileError(const std::error_code& code, const QString& what, const QString&
     return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, path, text)};
 }
 
+namespace {
+QString& ProgramFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
 QString ProgramFolder()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    const QString& folder = ProgramFolderOverride();
+    return QDir::toNativeSeparators(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
 }
+
+void SetProgramFolder(const QString& folder) { ProgramFolderOverride() = folder; }
 
 Result<qint64> FileLength(const QString& path)
 {

@@ -34,6 +34,9 @@ QString FromPath(const std::filesystem::path& path);
 // The folder that holds the program's executable, without a trailing separator (a root keeps
 // its own).
 QString ProgramFolder();
+// Makes ProgramFolder() answer `folder` instead ("" goes back to the executable's folder), so
+// that tests keep their output folders to themselves.
+void SetProgramFolder(const QString& folder);
 
 Result<qint64> FileLength(const QString& path);
 Result<QDateTime> FileModified(const QString& path);

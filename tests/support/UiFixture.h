@@ -1,0 +1,60 @@
+// A fixture for tests of Corvane's windows: a program folder (with a blank in its name) and a
+// data folder of their own, the data folder as the process's current folder, a fake desktop
+// that answers message boxes, and every window unloaded afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+#include "platform/Files.h"
+#include "platform/Form.h"
+#include "support/FakeDesktop.h"
+#include "support/TempDir.h"
+
+namespace corvane::testing {
+
+inline QString Q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(program);
+        std::filesystem::create_directories(data);
+        platform::SetProgramFolder(Q(program));
+        savedCurrent_ = QDir::currentPath();
+        QDir::setCurrent(Q(data));
+    }
+
+    void TearDown() override
+    {
+        for (const char* name : {"frmAbout", "frmViewEncoded", "frmViewDecoded", "frmMain"}) {
+            platform::UnloadForm(QLatin1String(name));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QDir::setCurrent(savedCurrent_);
+        platform::SetProgramFolder({});
+    }
+
+    // A left click in the middle of `widget`, by real mouse input.
+    static void Click(QWidget* widget)
+    {
+        ASSERT_TRUE(widget);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+
+    TempDir dir;
+    FakeDesktop desktop;
+    const std::filesystem::path program = dir.path() / "Program Files" / "Corvane";
+    const std::filesystem::path data = dir.path() / "data";
+    std::filesystem::path encoded() const { return program / "Encoded File(s)"; }
+    std::filesystem::path decoded() const { return program / "Decoded File(s)"; }
+
+private:
+    QString savedCurrent_;
+};
+
+}  // namespace corvane::testing

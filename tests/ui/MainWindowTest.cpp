@@ -1,0 +1,321 @@
+// The main window, opened for real offscreen and used through its controls.
+#include <QGroupBox>
+#include <QScreen>
+
+#include "codec/ByteCodec.h"
+#include "platform/DriveList.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "platform/SimpleControls.h"
+#include "platform/Twips.h"
+#include "support/UiFixture.h"
+#include "ui/button/ZelXpButton.h"
+#include "ui/main/AttributeText.h"
+#include "ui/main/frmMain.h"
+
+namespace corvane {
+namespace {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using testing::Bytes;
+using testing::Q;
+
+Bytes Encoded(Bytes bytes)
+{
+    EncodeBytes(bytes);
+    return bytes;
+}
+
+class MainWindow : public testing::UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        testing::WriteBytes(data / "a.txt", {'a', 'b', 'c'});
+        testing::WriteBytes(data / "empty.bin", {});
+        window = new frmMain;
+        window->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+
+    template <class T = QWidget>
+    T* Get(const char* name)
+    {
+        return window->Control<T>(QLatin1String(name));
+    }
+    QString Caption(const char* label) { return Get<platform::Label>(label)->Caption(); }
+
+    // Selects `name` in the file list by a real click on its entry.
+    void SelectFile(const QString& name)
+    {
+        auto* list = Get<platform::FileList>("FileListBox");
+        int row = -1;
+        for (int i = 0; i < list->ListCount(); ++i) {
+            if (list->List(i) == name) row = i;
+        }
+        ASSERT_GE(row, 0) << name.toStdString();
+        const QModelIndex index = list->model()->index(row, 0);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        ASSERT_EQ(list->FileName(), name);
+    }
+
+    void OpenFolder(const std::filesystem::path& folder)
+    {
+        ASSERT_FALSE(Get<platform::FolderList>("Dirlistbox")->SetPath(Q(folder)));
+    }
+
+    frmMain* window = nullptr;
+};
+
+TEST_F(MainWindow, StartsOnTheCurrentFolderWithNothingSelected)
+{
+    EXPECT_EQ(window->windowTitle(), "Corvane - File Encoder/Decoder");
+    EXPECT_EQ(Caption("filename"), "NO FILE SELECTED");
+    EXPECT_EQ(Caption("Label6"), "NO FILE SELECTED");
+    EXPECT_EQ(Caption("size"), "0");
+    EXPECT_EQ(Caption("date"), "0/0/0");
+    EXPECT_EQ(Caption("attr"), "");
+    EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(data));
+    EXPECT_EQ(Get<platform::FileList>("FileListBox")->Path(), Q(data));
+    EXPECT_EQ(Get<platform::FileList>("FileListBox")->ListIndex(), -1);
+    for (const char* name : {"cmdviewencode", "cmdviewdecoded", "cmdabout", "cmdencode", "cmddecode", "cmdexit"}) {
+        EXPECT_TRUE(Get<ZelXpButton>(name)->Enabled()) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(encoded()));
+}
+
+TEST_F(MainWindow, ControlsFollowTheLayoutTable)
+{
+    if (QGuiApplication::primaryScreen()->logicalDotsPerInch() != 96) GTEST_SKIP() << "needs 96 dots per inch";
+    EXPECT_EQ(window->QWidget::size(), QSize(536, 475));  // `size` is also a label's name
+    for (const platform::ControlRow& row : frmMain::Layout().controls) {
+        QWidget* control = window->Control(row.name);
+        ASSERT_TRUE(control) << row.name.toStdString();
+        EXPECT_EQ(control->geometry(), QRect(row.left / 15, row.top / 15, row.width / 15, row.height / 15))
+            << row.name.toStdString();
+        EXPECT_EQ(control->parentWidget()->objectName(), row.container.isEmpty() ? "frmMain" : row.container)
+            << row.name.toStdString();
+        if (auto* label = qobject_cast<platform::Label*>(control)) {
+            EXPECT_EQ(label->Caption(), row.text);
+        }
+        if (auto* button = qobject_cast<ZelXpButton*>(control)) {
+            EXPECT_EQ(button->Caption(), row.text);
+        }
+    }
+    EXPECT_EQ(Get<QGroupBox>("Frame1")->title(), "File Details:");
+    EXPECT_TRUE(Get("Label7")->font().bold());
+    EXPECT_FALSE(Get("filename")->font().bold());
+}
+
+TEST_F(MainWindow, TabVisitsTheControlsInTheirOrder)
+{
+    QStringList visited;
+    Get("FileListBox")->setFocus();
+    for (int i = 0; i < 9; ++i) {
+        visited << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, (QStringList{"FileListBox", "cmdencode", "cmddecode", "cmdabout", "Dirlistbox",
+                                    "Drivelistbox", "cmdviewencode", "cmdviewdecoded", "cmdexit"}));
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "FileListBox");
+}
+
+TEST_F(MainWindow, SelectingAFileFillsTheDetailsPanel)
+{
+    testing::WriteBytes(data / ".hidden", {1, 2});
+    testing::WriteBytes(data / "locked", {1, 2, 3, 4});
+    std::filesystem::permissions(data / "locked", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    ASSERT_FALSE(Get<platform::FileList>("FileListBox")->Refresh());
+
+    const struct {
+        const char* name;
+        const char* size;
+        const char* attributes;
+    } cases[] = {{"a.txt", "3", "Normal"}, {".hidden", "2", "Hidden"}, {"locked", "4", "Read-Only"}, {"empty.bin", "0", "Normal"}};
+    for (const auto& c : cases) {
+        SelectFile(c.name);
+        const QString path = Q(data / c.name);
+        EXPECT_EQ(Caption("filename"), c.name);
+        EXPECT_EQ(Caption("Label6"), path);
+        EXPECT_EQ(Caption("size"), c.size);
+        EXPECT_EQ(Caption("date"), platform::DateTimeText(std::get<QDateTime>(platform::FileModified(path))));
+        EXPECT_EQ(Caption("attr"), c.attributes);
+    }
+
+    // Another folder keeps the panel as it was.
+    std::filesystem::create_directory(data / "sub");
+    OpenFolder(data / "sub");
+    EXPECT_EQ(Get<platform::FileList>("FileListBox")->ListIndex(), -1);
+    EXPECT_EQ(Caption("filename"), "empty.bin");
+}
+
+TEST(AttributeText, KnownValuesHaveWordsAndOthersStayNumbers)
+{
+    const std::pair<quint32, const char*> cases[] = {
+        {32, "Archive"}, {33, "Read-Only and Archive"}, {0, "Normal"}, {128, "Compressed file"}, {3, "Hidden and Read-Only"},
+        {16, "Directory"}, {6, "6"}, {36, "36"}, {8224, "8224"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(AttributeText(value), text) << value;
+}
+
+TEST(JoinPath, AlwaysAddsTheSeparatorSoARootDoublesIt)
+{
+    const QString s = QDir::separator();
+    EXPECT_EQ(JoinPath(s, "a.txt"), s + s + "a.txt");
+    EXPECT_EQ(JoinPath(s + "data", "a.txt"), s + "data" + s + "a.txt");
+}
+
+TEST_F(MainWindow, EncodeAndDecodeWriteIntoTheirOutputFolders)
+{
+    SelectFile("a.txt");
+    Click(Get("cmdencode"));
+    EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded({'a', 'b', 'c'}));
+    EXPECT_FALSE(std::filesystem::exists(decoded()));  // only the folder in use is made
+    EXPECT_TRUE(desktop.boxes.empty());
+
+    testing::WriteBytes(data / "a.txt", {'x', 'y'});  // a second run replaces the first result
+    Click(Get("cmdencode"));
+    EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded({'x', 'y'}));
+
+    OpenFolder(encoded());
+    SelectFile("a.txt");
+    Click(Get("cmddecode"));
+    EXPECT_EQ(testing::ReadBytes(decoded() / "a.txt"), (Bytes{'x', 'y'}));
+
+    // Coding inside the output folder replaces the file in place; the list shows it still.
+    Click(Get("cmdencode"));
+    EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded(Encoded({'x', 'y'})));
+    EXPECT_EQ(testing::FileNames(encoded()), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(MainWindow, TheFileListIsReadAgainAfterACommand)
+{
+    std::filesystem::create_directories(encoded());
+    OpenFolder(encoded());
+    testing::WriteBytes(encoded() / "b.txt", {1});  // appears only after a re-read
+    auto* list = Get<platform::FileList>("FileListBox");
+    EXPECT_EQ(list->ListCount(), 0);
+    Click(Get("cmdencode"));  // nothing selected: fails, and the list stays as it was
+    EXPECT_EQ(list->ListCount(), 0);
+    ASSERT_FALSE(list->Refresh());
+    SelectFile("b.txt");
+    testing::WriteBytes(encoded() / "c.txt", {1});
+    Click(Get("cmdencode"));
+    EXPECT_EQ(list->ListCount(), 2);
+    EXPECT_EQ(list->FileName(), "b.txt");
+}
+
+TEST_F(MainWindow, FailuresAreReportedAndCancelEndsTheProgram)
+{
+    const QString folderPath = Q(data) + QDir::separator();
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        QString text;
+        MsgAnswer answer;
+    } cases[] = {
+        {"nothing selected", [] {}, "Error: 21: Cannot read '" + folderPath + "': Is a directory", MsgAnswer::Ok},
+        {"file vanished", [&] {
+             SelectFile("a.txt");
+             std::filesystem::remove(data / "a.txt");
+         },
+         "Error: 2: Cannot open '" + Q(data / "a.txt") + "': No such file or directory", MsgAnswer::Cancel},
+        {"a file where the folder should be", [&] {
+             std::filesystem::remove_all(encoded());
+             testing::WriteBytes(encoded(), {1});
+             SelectFile("empty.bin");
+         },
+         "Error: 20: Cannot write '" + Q(encoded() / "empty.bin") + "': Not a directory", MsgAnswer::Cancel},
+    };
+    int ended = 0;
+    for (const auto& c : cases) {
+        c.prepare();
+        desktop.boxes.clear();
+        desktop.answers = {c.answer};
+        Click(Get("cmdencode"));
+        ASSERT_EQ(desktop.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(desktop.boxes[0].text, c.text) << c.name;
+        EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+        EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::OkCancel);
+        EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::Exclamation);
+        ended += c.answer == MsgAnswer::Cancel;
+        EXPECT_EQ(desktop.ended, ended) << c.name;
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(encoded()));
+}
+
+TEST_F(MainWindow, ADriveThatCannotBeReadIsRetriedOnOkAndLeftOnCancel)
+{
+    auto* drives = Get<platform::DriveList>("Drivelistbox");
+    auto* folders = Get<platform::FolderList>("Dirlistbox");
+    const auto stick = dir.path() / "stick";
+    drives->SetVolumes({{QDir::rootPath(), "disk"}, {Q(stick), "usb"}});
+
+    // Cancel: the drive list goes back; the folder and file lists stay.
+    desktop.answers = {MsgAnswer::Cancel};
+    QTest::keyClick(drives, Qt::Key_Down);
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error: 2: Cannot open the folder '" + Q(stick) + "': No such file or directory");
+    EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+    EXPECT_EQ(drives->Drive(), QDir::rootPath());
+    EXPECT_EQ(folders->Path(), Q(data));
+    EXPECT_EQ(Get<platform::FileList>("FileListBox")->Path(), Q(data));
+    EXPECT_EQ(desktop.ended, 0);
+
+    // OK tries again; the medium arrives before the second try.
+    desktop.boxes.clear();
+    desktop.answers = {MsgAnswer::Ok};
+    desktop.onMessage = [&](const auto&) { std::filesystem::create_directories(stick); };
+    QTest::keyClick(drives, Qt::Key_Down);
+    EXPECT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(drives->Drive(), Q(stick));
+    EXPECT_EQ(folders->Path(), Q(stick));
+    EXPECT_EQ(Get<platform::FileList>("FileListBox")->Path(), Q(stick));
+}
+
+TEST_F(MainWindow, ViewerButtonsOpenOneWindowEach)
+{
+    Click(Get("cmdviewencode"));
+    Click(Get("cmdviewencode"));
+    Click(Get("cmdviewdecoded"));
+    Click(Get("cmdabout"));
+    QWidgetList viewers;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->objectName().startsWith("frmView")) viewers << w;
+    }
+    EXPECT_EQ(viewers.size(), 2);
+    EXPECT_TRUE(platform::FindForm("frmAbout"));
+}
+
+TEST_F(MainWindow, ExitAndTheCloseBoxCloseTheViewersAndEndTheProgram)
+{
+    for (bool closeBox : {false, true}) {
+        if (closeBox) {
+            window = new frmMain;
+            window->Show();
+        }
+        Click(Get("cmdviewencode"));
+        Click(Get("cmdviewdecoded"));
+        Click(Get("cmdabout"));
+        const int endedBefore = desktop.ended;
+        if (closeBox) {
+            window->close();
+        } else {
+            Click(Get("cmdexit"));
+        }
+        EXPECT_EQ(platform::FindForm("frmViewEncoded"), nullptr);
+        EXPECT_EQ(platform::FindForm("frmViewDecoded"), nullptr);
+        EXPECT_EQ(platform::FindForm("frmMain"), nullptr);
+        EXPECT_EQ(desktop.ended, endedBefore + 1);
+        EXPECT_TRUE(desktop.boxes.empty());
+        platform::UnloadForm("frmAbout");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+}  // namespace
+}  // namespace corvane

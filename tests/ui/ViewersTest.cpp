@@ -1,0 +1,180 @@
+// The two folder viewers and the About window, opened for real offscreen.
+#include "codec/ByteCodec.h"
+#include "platform/FileList.h"
+#include "platform/SimpleControls.h"
+#include "support/UiFixture.h"
+#include "ui/about/frmAbout.h"
+#include "ui/button/ZelXpButton.h"
+#include "ui/viewers/FolderViewer.h"
+
+namespace corvane {
+namespace {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
+using testing::Bytes;
+using testing::Q;
+
+class Viewers : public testing::UiTest {
+protected:
+    FolderViewer* Open(FolderViewer::Kind kind)
+    {
+        FolderViewer* viewer = kind == FolderViewer::Kind::Encoded ? FolderViewer::ShowEncoded() : FolderViewer::ShowDecoded();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(viewer));
+        return viewer;
+    }
+
+    static platform::FileList* List(FolderViewer* viewer) { return viewer->Control<platform::FileList>("File1"); }
+    static QString Selected(FolderViewer* viewer) { return viewer->Control<platform::Label>("lblselected")->Caption(); }
+
+    static void Select(FolderViewer* viewer, const QString& name)
+    {
+        platform::FileList* list = List(viewer);
+        const int row = static_cast<int>(std::get<QStringList>(platform::FileList::ReadFileNames(list->Path())).indexOf(name));
+        ASSERT_GE(row, 0);
+        const QModelIndex index = list->model()->index(row, 0);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    }
+
+    static QStringList Entries(FolderViewer* viewer)
+    {
+        QStringList names;
+        for (int i = 0; i < List(viewer)->ListCount(); ++i) names << List(viewer)->List(i);
+        return names;
+    }
+};
+
+TEST_F(Viewers, OpenOnTheirFolderWithAnEmptySelection)
+{
+    std::filesystem::create_directories(encoded());
+    testing::WriteBytes(encoded() / "b.bin", {1});
+    testing::WriteBytes(encoded() / ".hidden", {2});
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    EXPECT_EQ(viewer->windowTitle(), "Encoded File(s)");
+    EXPECT_EQ(Selected(viewer), "");
+    EXPECT_EQ(Entries(viewer), (QStringList{".hidden", "b.bin"}));
+    EXPECT_EQ(viewer->windowType(), Qt::Tool);
+
+    Select(viewer, "b.bin");
+    EXPECT_EQ(Selected(viewer), "b.bin");
+    EXPECT_EQ(FolderViewer::ShowEncoded(), viewer);  // shown again, not loaded again
+    EXPECT_EQ(Selected(viewer), "b.bin");
+}
+
+TEST_F(Viewers, EachFocusesItsFirstControl)
+{
+    FolderViewer* encodedViewer = Open(FolderViewer::Kind::Encoded);
+    EXPECT_EQ(encodedViewer->focusWidget()->objectName(), "File1");
+    FolderViewer* decodedViewer = Open(FolderViewer::Kind::Decoded);
+    EXPECT_EQ(decodedViewer->focusWidget()->objectName(), "cmdopen");
+    EXPECT_EQ(decodedViewer->windowTitle(), "Decoded File(s)");
+}
+
+TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
+{
+    std::filesystem::create_directories(encoded());
+    Bytes coded{'h', 'i', '!'};
+    EncodeBytes(coded);
+    testing::WriteBytes(encoded() / "note.txt", coded);
+
+    FolderViewer* fromEncoded = Open(FolderViewer::Kind::Encoded);
+    Select(fromEncoded, "note.txt");
+    Click(fromEncoded->Control("cmddecode1"));
+    // The decoded folder did not exist yet: it is made on the way.
+    EXPECT_EQ(testing::ReadBytes(decoded() / "note.txt"), (Bytes{'h', 'i', '!'}));
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "The file 'note.txt' decoded and can be found at Decoded File(s) folder");
+    EXPECT_EQ(desktop.boxes[0].caption, "Done!");
+    EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::Information);
+    EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(Selected(fromEncoded), "note.txt");
+
+    testing::WriteBytes(decoded() / "late.txt", {7});
+    FolderViewer* fromDecoded = Open(FolderViewer::Kind::Decoded);
+    Select(fromDecoded, "late.txt");
+    Click(fromDecoded->Control("cmdencode1"));
+    EXPECT_EQ(testing::ReadBytes(encoded() / "late.txt"), Bytes{7});
+    EXPECT_EQ(desktop.boxes.back().text, "The file 'late.txt' encoded and can be found at Encoded File(s) folder");
+    EXPECT_EQ(Entries(fromDecoded), (QStringList{"late.txt", "note.txt"}));
+    EXPECT_EQ(Selected(fromDecoded), "late.txt");
+
+    // The encoded viewer shows the new file once it reads its folder again, after its action.
+    EXPECT_EQ(Entries(fromEncoded), QStringList{"note.txt"});
+    Click(fromEncoded->Control("cmddecode1"));
+    EXPECT_EQ(Entries(fromEncoded), (QStringList{"late.txt", "note.txt"}));
+}
+
+TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
+{
+    std::filesystem::create_directories(encoded());
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    Click(viewer->Control("cmddecode1"));  // nothing selected
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].text,
+              "Error: 21: Cannot read '" + Q(encoded()) + QDir::separator() + "': Is a directory");
+    EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+    EXPECT_EQ(desktop.boxes[1].text, "Please select a file to delete!");
+    EXPECT_EQ(desktop.boxes[1].caption, "RaveVivazidezEraduzura");
+    EXPECT_EQ(desktop.boxes[1].icon, MsgIcon::None);
+    EXPECT_EQ(desktop.ended, 0);
+
+    desktop.boxes.clear();
+    desktop.answers = {MsgAnswer::Cancel};
+    Click(viewer->Control("cmddecode1"));
+    EXPECT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.ended, 1);
+}
+
+TEST_F(Viewers, AMissingFolderListsEmptyUntilItAppears)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
+    EXPECT_EQ(List(viewer)->ListCount(), 0);
+    EXPECT_TRUE(desktop.boxes.empty());
+
+    std::filesystem::create_directories(decoded());
+    testing::WriteBytes(decoded() / "x.bin", {1});
+    // Open Folder fails here; OK on its report reads the folder again.
+    desktop.startError = platform::Error{2, "Cannot start 'xdg-open': No such file or directory"};
+    Click(viewer->Control("cmdopen"));
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error: 2: Cannot start 'xdg-open': No such file or directory");
+    EXPECT_EQ(Entries(viewer), QStringList{"x.bin"});
+}
+
+TEST_F(Viewers, OpenFolderHandsTheFolderToTheFileManager)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    Click(viewer->Control("cmdopen"));
+    ASSERT_EQ(desktop.programs.size(), 1u);
+    EXPECT_EQ(desktop.programs[0].arguments, QStringList{Q(encoded())});
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+using About = testing::UiTest;
+
+TEST_F(About, ShowsItsTextsAndOpensTheWebSiteOncePerPress)
+{
+    frmAbout* about = frmAbout::ShowAbout();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_EQ(about->windowTitle(), "About");
+    const std::pair<const char*, const char*> texts[] = {
+        {"label1", "Corvane - File Encoder/Decoder"},
+        {"lbv", "Version 1.0.0.0"},
+        {"label3", "This program will encode/decode your selected file(s)."}};
+    for (const auto& [name, text] : texts) EXPECT_EQ(about->Control<platform::Label>(name)->Caption(), text);
+    EXPECT_EQ(about->Control<ZelXpButton>("cmdOK")->Caption(), "&OK");
+    // The artwork reaches below the window's bottom edge and is cut off there.
+    EXPECT_GT(about->Control("picIcon")->geometry().bottom(), about->height());
+
+    Click(about->Control("cmdvisit"));
+    Click(about->Control("cmdvisit"));
+    EXPECT_EQ(desktop.addresses, (QStringList{kWebsite, kWebsite}));
+    EXPECT_EQ(platform::FindForm("frmAbout"), about);
+
+    Click(about->Control("cmdOK"));
+    EXPECT_EQ(platform::FindForm("frmAbout"), nullptr);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,48 @@
+// The folder viewers: one window kind, shown as "Encoded File(s)" and "Decoded File(s)". Each
+// lists its output folder, shows the selected name, opens the folder in the file manager, and
+// codes the selected file into the other output folder.
+#pragma once
+
+#include "codec/FileTransform.h"
+#include "platform/Error.h"
+#include "platform/Form.h"
+
+namespace corvane {
+
+namespace platform {
+class FileList;
+class Label;
+}  // namespace platform
+
+class FolderViewer : public platform::Form {
+    Q_OBJECT
+public:
+    enum class Kind { Encoded, Decoded };
+
+    explicit FolderViewer(Kind kind);
+    static platform::FormLayout Layout(Kind kind);
+
+    // Shows frmViewEncoded or frmViewDecoded, creating it on first use.
+    static FolderViewer* ShowEncoded();
+    static FolderViewer* ShowDecoded();
+
+protected:
+    void Form_Load() override;
+
+private:
+    struct Settings;
+    static const Settings& SettingsFor(Kind kind);
+
+    void File1_Click();
+    void cmdopen_Click();
+    void Action_Click();  // cmddecode1_Click or cmdencode1_Click
+    // Reads the own folder again; one that does not exist yet shows an empty list.
+    void ReRead();
+    void ReportAndOffer(const platform::Error& error);
+
+    const Settings& settings_;
+    platform::FileList* File1;
+    platform::Label* lblselected;
+};
+
+}  // namespace corvane
