@@ -65,6 +65,14 @@ inline void PointAtScreen(QPoint global)
     QCoreApplication::processEvents();
 }
 
+// Alt + key to whatever has the focus in `widget`'s window. Test key events leave the Alt state
+// behind in the application, so it is released on the window itself afterwards.
+inline void AltKey(QWidget* widget, Qt::Key key)
+{
+    QTest::keyClick(widget, key, Qt::AltModifier);
+    QTest::keyRelease(widget->window(), Qt::Key_Alt);
+}
+
 // Processes events until `done` holds or the deadline passes; returns whether it holds.
 inline bool WaitFor(const std::function<bool()>& done, int deadlineMs = 2000)
 {
