@@ -117,6 +117,7 @@ void Form::BuildControls(const FormLayout& layout)
         } else {
             control->setGeometry(TwipsToPixels(row.left, row.top, row.width, row.height));
         }
+        if (auto* label = qobject_cast<Label*>(control)) label->Fit();
     }
 }
 

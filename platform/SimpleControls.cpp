@@ -1,6 +1,9 @@
 #include "platform/SimpleControls.h"
 
+#include <QEvent>
 #include <QPainter>
+
+#include <algorithm>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
@@ -36,6 +39,27 @@ void Label::SetCaption(const QString& caption)
     caption_ = caption;
     setText(Breakable(caption));
     setAccessibleName(caption);
+    if (designWidth_ >= 0) Fit();
+}
+
+void Label::Fit()
+{
+    if (designWidth_ < 0) designWidth_ = width();
+    const QFontMetrics metrics(font());
+    const bool oneLine = height() < 2 * metrics.lineSpacing();
+    setWordWrap(!oneLine);
+    int fitted = designWidth_;
+    if (oneLine && parentWidget()) {
+        const int room = std::max(designWidth_, parentWidget()->width() - x());
+        fitted = std::clamp(metrics.horizontalAdvance(caption_) + 1, designWidth_, room);
+    }
+    resize(fitted, height());
+}
+
+void Label::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange && designWidth_ >= 0) Fit();
 }
 
 Line::Line(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }

@@ -8,17 +8,25 @@
 
 namespace corvane::platform {
 
-// A caption at the top left of its rectangle, wrapped at word breaks; a word longer than the
-// width (such as a long path) breaks where it must instead of being cut off.
+// A caption at the top left of its rectangle. A label tall enough for two lines wraps at word
+// breaks, and a word longer than the width (such as a long path) breaks where it must; a
+// one-line label whose caption is wider than the design allows (this system's fonts are not
+// those of the design) grows to the right, as far as its parent reaches, instead of losing text.
 class Label : public QLabel {
     Q_OBJECT
 public:
     explicit Label(const QString& caption, QWidget* parent = nullptr);
     QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
+    // Takes the current width as the design width and fits the caption to it.
+    void Fit();
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     QString caption_;
+    int designWidth_ = -1;  // not placed yet
 };
 
 // A one-pixel line in the window's text colour between two points of its parent.

@@ -11,6 +11,7 @@
 #include "platform/FileList.h"
 #include "platform/Form.h"
 #include "platform/SimpleControls.h"
+#include "platform/Twips.h"
 
 namespace corvane::platform {
 namespace {
@@ -80,6 +81,25 @@ TEST(Form, ControlsSitWhereTheTableSaysInPixels)
     EXPECT_DOUBLE_EQ(form.Control("size")->font().pointSizeF(), 8.25);
     EXPECT_EQ(form.Control<Label>("Label1")->Caption(), "Path:");
     EXPECT_EQ(form.Control<QGroupBox>("Frame1")->title(), "Details:");
+}
+
+TEST(Form, OneLineLabelsGrowToShowTheirCaptionAndTallerOnesWrap)
+{
+    FormLayout layout = SampleLayout();
+    layout.controls = {
+        {"Short", ControlKind::Label, "A caption far wider than its box", 0, 0, 300, 255, -1, {}, {}, {}},
+        {"Edge", ControlKind::Label, "A caption far wider than its box", 5000, 600, 300, 255, -1, {}, {}, {}},
+        {"Tall", ControlKind::Label, "A caption far wider than its box", 0, 1200, 600, 1000, -1, {}, {}, {}},
+    };
+    Form form(layout);
+    auto* shortLabel = form.Control<Label>("Short");
+    EXPECT_EQ(shortLabel->width(), shortLabel->fontMetrics().horizontalAdvance(shortLabel->Caption()) + 1);
+    EXPECT_EQ(form.Control("Edge")->geometry().right(), form.width() - 1);  // no further than the window
+    EXPECT_EQ(form.Control("Tall")->width(), TwipsToPixels(600));
+    EXPECT_TRUE(form.Control<Label>("Tall")->wordWrap());
+
+    shortLabel->SetCaption("ab");  // a shorter caption gives the design width back
+    EXPECT_EQ(shortLabel->width(), TwipsToPixels(300));
 }
 
 TEST(Form, BorderKindsSetTheWindowsBoxes)
