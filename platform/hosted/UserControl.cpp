@@ -92,8 +92,15 @@ PropertyBag UserControl::WriteProperties()
     return bag;
 }
 
+DeviceContext& UserControl::hDC()
+{
+    FollowSize();
+    return dc_;
+}
+
 void UserControl::Cls()
 {
+    FollowSize();
     image_.fill(ToQRgb(backColor_));
     dc_.MoveToEx(0, 0);
 }
@@ -182,8 +189,9 @@ void UserControl::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, image_);
 }
 
-void UserControl::resizeEvent(QResizeEvent*)
+void UserControl::FollowSize()
 {
+    if (image_.size() == size()) return;
     // The image keeps what it shows; new area starts in the background colour.
     QImage grown(size(), QImage::Format_RGB32);
     grown.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
@@ -194,6 +202,11 @@ void UserControl::resizeEvent(QResizeEvent*)
         painter.drawImage(0, 0, image_);
     }
     image_ = grown;
+}
+
+void UserControl::resizeEvent(QResizeEvent*)
+{
+    FollowSize();
     UserControl_Resize();
 }
 

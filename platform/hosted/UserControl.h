@@ -70,7 +70,7 @@ public:
 
     // The surface.
     QWidget* hWnd() { return this; }
-    DeviceContext& hDC() { return dc_; }
+    DeviceContext& hDC();
     const QImage& Image() const { return image_; }
     bool AutoRedraw() const { return autoRedraw_; }
     void SetAutoRedraw(bool on) { autoRedraw_ = on; }  // the image always persists here
@@ -135,6 +135,8 @@ protected:
 
 private:
     bool ContainsPoint(QPoint local) const;
+    // Sizes the image to the window; a hidden window gets its resize event only when shown.
+    void FollowSize();
 
     QImage image_;
     DeviceContext dc_{&image_};

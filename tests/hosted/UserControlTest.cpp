@@ -195,6 +195,19 @@ TEST_F(HostedWindow, TheWindowShowsTheSurfaceImageAsDrawn)
     EXPECT_EQ(QColor(control->Image().pixel(65, 4)), QColor(0, 128, 0));
 }
 
+TEST(UserControlSurface, FollowsTheWindowsSizeBeforeItIsShown)
+{
+    UserControl control;
+    control.resize(30, 10);
+    control.SetBackColor(Rgb(0, 0, 255));
+    control.Cls();
+    EXPECT_EQ(control.Image().size(), QSize(30, 10));
+    EXPECT_EQ(QColor(control.Image().pixel(29, 9)), QColor(0, 0, 255));
+    control.SetScaleMode(ScaleMode::Pixel);
+    EXPECT_EQ(control.ScaleWidth(), 30);
+    EXPECT_EQ(control.ScaleHeight(), 10);
+}
+
 TEST(UserControlLifecycle, ReadPropertiesThenResizeThenShow)
 {
     QWidget window;
