@@ -153,11 +153,53 @@ TEST_F(MainWindow, SelectingAFileFillsTheDetailsPanel)
         EXPECT_EQ(Caption("attr"), c.attributes);
     }
 
+    // Clearing the selection (Ctrl+click) disables "Encode File!" and keeps the panel.
+    auto* list = Get<platform::FileList>("FileListBox");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(list->model()->index(list->ListIndex(), 0)).center());
+    EXPECT_EQ(list->ListIndex(), -1);
+    EXPECT_FALSE(Get<ZelXpButton>("cmdencode")->Enabled());
+    EXPECT_EQ(Caption("filename"), "empty.bin");
+    EXPECT_TRUE(desktop.boxes.empty());
+    SelectFile("empty.bin");
+    EXPECT_TRUE(Get<ZelXpButton>("cmdencode")->Enabled());
+
     // Another folder keeps the panel as it was.
     std::filesystem::create_directory(data / "sub");
     OpenFolder(data / "sub");
     EXPECT_EQ(Get<platform::FileList>("FileListBox")->ListIndex(), -1);
     EXPECT_EQ(Caption("filename"), "empty.bin");
+}
+
+TEST_F(MainWindow, AFileThatVanishedIsReportedAndThePanelKeepsItsDetails)
+{
+    SelectFile("a.txt");
+    std::filesystem::remove(data / "empty.bin");
+    desktop.answers = {MsgAnswer::Cancel};  // Cancel here does not end the program
+    SelectFile("empty.bin");
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text,
+              "Error: 2: Cannot read the size of '" + Q(data / "empty.bin") + "': No such file or directory");
+    EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+    EXPECT_EQ(desktop.ended, 0);
+    EXPECT_EQ(Caption("filename"), "a.txt");
+    EXPECT_EQ(Caption("size"), "3");
+
+    // A folder that vanished before it is opened: reported, and the lists stay usable.
+    std::filesystem::create_directory(data / "gone");
+    ASSERT_FALSE(Get<platform::FolderList>("Dirlistbox")->SetPath(Q(data)));
+    auto* folders = Get<platform::FolderList>("Dirlistbox");
+    const auto items = folders->findItems("gone", Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    std::filesystem::remove(data / "gone");
+    folders->setCurrentItem(items[0]);
+    QTest::keyClick(folders, Qt::Key_Return);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[1].text,
+              "Error: 2: Cannot open the folder '" + Q(data / "gone") + "': No such file or directory");
+    EXPECT_EQ(folders->Path(), Q(data));
+    SelectFile("a.txt");
+    EXPECT_EQ(Caption("filename"), "a.txt");
 }
 
 TEST(AttributeText, KnownValuesHaveWordsAndOthersStayNumbers)

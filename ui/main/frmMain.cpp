@@ -146,6 +146,8 @@ void frmMain::Dirlistbox_Change()
 void frmMain::FileListBox_Click()
 {
     cmdencode->SetEnabled(FileListBox->ListIndex() > -1);
+    // With the selection cleared there is no file to describe: the panel keeps what it showed.
+    if (FileListBox->ListIndex() < 0) return;
 
     const QString path = JoinPath(Dirlistbox->Path(), FileListBox->List(FileListBox->ListIndex()));
     const auto length = platform::FileLength(path);
