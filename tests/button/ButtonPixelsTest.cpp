@@ -20,7 +20,7 @@ constexpr OleColor kBack = platform::SystemColorValue(platform::SystemColor::Win
 
 std::string Describe(QRgb rgb)
 {
-    return "(" + std::to_string(qRed(rgb)) + ", " + std::to_string(qGreen(rgb)) + ", " + std::to_string(qBlue(rgb)) + ")";
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(rgb)).arg(qGreen(rgb)).arg(qBlue(rgb)).toStdString();
 }
 
 // Paints one look with no caption on a surface of W x H, as Redraw would after a resize.

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QPalette>
 
 #include <functional>
 #include <string>
@@ -112,6 +114,18 @@ TEST(DeviceContext, ColoursAreWrittenAsRedGreenBlue)
     EXPECT_EQ(QColor(image.pixel(0, 0)), QColor(0, 60, 116));
 }
 
+TEST(SystemColors, ResolveThroughTheTableAndExplicitColoursPassThrough)
+{
+    const QPalette palette = QApplication::palette();
+    EXPECT_EQ(TranslateColor(Rgb(1, 2, 3)), Rgb(1, 2, 3));
+    EXPECT_EQ(TranslateColor(0x01030201u), Rgb(1, 2, 3));  // the top byte is not part of the colour
+    EXPECT_EQ(TranslateColor(SystemColorValue(SystemColor::Window)), FromQColor(palette.color(QPalette::Active, QPalette::Base)));
+    EXPECT_EQ(TranslateColor(SystemColorValue(SystemColor::ButtonFace)), FromQColor(palette.color(QPalette::Active, QPalette::Button)));
+    EXPECT_EQ(TranslateColor(0x80000006u), Rgb(0, 0, 0));  // window frame
+    EXPECT_EQ(TranslateColor(0x800000FFu), Rgb(0, 0, 0));  // no such number
+    EXPECT_EQ(ToQRgb(Rgb(0, 60, 116)), qRgb(0, 60, 116));
+}
+
 TEST(Mnemonics, MarkersUnderlineOneCharacterAndDoubledOnesShowAnAmpersand)
 {
     struct Row {
@@ -183,7 +197,9 @@ TEST_F(DrawText, ClipsToTheRectangle)
     dc.DrawTextA(QStringLiteral("Hg"), -1, box, DrawTextFormat::Center);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != qRgb(255, 255, 255)) EXPECT_TRUE(y >= 5 && y < 10) << x << "," << y;
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                EXPECT_TRUE(y >= 5 && y < 10) << x << "," << y;
+            }
 }
 
 TEST_F(DrawText, UnderlinesTheMarkedCharacter)
