@@ -51,11 +51,12 @@ inline void DoubleClick(QWidget* widget, QPoint local, Qt::MouseButton button = 
     QTest::mouseDClick(WindowOf(widget), button, {}, InWindow(widget, local));
 }
 
-// Moves the pointer to a point of `widget`; the window system reports the move with the buttons
-// that are held.
+// Moves the pointer to a point of `widget`, and reports the move with the buttons held before
+// anything else runs (the pointer's own report of it comes later, and repeats the position).
 inline void PointAt(QWidget* widget, QPoint local)
 {
     QCursor::setPos(widget->mapToGlobal(local));
+    QTest::mouseMove(WindowOf(widget), InWindow(widget, local));
     QCoreApplication::processEvents();
 }
 
