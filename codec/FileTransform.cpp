@@ -62,7 +62,7 @@ std::optional<Error> ReplaceDestination(Coding coding, OsFile& in, std::string_v
     // The source is closed before the rename: on Windows an open file cannot be replaced.
     in.Close();
     if (!error) {
-        if (const int code = detail::ReplaceFile(temporary, destination)) {
+        if (const int code = detail::RenameOver(temporary, destination)) {
             error = SystemError(code, "Cannot replace", outName);
         }
     }

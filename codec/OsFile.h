@@ -71,7 +71,7 @@ std::string TemporaryName();
 // True when `path` is an existing folder (a link to one is not).
 bool IsFolder(const std::filesystem::path& path);
 // Renames `from` over `to`, replacing whatever file or link is there.
-int ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 void RemoveFile(const std::filesystem::path& path) noexcept;
 // One-time process set-up: an over-size write must fail with an error, not end the process.
 void PrepareProcess();

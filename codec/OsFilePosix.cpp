@@ -100,7 +100,7 @@ bool IsFolder(const std::filesystem::path& path)
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-int ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }

@@ -102,7 +102,7 @@ bool IsFolder(const std::filesystem::path& path)
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-int ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     return ::MoveFileExW(from.c_str(), to.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)

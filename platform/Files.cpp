@@ -109,7 +109,7 @@ bool PathExists(const QString& path)
     return fs::exists(fs::symlink_status(ToPath(path), code));
 }
 
-std::optional<Error> DeleteFile(const QString& path)
+std::optional<Error> RemoveFile(const QString& path)
 {
     std::error_code code;
     if (!fs::remove(ToPath(path), code) && !code) {

@@ -46,7 +46,7 @@ Result<quint32> FileAttributes(const QString& path);
 std::optional<Error> MakeFolder(const QString& path);
 // True when a file or folder (or a link to one) exists at `path`.
 bool PathExists(const QString& path);
-std::optional<Error> DeleteFile(const QString& path);
+std::optional<Error> RemoveFile(const QString& path);
 
 // The user's short date format followed by the time with seconds.
 QString DateTimeText(const QDateTime& when);

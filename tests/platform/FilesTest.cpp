@@ -87,9 +87,9 @@ TEST_F(Files, ExistenceDatesAndDeletion)
     EXPECT_LE(qAbs(modified.secsTo(QDateTime::currentDateTime())), 60);
     EXPECT_FALSE(DateTimeText(modified).isEmpty());
 
-    EXPECT_FALSE(DeleteFile(Q(dir / "file")));
+    EXPECT_FALSE(RemoveFile(Q(dir / "file")));
     EXPECT_FALSE(PathExists(Q(dir / "file")));
-    EXPECT_EQ(DeleteFile(Q(dir / "file"))->number, ENOENT);
+    EXPECT_EQ(RemoveFile(Q(dir / "file"))->number, ENOENT);
 }
 
 }  // namespace
