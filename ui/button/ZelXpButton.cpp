@@ -2,6 +2,7 @@
 
 #include "platform/Twips.h"
 
+#include <QAccessible>
 #include <QPointer>
 
 namespace corvane {
@@ -60,6 +61,8 @@ void ZelXpButton::SetCaption(const QString& value)
     Redraw(0);
     SetAccessKey();
     PropertyChanged(QStringLiteral("Caption"));
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);  // screen readers read the new caption
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void ZelXpButton::SetForeColor(OleColor value)
