@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 #include <memory>
 
