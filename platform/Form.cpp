@@ -1,7 +1,6 @@
 #include "platform/Form.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHash>
 #include <QIcon>
@@ -15,6 +14,7 @@
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "platform/Twips.h"
+#include "platform/hosted/StdFont.h"
 
 namespace corvane::platform {
 
@@ -68,20 +68,7 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
 
 QFont MakeFont(const FontSpec& spec)
 {
-    // Faces of the original design are often missing; metric-alike faces come first.
-    static const QStringList kFallbacks = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                                           QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")};
-    QString family = spec.face;
-    if (!QFontDatabase::hasFamily(family)) {
-        const auto found = std::find_if(kFallbacks.begin(), kFallbacks.end(),
-                                        [](const QString& f) { return QFontDatabase::hasFamily(f); });
-        family = found != kFallbacks.end() ? *found : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    }
-    QFont font(family);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(spec.points);
-    font.setBold(spec.bold);
-    return font;
+    return ToQFont(StdFont{spec.face, spec.points, spec.bold ? 700 : 400, 0});
 }
 
 Form::Form(const FormLayout& layout) : QWidget(nullptr, FlagsFor(layout.border)), name_(layout.name)

@@ -1,10 +1,16 @@
 #include "platform/hosted/StdFont.h"
 
+#include <QStringList>
+
 namespace corvane::platform {
 
 QFont ToQFont(const StdFont& font)
 {
+    // The design's faces are often missing here: metric-alike faces stand in, in this order,
+    // and the font keeps its own name for the stored layout.
     QFont result(font.Name);
+    result.setFamilies(QStringList{font.Name, QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                        QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
     result.setStyleHint(QFont::SansSerif);
     result.setPointSizeF(font.Size);
     result.setWeight(static_cast<QFont::Weight>(font.Weight));
