@@ -9,6 +9,7 @@ namespace corvane::platform {
 struct Error {
     qint32 number = 0;
     QString description;
+    friend bool operator==(const Error&, const Error&) = default;
 };
 
 }  // namespace corvane::platform

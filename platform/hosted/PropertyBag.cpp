@@ -152,7 +152,7 @@ class LayoutReader {
 public:
     explicit LayoutReader(const QString& text) : text_(text) {}
 
-    std::optional<PropertyBag> Read(HostError* error)
+    std::optional<PropertyBag> Read(Error* error)
     {
         PropertyBag bag;
         while (true) {
@@ -166,7 +166,7 @@ public:
             if (!value || !(AtEnd() || Peek() == QLatin1Char(';') || Peek() == QLatin1Char('\n'))) {
                 if (error) {
                     const auto lineEnd = text_.indexOf(QLatin1Char('\n'), entryStart);
-                    *error = HostError{380, QStringLiteral("Invalid property value: %1")
+                    *error = Error{380, QStringLiteral("Invalid property value: %1")
                                                 .arg(text_.mid(entryStart, lineEnd < 0 ? -1 : lineEnd - entryStart).trimmed())};
                 }
                 return std::nullopt;
@@ -283,7 +283,7 @@ QString PropertyBag::ToText() const
     return out;
 }
 
-std::optional<PropertyBag> PropertyBag::FromText(const QString& text, HostError* error)
+std::optional<PropertyBag> PropertyBag::FromText(const QString& text, Error* error)
 {
     return LayoutReader(text).Read(error);
 }

@@ -10,6 +10,7 @@
 // Font("MS Sans Serif", 8.25, 400, 0) with face, points, weight and character set.
 #pragma once
 
+#include "platform/Error.h"
 #include "platform/hosted/Color.h"
 #include "platform/hosted/StdFont.h"
 
@@ -26,19 +27,12 @@ namespace corvane::platform {
 
 using PropertyValue = std::variant<bool, std::int64_t, double, QString, StdFont>;
 
-// A failure of the host: a number and a description, as the platform reports errors.
-struct HostError {
-    int Number = 0;
-    QString Description;
-    friend bool operator==(const HostError&, const HostError&) = default;
-};
-
 // Thrown by the conversions below when a stored value has the wrong type; the host turns it back
-// into a HostError for the caller that loaded the layout.
+// into an Error for the caller that loaded the layout.
 class TypeMismatch : public std::runtime_error {
 public:
     TypeMismatch() : std::runtime_error("Type mismatch") {}
-    static HostError AsError() { return HostError{13, QStringLiteral("Type mismatch")}; }
+    static Error AsError() { return Error{13, QStringLiteral("Type mismatch")}; }
 };
 
 // A colour as the bag stores it: the 32-bit value as a whole number.
@@ -62,7 +56,7 @@ public:
 
     QString ToText() const;
     // Parses the text form; a malformed entry gives error 380 with the entry in its description.
-    static std::optional<PropertyBag> FromText(const QString& text, HostError* error = nullptr);
+    static std::optional<PropertyBag> FromText(const QString& text, Error* error = nullptr);
 
     friend bool operator==(const PropertyBag&, const PropertyBag&) = default;
 

@@ -73,7 +73,7 @@ void UserControl::InitProperties()
     layoutChanged_ = false;
 }
 
-std::optional<HostError> UserControl::ReadProperties(const PropertyBag& bag)
+std::optional<Error> UserControl::ReadProperties(const PropertyBag& bag)
 {
     try {
         UserControl_ReadProperties(bag);

@@ -64,7 +64,7 @@ public:
 
     // Stored layout.
     void InitProperties();
-    std::optional<HostError> ReadProperties(const PropertyBag& bag);
+    std::optional<Error> ReadProperties(const PropertyBag& bag);
     PropertyBag WriteProperties();
     bool LayoutChanged() const { return layoutChanged_; }  // since the last read or write
 

@@ -89,7 +89,7 @@ TEST_F(Holder, AValueOfTheWrongKindFailsTheRead)
     ZelXpButton* button = Button();
     const auto error = button->ReadProperties(Parse("Font = \"Tahoma\""));
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->Number, 13);
+    EXPECT_EQ(error->number, 13);
 }
 
 TEST_F(Holder, WriteStoresOnlyValuesThatDifferFromTheirDefaultsAndAlwaysForeColor)

@@ -98,10 +98,10 @@ TEST(PropertyBag, MalformedTextIsAnErrorWithNumberAndDescription)
 {
     const char* bad[] = {"Caption = \"open", "= 3", "Font = Font(\"x\", 8)", "Enabled = Maybe", "A = 1 2"};
     for (const char* text : bad) {
-        HostError error;
+        Error error;
         EXPECT_FALSE(PropertyBag::FromText(QString::fromUtf8(text), &error).has_value()) << text;
-        EXPECT_EQ(error.Number, 380) << text;
-        EXPECT_FALSE(error.Description.isEmpty()) << text;
+        EXPECT_EQ(error.number, 380) << text;
+        EXPECT_FALSE(error.description.isEmpty()) << text;
     }
 }
 

@@ -226,7 +226,7 @@ TEST(UserControlLifecycle, AValueThatCannotBeConvertedFailsReadProperties)
     bag.WriteProperty(QStringLiteral("Enabled"), QStringLiteral("perhaps"));
     const auto error = control.ReadProperties(bag);
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->Number, 13);
+    EXPECT_EQ(error->number, 13);
 }
 
 TEST(UserControlLifecycle, PropertyChangedMarksTheLayoutForSaving)
