@@ -4,6 +4,7 @@
 #   ./dev.sh test    install what is missing, build, and run every test
 #                    (the codec's tests also under AddressSanitizer and UBSan)
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
+#                    (`./dev.sh bench files`: the slow whole-file benchmark)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -70,13 +71,23 @@ case "${1:-}" in
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
     shift
-    for bench in build/bin/*_bench; do
+    # The whole-file benchmark writes several GiB and takes minutes: only as `./dev.sh bench files`.
+    benches=()
+    if [ "${1:-}" = files ]; then
+      shift
+      benches=(build/bin/codec_file_bench)
+    else
+      for bench in build/bin/*_bench; do
+        [ "$bench" = build/bin/codec_file_bench ] || benches+=("$bench")
+      done
+    fi
+    for bench in "${benches[@]}"; do
       say "$bench"
       "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
     done
     ;;
   *)
-    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -16,6 +16,7 @@ namespace corvane::bench {
 struct Median {
     double seconds = 0;         // real time per iteration
     double bytesPerSecond = 0;  // 0 when the benchmark sets no byte count
+    std::map<std::string, double> counters;  // the benchmark's own counters
 };
 
 class RatioReport : public benchmark::ConsoleReporter {
@@ -67,8 +68,9 @@ private:
     {
         Median value;
         value.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        if (const auto rate = run.counters.find("bytes_per_second"); rate != run.counters.end()) {
-            value.bytesPerSecond = rate->second.value;
+        for (const auto& [name, counter] : run.counters) value.counters[name] = counter.value;
+        if (const auto rate = value.counters.find("bytes_per_second"); rate != value.counters.end()) {
+            value.bytesPerSecond = rate->second;
         }
         return value;
     }

@@ -11,8 +11,9 @@
 #include <cstdint>
 
 // The vector kernels need GCC or Clang (for function-level target attributes and run-time CPU
-// checks) on x86-64, where SSE2 is always present. Everything else uses the scalar kernel.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// checks) on x86-64, where SSE2 is always present. Everything else uses the scalar kernel, as
+// does a build with CORVANE_SCALAR_ONLY defined (to try that path on x86-64).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(CORVANE_SCALAR_ONLY)
 #define CORVANE_X86_KERNELS 1
 #else
 #define CORVANE_X86_KERNELS 0

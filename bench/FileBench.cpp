@@ -1,0 +1,392 @@
+// Coding whole files against copying them, measured in the same run, and the peak memory of
+// coding a file larger than 4 GiB. Ends with a table of medians and ratios.
+//
+// Heavy: writes a 1 GiB source and, for each run, a 1 GiB destination flushed to disk, then a
+// 4 GiB destination (from a sparse source); all in a scratch folder (CORVANE_BENCH_DIR, else the system's temporary
+// folder) that is removed at the end. Needs about 7 GiB free there.
+#include <benchmark/benchmark.h>
+
+#include <sys/types.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RatioReport.h"
+#include "codec/ByteCodec.h"
+#include "codec/FileTransform.h"
+
+extern char** environ;
+
+namespace corvane::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+constexpr std::uint64_t kSourceSize = kGiB;
+// Above 4 GiB, and not a multiple of the buffer, so that 64-bit lengths and the tail both count.
+constexpr std::uint64_t kBigSize = 4 * kGiB + 4099;
+constexpr std::size_t kBufferSizes[] = {256 << 10, 1 << 20, 4 << 20};
+// The buffer of the file transform, the plain copy's buffer in the ratios.
+constexpr std::size_t kTransformBuffer = 1 << 20;
+
+struct Scratch {
+    fs::path folder;
+    fs::path source;       // kSourceSize bytes, kept in the page cache
+    fs::path destination;  // removed before every run
+};
+Scratch gScratch;
+
+std::string BufferName(std::size_t size)
+{
+    return size >= kMiB ? std::to_string(size / kMiB) + "MiB" : std::to_string(size >> 10) + "KiB";
+}
+
+// 0, or the errno of the first failure.
+int ReadFull(int fd, std::uint8_t* buffer, std::size_t size, std::size_t& got)
+{
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n == 0) break;
+        if (n < 0 && errno != EINTR) return errno;
+        if (n > 0) got += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
+{
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno != EINTR) return errno;
+        if (n > 0) done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+struct CopyOptions {
+    std::size_t bufferSize = kTransformBuffer;
+    bool code = false;     // encode every chunk on its way through
+    bool durable = false;  // fsync before the rename
+};
+
+// What the file transform does, with or without the coding: read the source into one buffer,
+// write a temporary file beside the destination, optionally flush it, rename it over the
+// destination. Returns 0 or the errno of the first failure.
+int CopyThroughBuffer(const fs::path& from, const fs::path& to, const CopyOptions& options)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    const fs::path temporary = to.string() + ".part";
+    const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return errno;
+    }
+    const auto buffer = std::make_unique<std::uint8_t[]>(options.bufferSize);
+    std::uint8_t running = 0;
+    int error = 0;
+    for (std::size_t got = options.bufferSize; error == 0 && got == options.bufferSize;) {
+        error = ReadFull(in, buffer.get(), options.bufferSize, got);
+        if (error == 0 && options.code) running = EncodeBytes({buffer.get(), got}, running);
+        if (error == 0) error = WriteAll(out, buffer.get(), got);
+    }
+    if (error == 0 && options.durable && ::fsync(out) != 0) error = errno;
+    ::close(out);
+    ::close(in);
+    if (error == 0 && ::rename(temporary.c_str(), to.c_str()) != 0) error = errno;
+    return error;
+}
+
+int FlushToDisk(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// Runs `cp source destination` and waits for it; 0 or a description of the failure.
+std::string RunCp(const fs::path& from, const fs::path& to)
+{
+    const std::string source = from.string();
+    const std::string destination = to.string();
+    char* argv[] = {const_cast<char*>("cp"), const_cast<char*>(source.c_str()),
+                    const_cast<char*>(destination.c_str()), nullptr};
+    pid_t pid = 0;
+    if (const int error = ::posix_spawnp(&pid, "cp", nullptr, nullptr, argv, environ)) {
+        return std::string("cannot start cp: ") + std::strerror(error);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "cp failed";
+}
+
+// Removes the destination and waits until the removal is on disk, so that a run does not pay
+// for an earlier run's write-back or freed blocks.
+void Settle()
+{
+    fs::remove(gScratch.destination);
+    const int fd = ::open(gScratch.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
+}
+
+// A run on the 1 GiB source: "" or a description of what failed.
+using Job = std::function<std::string()>;
+
+// Times one job, with the disk settled before and the destination flushed after, both outside
+// the measured time. Returns seconds, or a negative number after a failure.
+double TimeOne(const Job& job, std::string& failure)
+{
+    Settle();
+    const auto start = std::chrono::steady_clock::now();
+    failure = job();
+    const auto stop = std::chrono::steady_clock::now();
+    FlushToDisk(gScratch.destination);
+    return failure.empty() ? std::chrono::duration<double>(stop - start).count() : -1;
+}
+
+// Each iteration runs the subject and its baseline back to back, in alternating order, and
+// records their ratio: the shared disk's slow and fast spells then hit both sides of a ratio
+// alike, and the median of the ratios over the repetitions is the figure to quote.
+void TimePair(benchmark::State& state, const Job& subject, const Job& baseline)
+{
+    static unsigned turn = 0;
+    double subjectSeconds = 0;
+    double baselineSeconds = 0;
+    for (auto _ : state) {
+        std::string failure;
+        const bool subjectFirst = turn++ % 2 == 0;
+        const double first = TimeOne(subjectFirst ? subject : baseline, failure);
+        const double second = failure.empty() ? TimeOne(subjectFirst ? baseline : subject, failure) : -1;
+        if (!failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            break;
+        }
+        subjectSeconds = subjectFirst ? first : second;
+        baselineSeconds = subjectFirst ? second : first;
+        state.SetIterationTime(subjectSeconds);
+    }
+    state.counters["subject_s"] = subjectSeconds;
+    state.counters["baseline_s"] = baselineSeconds;
+    state.counters["ratio"] = baselineSeconds > 0 ? subjectSeconds / baselineSeconds : 0;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kSourceSize));
+}
+
+std::string ErrnoText(int error) { return error == 0 ? "" : std::strerror(error); }
+
+std::string CopyName(const CopyOptions& options)
+{
+    return std::string(options.code ? "coded copy/" : "copy/") + BufferName(options.bufferSize) +
+           (options.durable ? "/fsync" : "/no fsync");
+}
+
+// Codes a sparse source of kBigSize bytes into a real destination with the command-line
+// companion, which streams through the same file transform, and reports the companion's peak
+// resident memory (its ru_maxrss, from wait4): the memory of the whole program.
+void PeakMemoryOfBigFile(benchmark::State& state)
+{
+    const fs::path source = gScratch.folder / "big-source";
+    const fs::path destination = gScratch.folder / "big-destination";
+    {
+        const int fd = ::open(source.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const bool sized = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(kBigSize)) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!sized) {
+            state.SkipWithError("cannot create the sparse source");
+            return;
+        }
+    }
+    double peak = 0;
+    for (auto _ : state) {
+        fs::remove(destination);
+        const std::string from = source.string();
+        const std::string to = destination.string();
+        char* argv[] = {const_cast<char*>(CORVANE_CODEC_EXE), const_cast<char*>("encode"),
+                        const_cast<char*>(from.c_str()), const_cast<char*>(to.c_str()), nullptr};
+        const auto start = std::chrono::steady_clock::now();
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, CORVANE_CODEC_EXE, nullptr, nullptr, argv, environ) != 0) {
+            state.SkipWithError("cannot start " CORVANE_CODEC_EXE);
+            break;
+        }
+        int status = 0;
+        rusage usage{};
+        while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::error_code ignored;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || fs::file_size(destination, ignored) != kBigSize) {
+            state.SkipWithError("the companion failed or wrote the wrong size");
+            break;
+        }
+        peak = std::max(peak, static_cast<double>(usage.ru_maxrss) * 1024);  // ru_maxrss is in KiB
+    }
+    state.counters["peak_MiB"] = peak / kMiB;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kBigSize));
+    std::error_code ignored;
+    fs::remove(source, ignored);
+    fs::remove(destination, ignored);
+}
+
+// Every file run is one timed iteration of a second or more; repetitions give the medians.
+template <typename Function>
+benchmark::internal::Benchmark* RegisterFileRun(const std::string& name, Function function)
+{
+    return benchmark::RegisterBenchmark(name.c_str(), function)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+}
+
+struct Pair {
+    std::string name;
+    Job subject;
+    Job baseline;
+};
+
+Job Copy(const CopyOptions& options)
+{
+    return [options] { return ErrnoText(CopyThroughBuffer(gScratch.source, gScratch.destination, options)); };
+}
+
+Job Transform(Coding coding)
+{
+    return [coding] {
+        const auto error = TransformFile(coding, Endpoint::File(gScratch.source), Endpoint::File(gScratch.destination));
+        return error ? error->description : "";
+    };
+}
+
+Job CpAndFsync()
+{
+    return [] {
+        std::string failure = RunCp(gScratch.source, gScratch.destination);
+        return failure.empty() ? ErrnoText(FlushToDisk(gScratch.destination)) : failure;
+    };
+}
+
+std::vector<Pair> Pairs()
+{
+    std::vector<Pair> pairs;
+    // The buffer size: the coding's cost on top of the same copy, with and without the disk.
+    for (const bool durable : {true, false}) {
+        for (const std::size_t bufferSize : kBufferSizes) {
+            const CopyOptions plain{bufferSize, false, durable};
+            pairs.push_back({"coded copy vs " + CopyName(plain), Copy({bufferSize, true, durable}), Copy(plain)});
+        }
+    }
+    const CopyOptions plain{kTransformBuffer, false, true};
+    pairs.push_back({"EncodeFile vs " + CopyName(plain), Transform(Coding::Encode), Copy(plain)});
+    pairs.push_back({"DecodeFile vs " + CopyName(plain), Transform(Coding::Decode), Copy(plain)});
+    pairs.push_back({"EncodeFile vs cp + fsync", Transform(Coding::Encode), CpAndFsync()});
+    return pairs;
+}
+
+void Register()
+{
+    for (Pair& pair : Pairs()) {
+        RegisterFileRun(pair.name, [subject = std::move(pair.subject), baseline = std::move(pair.baseline)](
+                                       benchmark::State& state) { TimePair(state, subject, baseline); });
+    }
+    // One run: it writes 4 GiB, and the peak does not vary.
+    RegisterFileRun("EncodeFile 4 GiB/peak memory", PeakMemoryOfBigFile)->Repetitions(1);
+}
+
+// Writes the 1 GiB source (varied bytes, in 1 MiB blocks) and reads it back into the page cache.
+bool PrepareScratch()
+{
+    const char* chosen = std::getenv("CORVANE_BENCH_DIR");
+    std::string pattern = ((chosen && *chosen) ? fs::path(chosen) : fs::temp_directory_path()) /
+                          "corvane-file-bench-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::perror("cannot create the scratch folder");
+        return false;
+    }
+    gScratch = {pattern, fs::path(pattern) / "source", fs::path(pattern) / "destination"};
+    if (fs::space(gScratch.folder).available < kSourceSize * 2 + kBigSize + kGiB) {
+        std::fprintf(stderr, "%s: needs about 7 GiB free\n", gScratch.folder.c_str());
+        return false;
+    }
+    std::ofstream out(gScratch.source, std::ios::binary);
+    std::vector<char> block(kMiB);
+    for (std::uint64_t at = 0; at < kSourceSize; at += kMiB) {
+        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((at + i) * 2654435761u >> 24);
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    out.close();
+    std::ifstream in(gScratch.source, std::ios::binary);
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+    return static_cast<bool>(out) && FlushToDisk(gScratch.source) == 0;
+}
+
+void PrintRatios(const RatioReport& report)
+{
+    std::printf("\nA 1 GiB file in the page cache; medians over the repetitions.\n\n");
+    std::printf("| run | seconds | baseline seconds | ratio of times |\n|---|---|---|---|\n");
+    for (const Pair& pair : Pairs()) {
+        const Median* run = report.Find(pair.name);
+        if (!run) continue;
+        std::printf("| %s | %.3f | %.3f | %.2f |\n", pair.name.c_str(), run->counters.at("subject_s"),
+                    run->counters.at("baseline_s"), run->counters.at("ratio"));
+    }
+    if (const Median* big = report.Find("EncodeFile 4 GiB/peak memory")) {
+        std::printf("\nPeak resident memory of corvane-codec encoding %llu bytes: %.1f MiB (%.1f s).\n",
+                    static_cast<unsigned long long>(kBigSize), big->counters.at("peak_MiB"), big->seconds);
+    }
+}
+
+}  // namespace
+}  // namespace corvane::bench
+
+int main(int argc, char** argv)
+{
+    // Defaults that the command line can override: repetitions for medians, interleaved so
+    // that a slow spell of the shared disk spreads over all runs instead of hitting one.
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=5";
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    char aggregates[] = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {repetitions, interleave, aggregates});
+    argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    namespace bench = corvane::bench;
+    if (!bench::PrepareScratch()) {
+        std::filesystem::remove_all(bench::gScratch.folder);
+        return 1;
+    }
+    bench::Register();
+    bench::RatioReport report;
+    benchmark::RunSpecifiedBenchmarks(&report);
+    bench::PrintRatios(report);
+    benchmark::Shutdown();
+    std::filesystem::remove_all(bench::gScratch.folder);
+    return 0;
+}
