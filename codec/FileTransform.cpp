@@ -23,7 +23,7 @@ std::optional<Error> Pump(Coding coding, OsFile& in, std::string_view inName, Os
                           std::string_view outName)
 {
     const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kChunkSize]);
-    if (!buffer) return SystemError(ENOMEM, "Cannot read", inName);
+    if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", inName);
 
     std::uint8_t running = 0;
     for (;;) {
@@ -44,7 +44,7 @@ std::optional<Error> ReplaceDestination(Coding coding, OsFile& in, std::string_v
                                         const std::filesystem::path& destination)
 {
     const std::string outName = detail::DisplayName(destination);
-    if (detail::IsFolder(destination)) return SystemError(EISDIR, "Cannot write", outName);
+    if (detail::IsFolder(destination)) return SystemError(detail::kErrorIsFolder, "Cannot write", outName);
 
     OsFile out;
     std::filesystem::path temporary;

@@ -26,6 +26,10 @@ std::string DisplayName(const std::filesystem::path& path);
 // "<what> '<name>': <the system's text for code>", numbered with the code itself.
 Error SystemError(int code, std::string_view what, std::string_view name);
 
+// System error codes that the transform raises itself, in the system's own numbering.
+extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows
+extern const int kErrorOutOfMemory;  // ENOMEM; ERROR_NOT_ENOUGH_MEMORY on Windows
+
 // The system error code of the last failed call (errno, or GetLastError() on Windows).
 int LastErrorCode();
 

@@ -11,6 +11,9 @@
 
 namespace corvane::detail {
 
+const int kErrorIsFolder = EISDIR;
+const int kErrorOutOfMemory = ENOMEM;
+
 int LastErrorCode() { return errno; }
 
 std::optional<Error> OsFile::OpenSource(const std::filesystem::path& path, OsFile& out)
@@ -22,7 +25,7 @@ std::optional<Error> OsFile::OpenSource(const std::filesystem::path& path, OsFil
 
     struct stat info {};
     if (::fstat(fd, &info) != 0) return SystemError(errno, "Cannot read", DisplayName(path));
-    if (S_ISDIR(info.st_mode)) return SystemError(EISDIR, "Cannot read", DisplayName(path));
+    if (S_ISDIR(info.st_mode)) return SystemError(kErrorIsFolder, "Cannot read", DisplayName(path));
     if (!S_ISREG(info.st_mode)) {
         return Error{EINVAL, "Cannot read '" + DisplayName(path) + "': not a regular file"};
     }

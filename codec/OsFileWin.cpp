@@ -16,6 +16,10 @@ namespace {
 constexpr std::size_t kMaxTransfer = 1u << 30;
 }  // namespace
 
+// What Windows itself answers when a folder is opened as a file.
+const int kErrorIsFolder = ERROR_ACCESS_DENIED;
+const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
+
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 
 std::optional<Error> OsFile::OpenSource(const std::filesystem::path& path, OsFile& out)
