@@ -66,9 +66,9 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
 
 }  // namespace
 
-QFont MakeFont(const FontSpec& spec)
+QFont MakeFont(const FontSpec& font)
 {
-    return ToQFont(StdFont{spec.face, spec.points, spec.bold ? 700 : 400, 0});
+    return ToQFont(StdFont{font.face, font.points, font.bold ? 700 : 400, 0});
 }
 
 Form::Form(const FormLayout& layout) : QWidget(nullptr, FlagsFor(layout.border)), name_(layout.name)

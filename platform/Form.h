@@ -18,8 +18,8 @@ struct FontSpec {
     bool bold = false;
 };
 
-// The font `spec` names; a face this system lacks falls back to the closest sans-serif.
-QFont MakeFont(const FontSpec& spec);
+// The font so described; a face this system lacks falls back to a metric-alike sans-serif.
+QFont MakeFont(const FontSpec& font);
 
 enum class ControlKind { Label, Frame, Line, Picture, DriveList, FolderList, FileList, Hosted };
 
