@@ -72,19 +72,18 @@ case "${1:-}" in
     build build -DCMAKE_BUILD_TYPE=Release
     shift
     # The whole-file benchmark writes several GiB and takes minutes: only as `./dev.sh bench files`.
-    benches=()
+    # It repeats each run 11 times on its own; the others get 5 repetitions here.
     if [ "${1:-}" = files ]; then
       shift
-      benches=(build/bin/codec_file_bench)
+      say build/bin/codec_file_bench
+      build/bin/codec_file_bench "$@"
     else
       for bench in build/bin/*_bench; do
-        [ "$bench" = build/bin/codec_file_bench ] || benches+=("$bench")
+        [ "$bench" = build/bin/codec_file_bench ] && continue
+        say "$bench"
+        "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
       done
     fi
-    for bench in "${benches[@]}"; do
-      say "$bench"
-      "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
-    done
     ;;
   *)
     sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'

@@ -119,8 +119,9 @@ void PrintRatios(const RatioReport& report)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    corvane::bench::CommandLine command(argc, argv, corvane::bench::kRepeatedAndInterleaved);
+    benchmark::Initialize(&command.argc(), command.argv());
+    if (benchmark::ReportUnrecognizedArguments(command.argc(), command.argv())) return 1;
     corvane::bench::Register();
     corvane::bench::RatioReport report;
     benchmark::RunSpecifiedBenchmarks(&report);

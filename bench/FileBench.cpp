@@ -2,15 +2,13 @@
 // coding a file larger than 4 GiB. Ends with a table of medians and ratios.
 //
 // Heavy: writes a 1 GiB source and, for each run, a 1 GiB destination flushed to disk, then a
-// 4 GiB destination (from a sparse source); all in a scratch folder (CORVANE_BENCH_DIR, else the system's temporary
-// folder) that is removed at the end. Needs about 7 GiB free there.
+// 4 GiB destination (from a sparse source); all in a scratch folder (CORVANE_BENCH_DIR, else the
+// system's temporary folder) that is removed at the end. Needs about 7 GiB free there.
 #include <benchmark/benchmark.h>
-
-#include <sys/types.h>
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RatioReport.h"
@@ -75,6 +74,7 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
 {
     for (std::size_t done = 0; done < size;) {
         const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n == 0) return EIO;
         if (n < 0 && errno != EINTR) return errno;
         if (n > 0) done += static_cast<std::size_t>(n);
     }
@@ -125,7 +125,7 @@ int FlushToDisk(const fs::path& path)
     return error;
 }
 
-// Runs `cp source destination` and waits for it; 0 or a description of the failure.
+// Runs `cp source destination` and waits for it; "" or a description of the failure.
 std::string RunCp(const fs::path& from, const fs::path& to)
 {
     const std::string source = from.string();
@@ -204,9 +204,20 @@ std::string CopyName(const CopyOptions& options)
            (options.durable ? "/fsync" : "/no fsync");
 }
 
+// The peak resident memory (VmHWM) of a running process, in bytes; 0 once it has ended.
+std::uint64_t PeakResident(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+    }
+    return 0;
+}
+
 // Codes a sparse source of kBigSize bytes into a real destination with the command-line
 // companion, which streams through the same file transform, and reports the companion's peak
-// resident memory (its ru_maxrss, from wait4): the memory of the whole program.
+// resident memory. The peak is read from /proc while it runs: its ru_maxrss would also count the
+// memory of this process, from which it was started.
 void PeakMemoryOfBigFile(benchmark::State& state)
 {
     const fs::path source = gScratch.folder / "big-source";
@@ -234,8 +245,16 @@ void PeakMemoryOfBigFile(benchmark::State& state)
             break;
         }
         int status = 0;
-        rusage usage{};
-        while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        for (;;) {
+            const std::uint64_t sampled = PeakResident(pid);  // VmHWM only grows while it runs
+            const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+            if (ended == pid) break;
+            if (ended < 0 && errno != EINTR) {
+                status = -1;
+                break;
+            }
+            peak = std::max(peak, static_cast<double>(sampled));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         std::error_code ignored;
@@ -243,7 +262,6 @@ void PeakMemoryOfBigFile(benchmark::State& state)
             state.SkipWithError("the companion failed or wrote the wrong size");
             break;
         }
-        peak = std::max(peak, static_cast<double>(usage.ru_maxrss) * 1024);  // ru_maxrss is in KiB
     }
     state.counters["peak_MiB"] = peak / kMiB;
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kBigSize));
@@ -365,18 +383,9 @@ void PrintRatios(const RatioReport& report)
 
 int main(int argc, char** argv)
 {
-    // Defaults that the command line can override: repetitions for medians, interleaved so
-    // that a slow spell of the shared disk spreads over all runs instead of hitting one.
-    std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=5";
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    char aggregates[] = "--benchmark_report_aggregates_only=true";
-    args.insert(args.begin() + 1, {repetitions, interleave, aggregates});
-    argc = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    corvane::bench::CommandLine command(argc, argv, corvane::bench::kRepeatedOftenAndInterleaved);
+    benchmark::Initialize(&command.argc(), command.argv());
+    if (benchmark::ReportUnrecognizedArguments(command.argc(), command.argv())) return 1;
     namespace bench = corvane::bench;
     if (!bench::PrepareScratch()) {
         std::filesystem::remove_all(bench::gScratch.folder);

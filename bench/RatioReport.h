@@ -8,10 +8,48 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace corvane::bench {
+
+// The command line with default flags put first, so that flags given by the user, which come
+// later, override them. Keeps the arguments alive for benchmark::Initialize.
+class CommandLine {
+public:
+    CommandLine(int argc, char** argv, std::span<const char* const> defaults)
+        : defaults_(defaults.begin(), defaults.end())
+    {
+        args_.push_back(argv[0]);
+        for (std::string& flag : defaults_) args_.push_back(flag.data());
+        args_.insert(args_.end(), argv + 1, argv + argc);
+        argc_ = static_cast<int>(args_.size());
+        args_.push_back(nullptr);
+    }
+
+    int& argc() { return argc_; }
+    char** argv() { return args_.data(); }
+
+private:
+    std::vector<std::string> defaults_;
+    std::vector<char*> args_;
+    int argc_ = 0;
+};
+
+// Medians over repetitions interleaved in random order: a slow spell of the shared machine
+// then spreads over all benchmarks instead of hitting one side of a ratio.
+inline constexpr const char* kRepeatedAndInterleaved[] = {
+    "--benchmark_repetitions=5",
+    "--benchmark_enable_random_interleaving=true",
+    "--benchmark_report_aggregates_only=true",
+};
+// The same with more repetitions, for runs on a disk and page cache that other work shares.
+inline constexpr const char* kRepeatedOftenAndInterleaved[] = {
+    "--benchmark_repetitions=11",
+    "--benchmark_enable_random_interleaving=true",
+    "--benchmark_report_aggregates_only=true",
+};
 
 struct Median {
     double seconds = 0;         // real time per iteration
