@@ -41,7 +41,8 @@ const struct {
     const char* name;
     Bytes (*make)(std::size_t);
 } kData[] = {
-    {"random", [](std::size_t size) { return testing::RandomBytes(size, static_cast<std::uint32_t>(size)); }},
+    {"random",
+     [](std::size_t size) { return testing::RandomBytes(size, static_cast<std::uint32_t>(size)); }},
     {"all 0xFF", [](std::size_t size) { return Bytes(size, 0xFF); }},
     {"0..255 ramp", Ramp},
 };
@@ -103,7 +104,8 @@ protected:
     void SetUp() override
     {
         if (!CodecKernelSupported(GetParam())) {
-            GTEST_SKIP() << "this build or processor has no " << CodecKernelName(GetParam()) << " kernel";
+            GTEST_SKIP() << "this build or processor has no " << CodecKernelName(GetParam())
+                         << " kernel";
         }
     }
 };
@@ -115,7 +117,8 @@ TEST_P(CodecKernels, MatchThePlainLoopAtEveryLengthChunkingAndPlacement)
         for (const auto& data : kData) {
             const Bytes input = data.make(length);
             for (const Direction direction : {Direction::Encode, Direction::Decode}) {
-                const Coded expected = Code(CodecKernel::Scalar, direction, input, kWhole, Placement::Apart);
+                const Coded expected =
+                    Code(CodecKernel::Scalar, direction, input, kWhole, Placement::Apart);
                 // The running value handed on is the last coded byte: written when encoding,
                 // read when decoding.
                 const Bytes& coded = direction == Direction::Encode ? expected.bytes : input;
@@ -124,7 +127,8 @@ TEST_P(CodecKernels, MatchThePlainLoopAtEveryLengthChunkingAndPlacement)
                 for (const std::size_t chunk : kChunks) {
                     for (const Placement placement : {Placement::InPlace, Placement::Apart}) {
                         const Coded actual = Code(kernel, direction, input, chunk, placement);
-                        const std::string what = Describe(kernel, direction, data.name, length, chunk, placement);
+                        const std::string what =
+                            Describe(kernel, direction, data.name, length, chunk, placement);
                         ASSERT_EQ(FirstDifference(actual.bytes, expected.bytes), "") << what;
                         ASSERT_EQ(actual.running, expected.running) << what << ": running value";
                     }
@@ -151,7 +155,8 @@ TEST_P(CodecKernels, DriveTheByteCodecWhenForced)
     EXPECT_EQ(ActiveCodecKernel(), GetParam());
 
     const Bytes plain = testing::RandomBytes((1u << 16) + 5, 3);
-    const Bytes coded = Code(CodecKernel::Scalar, Direction::Encode, plain, kWhole, Placement::Apart).bytes;
+    const Bytes coded =
+        Code(CodecKernel::Scalar, Direction::Encode, plain, kWhole, Placement::Apart).bytes;
     Bytes bytes = plain;
     EncodeBytes(bytes);
     EXPECT_EQ(FirstDifference(bytes, coded), "") << CodecKernelName(GetParam()) << " EncodeBytes";
