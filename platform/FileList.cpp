@@ -1,8 +1,5 @@
 #include "platform/FileList.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "platform/FolderList.h"
 
 namespace corvane::platform {
@@ -39,25 +36,7 @@ FileList::FileList(QWidget* parent) : QListView(parent)
 
 Result<QStringList> FileList::ReadFileNames(const QString& folder)
 {
-    namespace fs = std::filesystem;
-    std::error_code code;
-    const fs::path root = ToPath(folder);
-    if (!fs::is_directory(root, code)) {
-        if (!code) code = std::make_error_code(std::errc::not_a_directory);
-        return FileError(code, QStringLiteral("Cannot open the folder"), folder);
-    }
-    QStringList names;
-    fs::directory_iterator it(root, code);
-    for (; !code && it != fs::directory_iterator(); it.increment(code)) {
-        std::error_code ignored;
-        if (it->is_regular_file(ignored)) names.push_back(FromPath(it->path().filename()));
-    }
-    if (code) return FileError(code, QStringLiteral("Cannot read the folder"), folder);
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
-    return names;
+    return ReadFolderNames(folder, EntryKind::File);
 }
 
 std::optional<Error> FileList::SetPath(const QString& folder) { return Load(CleanFolderPath(folder), {}); }

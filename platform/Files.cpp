@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <system_error>
 
 #ifdef Q_OS_WIN
@@ -91,6 +92,29 @@ Result<quint32> FileAttributes(const QString& path)
     if (status.type() == fs::file_type::directory) bits |= kFolder;
     return bits;
 #endif
+}
+
+Result<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
+{
+    std::error_code code;
+    const fs::path root = ToPath(folder);
+    if (!fs::is_directory(root, code)) {
+        if (!code) code = std::make_error_code(std::errc::not_a_directory);
+        return FileError(code, QStringLiteral("Cannot open the folder"), folder);
+    }
+    QStringList names;
+    fs::directory_iterator it(root, code);
+    for (; !code && it != fs::directory_iterator(); it.increment(code)) {
+        std::error_code ignored;
+        const bool wanted = kind == EntryKind::File ? it->is_regular_file(ignored) : it->is_directory(ignored);
+        if (wanted) names.push_back(FromPath(it->path().filename()));
+    }
+    if (code) return FileError(code, QStringLiteral("Cannot read the folder"), folder);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
 }
 
 std::optional<Error> MakeFolder(const QString& path)

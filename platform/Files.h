@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <optional>
@@ -41,6 +42,12 @@ void SetProgramFolder(const QString& folder);
 Result<qint64> FileLength(const QString& path);
 Result<QDateTime> FileModified(const QString& path);
 Result<quint32> FileAttributes(const QString& path);
+
+enum class EntryKind { File, Folder };
+
+// The names of the regular files (or the subfolders) directly in `folder`, links followed,
+// hidden ones included, sorted by name without regard to case.
+Result<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
 
 // Creates one folder; its parent must exist.
 std::optional<Error> MakeFolder(const QString& path);
