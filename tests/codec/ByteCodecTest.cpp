@@ -3,19 +3,15 @@
 #include <random>
 
 #include "codec/ByteCodec.h"
+#include "support/Coded.h"
 #include "support/TempDir.h"
 
 namespace corvane {
 namespace {
 
 using testing::Bytes;
+using testing::Encoded;
 using testing::FirstDifference;
-
-Bytes Encoded(Bytes bytes)
-{
-    EncodeBytes(bytes);
-    return bytes;
-}
 
 Bytes Decoded(Bytes bytes)
 {

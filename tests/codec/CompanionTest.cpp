@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/ByteCodec.h"
+#include "support/Coded.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -21,6 +22,7 @@ namespace corvane {
 namespace {
 
 using testing::Bytes;
+using testing::Encoded;
 using testing::FirstDifference;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -68,12 +70,6 @@ protected:
 
     testing::TempDir dir;
 };
-
-Bytes Encoded(Bytes bytes)
-{
-    EncodeBytes(bytes);
-    return bytes;
-}
 
 TEST_F(Companion, RoundTripsFilesAndStreamsSilently)
 {
@@ -147,12 +143,9 @@ TEST_F(Companion, FailureIsOneNumberedLineAndExitOne)
 
 TEST_F(Companion, FullDiskIsReportedAndKeepsTheEarlierFile)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
-    const auto small = dir / "small";
-    std::filesystem::create_directory(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
+    const testing::SmallDisk disk(dir / "small");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    const auto& small = disk.path();
     WriteBytes(dir / "big", testing::RandomBytes(1 << 20, 5));
     WriteBytes(small / "result", {4, 5, 6});
     const Outcome outcome = Run({"encode", (dir / "big").string(), (small / "result").string()});
@@ -161,7 +154,6 @@ TEST_F(Companion, FullDiskIsReportedAndKeepsTheEarlierFile)
                                "': No space left on device\n");
     EXPECT_EQ(ReadBytes(small / "result"), (Bytes{4, 5, 6}));
     EXPECT_EQ(testing::FileNames(small), std::vector<std::string>{"result"});
-    ::umount(small.c_str());
 }
 
 }  // namespace

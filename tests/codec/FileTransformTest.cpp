@@ -10,22 +10,18 @@
 
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
+#include "support/Coded.h"
 #include "support/TempDir.h"
 
 namespace corvane {
 namespace {
 
 using testing::Bytes;
+using testing::Encoded;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
 using testing::WriteBytes;
-
-Bytes Encoded(Bytes bytes)
-{
-    EncodeBytes(bytes);
-    return bytes;
-}
 
 class FileTransform : public ::testing::Test {
 protected:
@@ -143,15 +139,10 @@ void ExpectNothingLost(const std::filesystem::path& folder, const std::filesyste
 
 TEST_F(FileTransform, FullDiskKeepsTheEarlierDestination)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
-    const auto small = dir / "small";
-    std::filesystem::create_directory(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
+    const testing::SmallDisk small(dir / "small");
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
     WriteBytes(dir / "big", testing::RandomBytes(1 << 20, 5));
-    ExpectNothingLost(small, dir / "big", ENOSPC);
-    ::umount(small.c_str());
+    ExpectNothingLost(small.path(), dir / "big", ENOSPC);
 }
 
 TEST_F(FileTransform, OverSizeWriteIsAnErrorNotASignal)

@@ -8,6 +8,7 @@
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "platform/Twips.h"
+#include "support/Coded.h"
 #include "support/UiFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/AttributeText.h"
@@ -20,13 +21,8 @@ using platform::MsgAnswer;
 using platform::MsgButtons;
 using platform::MsgIcon;
 using testing::Bytes;
+using testing::Encoded;
 using testing::Q;
-
-Bytes Encoded(Bytes bytes)
-{
-    EncodeBytes(bytes);
-    return bytes;
-}
 
 class MainWindow : public testing::UiTest {
 protected:
