@@ -1,15 +1,57 @@
-// An error as the user is shown it: the system's error number and a description that names
-// the path concerned.
+// The one error value of the program: the system's error number and a description that names
+// what failed. Every layer carries it unchanged up to the one place that shows it.
+//
+// Two idioms, and only these:
+// - A command that can fail returns `[[nodiscard]] std::optional<Error>`: nothing on success.
+// - A query that can fail returns `ErrorOr<T>`: the value, or the error.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace corvane {
 
 struct Error {
     std::int32_t number = 0;
-    std::string description;  // UTF-8
+    std::string description;  // UTF-8, one line
+
+    friend bool operator==(const Error&, const Error&) = default;
+};
+
+// "Error: <number>: <description>", the line every failure is shown as.
+inline std::string ErrorLine(const Error& error)
+{
+    return "Error: " + std::to_string(error.number) + ": " + error.description;
+}
+
+// A value of type T, or the Error that kept the query from producing one.
+template <class T>
+class [[nodiscard]] ErrorOr {
+    static_assert(!std::is_same_v<T, Error>, "a command returns std::optional<Error>");
+
+public:
+    ErrorOr(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    ErrorOr(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool has_value() const { return state_.index() == 0; }
+    explicit operator bool() const { return has_value(); }
+
+    // Calling these on the other alternative throws std::bad_variant_access.
+    const T& value() const& { return std::get<0>(state_); }
+    T& value() & { return std::get<0>(state_); }
+    T&& value() && { return std::get<0>(std::move(state_)); }
+    const Error& error() const { return std::get<1>(state_); }
+
+    const T& operator*() const& { return value(); }
+    T& operator*() & { return value(); }
+    const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
+
+private:
+    std::variant<T, Error> state_;
 };
 
 }  // namespace corvane
