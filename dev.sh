@@ -15,7 +15,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  dpkg-dev file lintian desktop-file-utils appstream
+  dpkg-dev file lintian desktop-file-utils appstream xdotool
 )
 
 say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
@@ -98,15 +98,43 @@ check_package() (
   # As root, the desktop program runs as the unprivileged user "nobody".
   cp build/bin/unpacked_program_test "$bin/"
   mkdir -m 700 "$home/runtime"
+  printf 'plain words\n' >"$home/note.txt"
   local as_user=()
   if [ "$(id -u)" -eq 0 ]; then
     chown -R 65534:65534 "$home"
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   fi
-  "${as_user[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PATH=/usr/bin:/bin \
-    QT_QPA_PLATFORM=offscreen "$bin/unpacked_program_test" --gtest_brief=1
+  local user_env=(env -i HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PATH=/usr/bin:/bin)
+  "${as_user[@]}" "${user_env[@]}" QT_QPA_PLATFORM=offscreen "$bin/unpacked_program_test" --gtest_brief=1
+  "${as_user[@]}" "${user_env[@]}" bash -c "$(declare -f say press_encode); press_encode '$bin' '$home/note.txt'"
+  [ "$("$bin/corvane-codec" decode "$home/Documents/Corvane/Encoded File(s)/note.txt" -)" = "plain words" ]
+  [ "$(ls "$bin")" = "$(printf '%s\n' corvane corvane-codec unpacked_program_test)" ]
   say "The package passed its checks"
 )
+
+# Starts the unpacked corvane on FILE on a virtual display and, as a person would, presses Tab
+# to reach "Encode File!" and Space to press it; waits at most 30 s for the encoded file.
+press_encode() {
+  local bin=$1 file=$2 result pid status=0
+  result="$HOME/Documents/Corvane/Encoded File(s)/$(basename "$file")"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOME/display" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 300); do [ -s "$HOME/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$HOME/display")"
+  "$bin/corvane" "$file" 2>/dev/null &
+  local app=$! window
+  window=$(timeout 30 xdotool search --sync --name '^Corvane - File Encoder/Decoder$' | head -n 1) || status=1
+  if [ "$status" -eq 0 ]; then
+    xdotool windowfocus --sync "$window" key --delay 100 Tab space
+    for _ in $(seq 300); do [ -f "$result" ] && break; sleep 0.1; done
+    [ -f "$result" ] || { say "corvane wrote no $result"; status=1; }
+  else
+    say "corvane showed no window"
+  fi
+  kill "$app" "$pid" 2>/dev/null
+  wait "$app" "$pid" 2>/dev/null
+  return "$status"
+}
 
 case "${1:-}" in
   run)
