@@ -19,6 +19,7 @@ void SelectStartFile(frmMain& window, const QString& file)
     for (int i = 0; i < list->ListCount(); ++i) {
         if (list->List(i) == name) {
             list->SetListIndex(i);
+            list->scrollTo(list->model()->index(i, 0));
             return;
         }
     }
