@@ -5,6 +5,8 @@
 #                    (the codec's tests also under AddressSanitizer and UBSan)
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
 #                    (`./dev.sh bench files`: the slow whole-file benchmark)
+#   ./dev.sh package install what is missing, build, and make the Debian package
+#                    build/corvane_<version>_<arch>.deb (`./dev.sh test` also checks it)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -13,6 +15,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
+  dpkg-dev file lintian desktop-file-utils appstream xdotool
 )
 
 say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
@@ -48,6 +51,91 @@ run_tests() {
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300
 }
 
+# Makes the Debian package from the build in build/ and prints its path.
+make_package() {
+  rm -f build/corvane_*.deb
+  cpack --config build/CPackConfig.cmake -B build >/dev/null
+  ls build/corvane_*.deb
+}
+
+# Builds the package and checks it the way a user meets it: its desktop entry, AppStream data
+# and lintian's verdict, the files it holds, and the programs unpacked from it, the desktop
+# program used by an ordinary user whose results must land in that user's documents folder.
+check_package() (
+  local deb root home version
+  deb=$(make_package)
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+  say "Checking $deb"
+  root=$(mktemp -d)
+  home=$(mktemp -d)
+  trap 'rm -rf "$root" "$home"' EXIT
+  dpkg-deb -x "$deb" "$root"
+  chmod 755 "$root"
+
+  desktop-file-validate "$root/usr/share/applications/org.corvane.Corvane.desktop"
+  appstreamcli validate --no-net --no-color "$root/usr/share/metainfo/org.corvane.Corvane.metainfo.xml" >/dev/null
+  lintian --allow-root --fail-on error "$deb"
+
+  local listing path
+  listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
+  for path in bin/corvane bin/corvane-codec share/applications/org.corvane.Corvane.desktop \
+      share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/org.corvane.Corvane.png \
+      share/metainfo/org.corvane.Corvane.metainfo.xml share/man/man1/corvane.1.gz \
+      share/man/man1/corvane-codec.1.gz share/bash-completion/completions/corvane-codec \
+      share/doc/corvane/copyright share/doc/corvane/changelog.gz; do
+    grep -qxF "./usr/$path" <<<"$listing" || { say "The package lacks /usr/$path"; exit 1; }
+  done
+
+  local bin=$root/usr/bin
+  head -c 300000 /dev/urandom >"$home/plain"
+  "$bin/corvane-codec" encode "$home/plain" "$home/coded"
+  if cmp -s "$home/plain" "$home/coded"; then say "corvane-codec encode changed nothing"; exit 1; fi
+  "$bin/corvane-codec" decode "$home/coded" "$home/back"
+  cmp "$home/plain" "$home/back"
+  [ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/corvane" --version)" = "corvane $version" ]
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/corvane" --help | grep -q '^Usage: corvane'
+
+  # As root, the desktop program runs as the unprivileged user "nobody".
+  cp build/bin/unpacked_program_test "$bin/"
+  mkdir -m 700 "$home/runtime"
+  printf 'plain words\n' >"$home/note.txt"
+  local as_user=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chown -R 65534:65534 "$home"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  fi
+  local user_env=(env -i HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PATH=/usr/bin:/bin)
+  "${as_user[@]}" "${user_env[@]}" QT_QPA_PLATFORM=offscreen "$bin/unpacked_program_test" --gtest_brief=1
+  "${as_user[@]}" "${user_env[@]}" bash -c "$(declare -f say press_encode); press_encode '$bin' '$home/note.txt'"
+  [ "$("$bin/corvane-codec" decode "$home/Documents/Corvane/Encoded File(s)/note.txt" -)" = "plain words" ]
+  [ "$(ls "$bin")" = "$(printf '%s\n' corvane corvane-codec unpacked_program_test)" ]
+  say "The package passed its checks"
+)
+
+# Starts the unpacked corvane on FILE on a virtual display and, as a person would, presses Tab
+# to reach "Encode File!" and Space to press it; waits at most 30 s for the encoded file.
+press_encode() {
+  local bin=$1 file=$2 result pid status=0
+  result="$HOME/Documents/Corvane/Encoded File(s)/$(basename "$file")"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOME/display" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 300); do [ -s "$HOME/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$HOME/display")"
+  "$bin/corvane" "$file" 2>/dev/null &
+  local app=$! window
+  window=$(timeout 30 xdotool search --sync --name '^Corvane - File Encoder/Decoder$' | head -n 1) || status=1
+  if [ "$status" -eq 0 ]; then
+    xdotool windowfocus --sync "$window" key --delay 100 Tab space
+    for _ in $(seq 300); do [ -f "$result" ] && break; sleep 0.1; done
+    [ -f "$result" ] || { say "corvane wrote no $result"; status=1; }
+  else
+    say "corvane showed no window"
+  fi
+  kill "$app" "$pid" 2>/dev/null
+  wait "$app" "$pid" 2>/dev/null
+  return "$status"
+}
+
 case "${1:-}" in
   run)
     install_missing
@@ -66,6 +154,12 @@ case "${1:-}" in
     say "The codec and the companion again, under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
     run_tests build-sanitize
+    check_package
+    ;;
+  package)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    say "$(make_package)"
     ;;
   bench)
     install_missing
@@ -86,7 +180,7 @@ case "${1:-}" in
     fi
     ;;
   *)
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,19 +1,119 @@
-// Corvane's entry point: load and show the main window, then react to events.
+// Corvane's entry point: answer --help and --version on the terminal, else load and show the
+// main window, on the file named on the command line if there is one, and react to events.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
 
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "app/StartFile.h"
+#include "codec/Error.h"
 #include "ui/main/frmMain.h"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: corvane [FILE]\n"
+    "       corvane -h | --help | -V | --version\n"
+    "\n"
+    "Opens Corvane's window, with FILE selected when one is given, to encode or\n"
+    "decode files. Results go to the folders 'Encoded File(s)' and 'Decoded File(s)':\n"
+    "beside the program when it runs from a folder its user can write, otherwise (and\n"
+    "always once installed) in the user's documents folder, under Corvane.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             end of options: a FILE that starts with '-' follows\n";
+
+struct Arguments {
+    std::optional<std::string> file;
+    std::optional<int> exitStatus;  // set when the program answers on the terminal and stops
+};
+
+int UsageMistake(const std::string& what)
+{
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", what.c_str());
+    return 2;
+}
+
+// Reads the command line without Qt, so that --help and --version need no display.
+Arguments ParseArguments(int argc, char** argv)
+{
+    Arguments arguments;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && (argument == "-h" || argument == "--help")) {
+            std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+            arguments.exitStatus = 0;
+            return arguments;
+        } else if (options && (argument == "-V" || argument == "--version")) {
+            std::puts("corvane " CORVANE_VERSION);
+            arguments.exitStatus = 0;
+            return arguments;
+        } else if (options && argument.size() > 1 && argument.front() == '-') {
+            arguments.exitStatus = UsageMistake("unknown option '" + std::string(argument) + "'");
+            return arguments;
+        } else if (arguments.file) {
+            arguments.exitStatus = UsageMistake("one FILE at most");
+            return arguments;
+        } else {
+            arguments.file = std::string(argument);
+        }
+    }
+    return arguments;
+}
+
+// A file named on the command line that cannot be selected stops the program before its
+// window opens: the name was typed in a terminal (a file manager passes only files that exist),
+// so the terminal is where the user looks for the reason.
+std::optional<corvane::Error> CheckStartFile(const std::string& file)
+{
+    std::error_code code;
+    const auto status = std::filesystem::status(file, code);
+    if (code) return corvane::Error{code.value(), "Cannot open '" + file + "': " + code.message()};
+    if (std::filesystem::is_directory(status)) {
+        const auto isFolder = std::make_error_code(std::errc::is_a_directory);
+        return corvane::Error{isFolder.value(), "Cannot open '" + file + "': " + isFolder.message()};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
+    const Arguments arguments = ParseArguments(argc, argv);
+    if (arguments.exitStatus) return *arguments.exitStatus;
+    if (arguments.file) {
+        if (const auto error = CheckStartFile(*arguments.file)) {
+            std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+            return 1;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/corvane/icon-%1.png").arg(size));
     QApplication::setWindowIcon(icon);
 
+    const QString startFile =
+        arguments.file ? QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments.file->c_str())))
+                       : QString();
+    if (!startFile.isEmpty()) corvane::StartInFolderOf(startFile);
     auto* window = new corvane::frmMain;
     window->Show();
+    if (!startFile.isEmpty()) corvane::SelectStartFile(*window, startFile);
     return QApplication::exec();
 }
