@@ -14,6 +14,7 @@
 
 #include "codec/ByteCodec.h"
 #include "support/Coded.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 
 extern char** environ;
