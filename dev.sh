@@ -54,17 +54,21 @@ run_tests() {
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300
 }
 
-# The codec, the companion and their tests for Windows, run under Wine in a prefix of the build's
-# own (the same settings as the emulator in cmake/mingw-w64-x86_64.cmake).
+# The codec, the companion and their tests for Windows, run under Wine.
 windows() {
   install_missing "${WINDOWS_PACKAGES[@]}"
   build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
+  # The settings of the emulator in cmake/mingw-w64-x86_64.cmake: a prefix of the build's own,
+  # no display, and no Mono or Gecko.
+  local wine=(env WINEPREFIX="$PWD/build-windows/wine-prefix" WINEDEBUG=-all
+              WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= WAYLAND_DISPLAY=)
   # A fresh prefix takes a while to set up: once here, not inside the first test's time limit.
   say "Wine: preparing build-windows/wine-prefix"
-  WINEPREFIX="$PWD/build-windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    DISPLAY= WAYLAND_DISPLAY= wineboot -i >/dev/null 2>&1
+  "${wine[@]}" wineboot -i >/dev/null 2>&1
   run_tests build-windows
+  # Wine's server lingers after the last program; waiting for it lets the folder go at once.
+  "${wine[@]}" wineserver -w
 }
 
 case "${1:-}" in
