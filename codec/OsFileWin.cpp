@@ -108,6 +108,11 @@ bool IsFolder(const std::filesystem::path& path)
 
 int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to)
 {
+    // Windows refuses to replace a read-only file; Wine replaces it. Asked first, both refuse.
+    const DWORD attributes = ::GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return ERROR_ACCESS_DENIED;
+    }
     return ::MoveFileExW(from.c_str(), to.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0

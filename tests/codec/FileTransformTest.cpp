@@ -11,6 +11,7 @@
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
 #include "support/Coded.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 
 namespace corvane {
