@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "platform/Desktop.h"
 #include "ui/main/frmMain.h"
 
 int main(int argc, char* argv[])
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    corvane::platform::SetApplicationTitle(QStringLiteral("RaveVivazidezEraduzura"));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/corvane/icon-%1.png").arg(size));
     QApplication::setWindowIcon(icon);
