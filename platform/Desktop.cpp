@@ -22,14 +22,22 @@ namespace corvane::platform {
 
 namespace {
 
+QMessageBox::Icon ToQt(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    }
+    return QMessageBox::NoIcon;
+}
+
 class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
     {
-        static const QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Information,
-                                                   QMessageBox::Warning};
-        QMessageBox box(kIcons[static_cast<int>(request.icon)], request.caption, request.text,
-                        QMessageBox::NoButton, QApplication::activeWindow());
+        QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
+                        QApplication::activeWindow());
         box.setWindowModality(Qt::ApplicationModal);
         QPushButton* ok = box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);

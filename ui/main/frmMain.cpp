@@ -161,7 +161,7 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
     const QString name = files->List(files->ListIndex());
     auto error = CodeIntoOutputFolder(coding, JoinPath(browser_.folders->Path(), name), folderName, name);
     if (!error) error = files->Refresh();
-    if (error) static_cast<void>(ReportCommandError(*error));
+    if (error) ReportCommandError(*error);
 }
 
 }  // namespace corvane

@@ -14,6 +14,6 @@ platform::MsgAnswer ReportError(const Error& error);
 // The report of a command that codes a file or opens a folder: Cancel ends the program at once.
 // Returns true when the user chose OK and the command goes on; false when the program was
 // ended (the call returns at all only where ending is not final, as under a test's desktop).
-[[nodiscard]] bool ReportCommandError(const Error& error);
+bool ReportCommandError(const Error& error);
 
 }  // namespace corvane
