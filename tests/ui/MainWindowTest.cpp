@@ -165,11 +165,14 @@ TEST_F(MainWindow, TabVisitsTheControlsInTheirOrder)
     QStringList visited;
     Get("FileListBox")->setFocus();
     for (int i = 0; i < 9; ++i) {
-        visited << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus) << "after " << visited.join(", ").toStdString();
+        visited << focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
     }
     EXPECT_EQ(visited, (QStringList{"FileListBox", "cmdencode", "cmddecode", "cmdabout", "Dirlistbox",
                                     "Drivelistbox", "cmdviewencode", "cmdviewdecoded", "cmdexit"}));
+    ASSERT_TRUE(QApplication::focusWidget());
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "FileListBox");
 }
 

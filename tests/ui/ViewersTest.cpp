@@ -68,8 +68,10 @@ TEST_F(Viewers, OpenOnTheirFolderWithAnEmptySelection)
 TEST_F(Viewers, EachFocusesItsFirstControl)
 {
     FolderViewer* encodedViewer = Open(FolderViewer::Kind::Encoded);
+    ASSERT_TRUE(encodedViewer->focusWidget());
     EXPECT_EQ(encodedViewer->focusWidget()->objectName(), "File1");
     FolderViewer* decodedViewer = Open(FolderViewer::Kind::Decoded);
+    ASSERT_TRUE(decodedViewer->focusWidget());
     EXPECT_EQ(decodedViewer->focusWidget()->objectName(), "cmdopen");
     EXPECT_EQ(decodedViewer->windowTitle(), "Decoded File(s)");
 }
@@ -145,6 +147,16 @@ TEST_F(Viewers, AMissingFolderListsEmptyUntilItAppears)
     EXPECT_EQ(Entries(viewer), QStringList{"x.bin"});
 }
 
+TEST_F(Viewers, CancelOnAFailedOpenFolderEndsTheProgram)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    desktop.startError = Error{2, "Cannot start 'xdg-open': No such file or directory"};
+    desktop.answers = {MsgAnswer::Cancel};
+    Click(Child(viewer, "cmdopen"));
+    EXPECT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.ended, 1);
+}
+
 TEST_F(Viewers, OpenFolderHandsTheFolderToTheFileManager)
 {
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
@@ -165,7 +177,7 @@ TEST_F(About, ShowsItsTextsAndOpensTheWebSiteOncePerPress)
         {"label1", "Corvane - File Encoder/Decoder"},
         {"lbv", "Version 1.0.0.0"},
         {"label3", "This program will encode/decode your selected file(s)."}};
-    for (const auto& [name, text] : texts) EXPECT_EQ(about->Control<platform::Label>(name)->Caption(), text);
+    for (const auto& [name, text] : texts) EXPECT_EQ(Child<platform::Label>(about, name)->Caption(), text) << name;
     EXPECT_EQ(Child<ZelXpButton>(about, "cmdOK")->Caption(), "&OK");
     // The artwork reaches below the window's bottom edge and is cut off there.
     EXPECT_GT(Child(about, "picIcon")->geometry().bottom(), about->height());

@@ -56,12 +56,15 @@ platform::FormLayout frmMain::Layout()
 
 frmMain::frmMain() : Form(Layout())
 {
-    browser_ = {Control<platform::DriveList>(QStringLiteral("Drivelistbox")),
-                Control<platform::FolderList>(QStringLiteral("Dirlistbox")),
-                Control<platform::FileList>(QStringLiteral("FileListBox"))};
-    details_ = {Control<platform::Label>(QStringLiteral("filename")), Control<platform::Label>(QStringLiteral("Label6")),
-                Control<platform::Label>(QStringLiteral("size")), Control<platform::Label>(QStringLiteral("date")),
-                Control<platform::Label>(QStringLiteral("attr"))};
+    browser_ = {.drives = Control<platform::DriveList>(QStringLiteral("Drivelistbox")),
+                .folders = Control<platform::FolderList>(QStringLiteral("Dirlistbox")),
+                .files = Control<platform::FileList>(QStringLiteral("FileListBox"))};
+    const auto label = [this](const char* name) { return Control<platform::Label>(QLatin1String(name)); };
+    details_ = {.name = label("filename"),
+                .path = label("Label6"),
+                .size = label("size"),
+                .date = label("date"),
+                .attributes = label("attr")};
     encode_ = Control<ZelXpButton>(QStringLiteral("cmdencode"));
 
     // The file list starts on the folder list's folder, as the two start on the current one; one
@@ -134,8 +137,8 @@ void frmMain::FileListBox_Click()
     const auto length = platform::FileLength(path);
     const auto modified = platform::FileModified(path);
     const auto attributes = platform::FileAttributes(path);
-    // A file that vanished or cannot be read is reported, whatever the answer the program goes
-    // on, and the panel keeps what it showed.
+    // A file that vanished or cannot be read is reported; whatever the answer, the program goes
+    // on and the panel keeps what it showed.
     const Error* error = !length ? &length.error()
                          : !modified ? &modified.error()
                          : !attributes ? &attributes.error()
