@@ -70,9 +70,9 @@ QFont MakeFont(const FontSpec& font) { return ToQFont(ToStdFont(font)); }
 
 StdFont ToStdFont(const FontSpec& font) { return StdFont{font.face, font.points, font.bold ? 700 : 400, 0}; }
 
-ControlRow ControlRow::WithFont(const FontSpec& spec) &&
+ControlRow ControlRow::WithFont(const FontSpec& ownFont) &&
 {
-    font = spec;
+    font = ownFont;
     return std::move(*this);
 }
 

@@ -54,7 +54,7 @@ struct ControlRow {
     std::function<QWidget*(QWidget* parent)> create{};  // makes a Hosted control
 
     // This row with a font of its own, or placed inside the Frame named `frameName`.
-    ControlRow WithFont(const FontSpec& spec) &&;
+    ControlRow WithFont(const FontSpec& ownFont) &&;
     ControlRow In(const QString& frameName) &&;
 };
 
