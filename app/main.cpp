@@ -14,6 +14,7 @@
 
 #include "app/StartFile.h"
 #include "codec/Error.h"
+#include "platform/Desktop.h"
 #include "ui/main/frmMain.h"
 
 namespace {
@@ -104,6 +105,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
+    corvane::platform::SetApplicationTitle(QStringLiteral("RaveVivazidezEraduzura"));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/corvane/icon-%1.png").arg(size));
     QApplication::setWindowIcon(icon);

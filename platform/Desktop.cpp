@@ -22,14 +22,22 @@ namespace corvane::platform {
 
 namespace {
 
+QMessageBox::Icon ToQt(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    }
+    return QMessageBox::NoIcon;
+}
+
 class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
     {
-        static const QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Information,
-                                                   QMessageBox::Warning};
-        QMessageBox box(kIcons[static_cast<int>(request.icon)], request.caption, request.text,
-                        QMessageBox::NoButton, QApplication::activeWindow());
+        QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
+                        QApplication::activeWindow());
         box.setWindowModality(Qt::ApplicationModal);
         QPushButton* ok = box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);
@@ -74,7 +82,7 @@ private:
     static Error StartError(int code, const QString& program)
     {
         const QString text = QString::fromStdString(std::generic_category().message(code));
-        return {code, QStringLiteral("Cannot start '%1': %2").arg(program, text)};
+        return {code, QStringLiteral("Cannot start '%1': %2").arg(program, text).toStdString()};
     }
 };
 
@@ -86,6 +94,12 @@ RealDesktop& Real()
 
 Desktop* g_current = nullptr;
 
+QString& Title()
+{
+    static QString title;
+    return title;
+}
+
 }  // namespace
 
 Desktop& CurrentDesktop() { return g_current ? *g_current : Real(); }
@@ -93,10 +107,13 @@ Desktop& CurrentDesktop() { return g_current ? *g_current : Real(); }
 DesktopOverride::DesktopOverride(Desktop& desktop) : previous_(g_current) { g_current = &desktop; }
 DesktopOverride::~DesktopOverride() { g_current = previous_; }
 
+void SetApplicationTitle(const QString& title) { Title() = title; }
+
+QString ApplicationTitle() { return Title(); }
+
 MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& caption)
 {
-    return CurrentDesktop().ShowMessage(
-        {text, buttons, icon, caption.isEmpty() ? kApplicationTitle : caption});
+    return CurrentDesktop().ShowMessage({text, buttons, icon, caption.isEmpty() ? Title() : caption});
 }
 
 std::optional<Error> StartProgram(const ProgramRequest& request)

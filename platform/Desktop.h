@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "platform/Error.h"
+#include "codec/Error.h"
 
 namespace corvane::platform {
 
@@ -18,14 +18,16 @@ enum class MsgButtons { Ok, OkCancel };
 enum class MsgIcon { None, Information, Exclamation };
 enum class MsgAnswer { Ok, Cancel };
 
-// The caption of a message box that is given none of its own.
-inline const QString kApplicationTitle = QStringLiteral("RaveVivazidezEraduzura");
+// The program's title, which a message box given no caption of its own shows. The program
+// hands it over at start-up; until then it is empty.
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();
 
 struct MessageBoxRequest {
     QString text;
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
-    QString caption;  // always filled in: kApplicationTitle when none was given
+    QString caption;  // always filled in: ApplicationTitle() when none was given
 };
 
 // How a started program's window first appears.
@@ -44,7 +46,7 @@ public:
     // as Cancel when there is a Cancel button.
     virtual MsgAnswer ShowMessage(const MessageBoxRequest& request) = 0;
     // Starts a program without waiting for it.
-    virtual std::optional<Error> StartProgram(const ProgramRequest& request) = 0;
+    [[nodiscard]] virtual std::optional<Error> StartProgram(const ProgramRequest& request) = 0;
     // Asks the system to open a web address in the default browser; the outcome is not known.
     virtual void OpenAddress(const QString& address) = 0;
     // Ends the process at once: no window's close handling runs.
@@ -69,10 +71,10 @@ private:
 // The calls the windows make.
 MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None, const QString& caption = {});
-std::optional<Error> StartProgram(const ProgramRequest& request);
+[[nodiscard]] std::optional<Error> StartProgram(const ProgramRequest& request);
 // Opens `folder` in the system's file manager (Explorer on Windows, the desktop's default
 // file manager elsewhere), passing the folder as an argument.
-std::optional<Error> OpenFolderInFileManager(const QString& folder);
+[[nodiscard]] std::optional<Error> OpenFolderInFileManager(const QString& folder);
 void OpenAddress(const QString& address);
 void EndProgram();
 

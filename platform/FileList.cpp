@@ -34,7 +34,7 @@ FileList::FileList(QWidget* parent) : QListView(parent)
     });
 }
 
-Result<QStringList> FileList::ReadFileNames(const QString& folder)
+ErrorOr<QStringList> FileList::ReadFileNames(const QString& folder)
 {
     return ReadFolderNames(folder, EntryKind::File);
 }
@@ -46,10 +46,10 @@ std::optional<Error> FileList::Refresh() { return Load(path_, FileName()); }
 std::optional<Error> FileList::Load(const QString& folder, const QString& keepSelected)
 {
     auto names = ReadFileNames(folder);
-    if (auto* error = std::get_if<Error>(&names)) return *error;
+    if (!names) return names.error();
 
     loading_ = true;
-    model_.SetNames(std::move(std::get<QStringList>(names)));
+    model_.SetNames(std::move(names).value());
     path_ = folder;
     const int keep = keepSelected.isEmpty() ? -1 : static_cast<int>(model_.Names().indexOf(keepSelected));
     if (keep >= 0) SetListIndex(keep);

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "platform/Error.h"
+#include "codec/Error.h"
 #include "platform/Files.h"
 
 namespace corvane::platform {
@@ -35,9 +35,9 @@ public:
     QString Path() const { return path_; }
     // Lists the files of `folder` with nothing selected. A folder that cannot be read is an
     // error and leaves the list as it was.
-    std::optional<Error> SetPath(const QString& folder);
+    [[nodiscard]] std::optional<Error> SetPath(const QString& folder);
     // Reads the folder again; the selected file stays selected while it is still there.
-    std::optional<Error> Refresh();
+    [[nodiscard]] std::optional<Error> Refresh();
 
     // The selected entry, or -1 when nothing is selected.
     int ListIndex() const;
@@ -49,14 +49,14 @@ public:
     QString FileName() const { return List(ListIndex()); }
 
     // The names of the files in `folder`, sorted by name.
-    static Result<QStringList> ReadFileNames(const QString& folder);
+    static ErrorOr<QStringList> ReadFileNames(const QString& folder);
 
 signals:
     // The selection changed, by mouse, keyboard or SetListIndex.
     void Click();
 
 private:
-    std::optional<Error> Load(const QString& folder, const QString& keepSelected);
+    [[nodiscard]] std::optional<Error> Load(const QString& folder, const QString& keepSelected);
 
     FileNameModel model_;
     QString path_;

@@ -38,7 +38,7 @@ Error FileError(const std::error_code& code, const QString& what, const QString&
 {
     QString text = QString::fromStdString(code.message()).trimmed();
     while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-    return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, path, text)};
+    return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, path, text).toStdString()};
 }
 
 namespace {
@@ -57,7 +57,7 @@ QString ProgramFolder()
 
 void SetProgramFolder(const QString& folder) { ProgramFolderOverride() = folder; }
 
-Result<qint64> FileLength(const QString& path)
+ErrorOr<qint64> FileLength(const QString& path)
 {
     std::error_code code;
     const auto size = fs::file_size(ToPath(path), code);
@@ -65,7 +65,7 @@ Result<qint64> FileLength(const QString& path)
     return static_cast<qint64>(size);
 }
 
-Result<QDateTime> FileModified(const QString& path)
+ErrorOr<QDateTime> FileModified(const QString& path)
 {
     std::error_code code;
     static_cast<void>(fs::status(ToPath(path), code));
@@ -73,7 +73,7 @@ Result<QDateTime> FileModified(const QString& path)
     return QFileInfo(path).lastModified();
 }
 
-Result<quint32> FileAttributes(const QString& path)
+ErrorOr<quint32> FileAttributes(const QString& path)
 {
 #ifdef Q_OS_WIN
     const DWORD bits = ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.utf16()));
@@ -94,7 +94,7 @@ Result<quint32> FileAttributes(const QString& path)
 #endif
 }
 
-Result<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
+ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
 {
     std::error_code code;
     const fs::path root = ToPath(folder);

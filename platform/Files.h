@@ -1,5 +1,6 @@
 // Files and folders as the windows see them: lengths, dates, attribute bits, folder creation.
-// Every operation that can fail returns an Error with the system's number and a description.
+// Every operation that can fail returns an Error with the system's number and a description
+// that names the path: a query as ErrorOr<T>, a command as std::optional<Error>.
 #pragma once
 
 #include <QDateTime>
@@ -8,15 +9,11 @@
 
 #include <filesystem>
 #include <optional>
-#include <variant>
+#include <system_error>
 
-#include "platform/Error.h"
+#include "codec/Error.h"
 
 namespace corvane::platform {
-
-// A value or the error that kept it from being read.
-template <class T>
-using Result = std::variant<T, Error>;
 
 // Attribute bits, as the Windows file system reports them. Elsewhere only these three are
 // derived: read-only when the owner may not write, hidden for a name starting with ".",
@@ -39,21 +36,21 @@ QString ProgramFolder();
 // that tests keep their output folders to themselves.
 void SetProgramFolder(const QString& folder);
 
-Result<qint64> FileLength(const QString& path);
-Result<QDateTime> FileModified(const QString& path);
-Result<quint32> FileAttributes(const QString& path);
+ErrorOr<qint64> FileLength(const QString& path);
+ErrorOr<QDateTime> FileModified(const QString& path);
+ErrorOr<quint32> FileAttributes(const QString& path);
 
 enum class EntryKind { File, Folder };
 
 // The names of the regular files (or the subfolders) directly in `folder`, links followed,
 // hidden ones included, sorted by name without regard to case.
-Result<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
+ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
 
 // Creates one folder; its parent must exist.
-std::optional<Error> MakeFolder(const QString& path);
+[[nodiscard]] std::optional<Error> MakeFolder(const QString& path);
 // True when a file or folder (or a link to one) exists at `path`.
 bool PathExists(const QString& path);
-std::optional<Error> RemoveFile(const QString& path);
+[[nodiscard]] std::optional<Error> RemoveFile(const QString& path);
 
 // The user's short date format followed by the time with seconds.
 QString DateTimeText(const QDateTime& when);

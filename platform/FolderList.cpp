@@ -56,10 +56,11 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent)
     setItemDelegate(new IndentDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    SetPath(QDir::currentPath());
+    // A current folder that cannot be read leaves the list empty until the first SetPath.
+    static_cast<void>(SetPath(QDir::currentPath()));
 }
 
-Result<QStringList> FolderList::ReadSubfolders(const QString& folder)
+ErrorOr<QStringList> FolderList::ReadSubfolders(const QString& folder)
 {
     return ReadFolderNames(folder, EntryKind::Folder);
 }
@@ -67,8 +68,8 @@ Result<QStringList> FolderList::ReadSubfolders(const QString& folder)
 std::optional<Error> FolderList::SetPath(const QString& path)
 {
     const QString folder = CleanFolderPath(path);
-    auto subfolders = ReadSubfolders(folder);
-    if (auto* error = std::get_if<Error>(&subfolders)) return *error;
+    const auto subfolders = ReadSubfolders(folder);
+    if (!subfolders) return subfolders.error();
 
     const QStyle* look = style();
     clear();
@@ -82,7 +83,7 @@ std::optional<Error> FolderList::SetPath(const QString& path)
         item->setData(kDepthRole, depth);
     }
     setCurrentRow(count() - 1);
-    for (const QString& name : std::get<QStringList>(subfolders)) {
+    for (const QString& name : *subfolders) {
         auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirClosedIcon), name, this);
         item->setData(kPathRole, Join(folder, name));
         item->setData(kDepthRole, static_cast<int>(chain.size()));

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "platform/Error.h"
+#include "codec/Error.h"
 #include "platform/Files.h"
 
 namespace corvane::platform {
@@ -23,15 +23,15 @@ public:
     QString Path() const { return path_; }
     // Moves to `path`. A folder that cannot be read is an error and leaves the list as it was.
     // Raises Change when the current folder moves.
-    std::optional<Error> SetPath(const QString& path);
+    [[nodiscard]] std::optional<Error> SetPath(const QString& path);
 
     // The subfolder names of `folder`, sorted by name, hidden ones included.
-    static Result<QStringList> ReadSubfolders(const QString& folder);
+    static ErrorOr<QStringList> ReadSubfolders(const QString& folder);
 
 signals:
     void Change();
     // Opening an entry failed; the list stays as it was.
-    void OpenFailed(const corvane::platform::Error& error);
+    void OpenFailed(const corvane::Error& error);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -45,13 +45,13 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
 {
     switch (row.kind) {
     case ControlKind::Label:
-        return new Label(row.text, parent);
+        return new Label(row.caption, parent);
     case ControlKind::Frame:
-        return new QGroupBox(row.text, parent);
+        return new QGroupBox(row.caption, parent);
     case ControlKind::Line:
         return new Line(parent);
     case ControlKind::Picture:
-        return new PictureBox(row.text, parent);
+        return new PictureBox(row.image, parent);
     case ControlKind::DriveList:
         return new DriveList(parent);
     case ControlKind::FolderList:
@@ -66,10 +66,65 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
 
 }  // namespace
 
-QFont MakeFont(const FontSpec& font)
+QFont MakeFont(const FontSpec& font) { return ToQFont(ToStdFont(font)); }
+
+StdFont ToStdFont(const FontSpec& font) { return StdFont{font.face, font.points, font.bold ? 700 : 400, 0}; }
+
+ControlRow ControlRow::WithFont(const FontSpec& ownFont) &&
 {
-    return ToQFont(StdFont{font.face, font.points, font.bold ? 700 : 400, 0});
+    font = ownFont;
+    return std::move(*this);
 }
+
+ControlRow ControlRow::In(const QString& frameName) &&
+{
+    frame = frameName;
+    return std::move(*this);
+}
+
+namespace rows {
+
+ControlRow Label(const QString& name, const QString& caption, TwipsRect place, int tabIndex)
+{
+    return {.name = name, .kind = ControlKind::Label, .caption = caption, .place = place, .tabIndex = tabIndex};
+}
+
+ControlRow Frame(const QString& name, const QString& caption, TwipsRect place, int tabIndex)
+{
+    return {.name = name, .kind = ControlKind::Frame, .caption = caption, .place = place, .tabIndex = tabIndex};
+}
+
+ControlRow Line(const QString& name, TwipsPoint from, TwipsPoint to)
+{
+    return {.name = name, .kind = ControlKind::Line, .from = from, .to = to};
+}
+
+ControlRow Picture(const QString& name, const QString& image, TwipsRect place)
+{
+    return {.name = name, .kind = ControlKind::Picture, .image = image, .place = place};
+}
+
+ControlRow DriveList(const QString& name, TwipsRect place, int tabIndex)
+{
+    return {.name = name, .kind = ControlKind::DriveList, .place = place, .tabIndex = tabIndex};
+}
+
+ControlRow FolderList(const QString& name, TwipsRect place, int tabIndex)
+{
+    return {.name = name, .kind = ControlKind::FolderList, .place = place, .tabIndex = tabIndex};
+}
+
+ControlRow FileList(const QString& name, TwipsRect place, int tabIndex)
+{
+    return {.name = name, .kind = ControlKind::FileList, .place = place, .tabIndex = tabIndex};
+}
+
+ControlRow Hosted(const QString& name, TwipsRect place, int tabIndex, std::function<QWidget*(QWidget* parent)> create)
+{
+    return {.name = name, .kind = ControlKind::Hosted, .place = place, .tabIndex = tabIndex, .create = std::move(create)};
+}
+
+}  // namespace rows
 
 Form::Form(const FormLayout& layout) : QWidget(nullptr, FlagsFor(layout.border)), name_(layout.name)
 {
@@ -94,15 +149,14 @@ Form::~Form()
 void Form::BuildControls(const FormLayout& layout)
 {
     for (const ControlRow& row : layout.controls) {
-        QWidget* parent = row.container.isEmpty() ? this : Control(row.container);
+        QWidget* parent = row.frame.isEmpty() ? this : Control(row.frame);
         QWidget* control = MakeControl(row, parent ? parent : this);
         control->setObjectName(row.name);
         if (row.font) control->setFont(MakeFont(*row.font));
         if (row.kind == ControlKind::Line) {
-            static_cast<Line*>(control)->SetEnds(QPoint(TwipsToPixels(row.left), TwipsToPixels(row.top)),
-                                                 QPoint(TwipsToPixels(row.width), TwipsToPixels(row.height)));
+            static_cast<Line*>(control)->SetEnds(TwipsToPixels(row.from), TwipsToPixels(row.to));
         } else {
-            control->setGeometry(TwipsToPixels(row.left, row.top, row.width, row.height));
+            control->setGeometry(TwipsToPixels(row.place));
         }
         if (auto* label = qobject_cast<Label*>(control)) label->Fit();
     }
@@ -132,7 +186,7 @@ void Form::Show()
         loaded_ = true;
         Form_Load();
         if (position_) {
-            setGeometry(QRect(QPoint(TwipsToPixels(position_->x()), TwipsToPixels(position_->y())), size()));
+            setGeometry(QRect(TwipsToPixels(*position_), size()));
         }
         if (firstFocus_) firstFocus_->setFocus(Qt::OtherFocusReason);
     }

@@ -10,34 +10,65 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Twips.h"
+
 namespace corvane::platform {
 
 struct FontSpec {
     QString face;
     double points = 8.25;
     bool bold = false;
+
+    FontSpec Bold() const { return {face, points, true}; }
+    FontSpec Sized(double newPoints) const { return {face, newPoints, bold}; }
 };
+
+// The design's font: every window's own, and so every control's that names none of its own.
+inline const FontSpec kDesignFont{QStringLiteral("MS Sans Serif"), 8.25, false};
+
+struct StdFont;
 
 // The font so described; a face this system lacks falls back to a metric-alike sans-serif.
 QFont MakeFont(const FontSpec& font);
+// The same font as a hosted control takes it.
+StdFont ToStdFont(const FontSpec& font);
 
 enum class ControlKind { Label, Frame, Line, Picture, DriveList, FolderList, FileList, Hosted };
 
+constexpr int kNoTab = -1;  // a control the Tab key does not visit
+
+// One control of a window's layout. Windows write their rows with the builders in `rows`
+// below, each of which fills in only what its kind of control has; every other field keeps its
+// default.
 struct ControlRow {
     QString name;
     ControlKind kind = ControlKind::Label;
-    QString text;  // a caption; for a Picture the image's file or resource path
-    // Twips from the top-left corner of the client area (or of the holding frame). A Line runs
-    // from (left, top) to (width, height): the last two are its end point, not a size.
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    int tabIndex = -1;  // -1: not in the tab order
-    std::optional<FontSpec> font;  // none: the window's font
-    QString container;             // the Frame that holds this control, if any
-    std::function<QWidget*(QWidget* parent)> create;  // makes a Hosted control
+    QString caption{};   // a Label's or a Frame's
+    QString image{};     // a Picture's image: a file or resource path
+    TwipsRect place{};   // every kind but Line
+    TwipsPoint from{};   // a Line's end points, both drawn
+    TwipsPoint to{};
+    int tabIndex = kNoTab;
+    std::optional<FontSpec> font{};  // none: the window's font
+    QString frame{};                 // the Frame that holds this control, if any
+    std::function<QWidget*(QWidget* parent)> create{};  // makes a Hosted control
+
+    // This row with a font of its own, or placed inside the Frame named `frameName`.
+    ControlRow WithFont(const FontSpec& ownFont) &&;
+    ControlRow In(const QString& frameName) &&;
 };
+
+namespace rows {
+ControlRow Label(const QString& name, const QString& caption, TwipsRect place, int tabIndex = kNoTab);
+ControlRow Frame(const QString& name, const QString& caption, TwipsRect place, int tabIndex = kNoTab);
+ControlRow Line(const QString& name, TwipsPoint from, TwipsPoint to);
+ControlRow Picture(const QString& name, const QString& image, TwipsRect place);
+ControlRow DriveList(const QString& name, TwipsRect place, int tabIndex);
+ControlRow FolderList(const QString& name, TwipsRect place, int tabIndex);
+ControlRow FileList(const QString& name, TwipsRect place, int tabIndex);
+ControlRow Hosted(const QString& name, TwipsRect place, int tabIndex,
+                  std::function<QWidget*(QWidget* parent)> create);
+}  // namespace rows
 
 enum class BorderStyle {
     FixedSingle,      // fixed size, minimise and close boxes
@@ -51,9 +82,9 @@ struct FormLayout {
     BorderStyle border = BorderStyle::FixedSingle;
     int clientWidth = 0;  // twips
     int clientHeight = 0;
-    std::optional<QPoint> position;  // twips from the screen's corner; none: default placement
-    QString icon;                    // file or resource path; empty: the application's icon
-    FontSpec font{QStringLiteral("MS Sans Serif"), 8.25, false};
+    std::optional<TwipsPoint> position{};  // from the screen's corner; none: default placement
+    QString icon{};                        // file or resource path; empty: the application's icon
+    FontSpec font = kDesignFont;
     std::vector<ControlRow> controls;
 };
 
@@ -90,7 +121,7 @@ private:
     void SetTabOrder(const FormLayout& layout);
 
     QString name_;
-    std::optional<QPoint> position_;
+    std::optional<TwipsPoint> position_;
     QWidget* firstFocus_ = nullptr;
     bool loaded_ = false;
     bool unloading_ = false;

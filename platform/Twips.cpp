@@ -20,9 +20,11 @@ int TwipsToPixels(int twips)
     return static_cast<int>(std::lround(twips * LogicalDpi() / 1440.0));
 }
 
-QRect TwipsToPixels(int left, int top, int width, int height)
+QPoint TwipsToPixels(TwipsPoint point) { return {TwipsToPixels(point.x), TwipsToPixels(point.y)}; }
+
+QRect TwipsToPixels(TwipsRect rect)
 {
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+    return {TwipsToPixels(rect.left), TwipsToPixels(rect.top), TwipsToPixels(rect.width), TwipsToPixels(rect.height)};
 }
 
 }  // namespace corvane::platform

@@ -40,6 +40,7 @@ TEST(MessageBox, EscapeAndTheCloseBoxCountAsCancelWhenThereIsOne)
         {"Escape with OK only", MsgButtons::Ok, [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); }, MsgAnswer::Ok},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         QString caption;
         QString text;
         WhenBoxShows([&](QMessageBox* box) {
@@ -47,7 +48,7 @@ TEST(MessageBox, EscapeAndTheCloseBoxCountAsCancelWhenThereIsOne)
             text = box->text();
             c.act(box);
         });
-        EXPECT_EQ(MsgBox("Error: 5: broken", c.buttons, MsgIcon::Exclamation, "No Data"), c.expected) << c.name;
+        EXPECT_EQ(MsgBox("Error: 5: broken", c.buttons, MsgIcon::Exclamation, "No Data"), c.expected);
         EXPECT_EQ(caption, "No Data");
         EXPECT_EQ(text, "Error: 5: broken");
     }
@@ -64,6 +65,19 @@ TEST(MessageBox, SeamSeesEveryBoxWithTheApplicationTitleAsDefaultCaption)
     EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::None);
     EXPECT_EQ(desktop.boxes[1].caption, "Done!");
     EXPECT_EQ(desktop.boxes[1].icon, MsgIcon::Information);
+}
+
+TEST(MessageBox, TheDefaultCaptionIsTheTitleTheProgramHandedOver)
+{
+    testing::FakeDesktop desktop;
+    const QString started = ApplicationTitle();
+    SetApplicationTitle("Another Title");
+    MsgBox("untitled");
+    SetApplicationTitle(started);
+    MsgBox("untitled");
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].caption, "Another Title");
+    EXPECT_EQ(desktop.boxes[1].caption, "RaveVivazidezEraduzura");
 }
 
 TEST(Programs, TheFolderGoesToTheFileManagerAsOneArgument)

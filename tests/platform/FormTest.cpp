@@ -24,17 +24,13 @@ FormLayout SampleLayout(BorderStyle border = BorderStyle::FixedSingle)
         .border = border,
         .clientWidth = 6000,
         .clientHeight = 4500,
-        .position = std::nullopt,
-        .icon = {},
-        .font = {"MS Sans Serif", 8.25, false},
         .controls = {
-            // name, kind, text, left, top, width, height, tab index, font, container
-            {"Label1", ControlKind::Label, "Path:", 0, 120, 495, 255, 3, FontSpec{"MS Sans Serif", 8.25, true}, {}, {}},
-            {"File1", ControlKind::FileList, {}, 1500, 0, 3000, 3000, 2, {}, {}, {}},
-            {"Frame1", ControlKind::Frame, "Details:", 150, 3000, 3000, 1200, 0, {}, {}, {}},
-            {"size", ControlKind::Label, "0", 120, 240, 1500, 255, 1, {}, "Frame1", {}},
-            {"Line1", ControlKind::Line, {}, 1440, 1800, 5400, 1800, -1, {}, {}, {}},
-            {"Other", ControlKind::FileList, {}, 4500, 0, 1500, 1500, 1, {}, {}, {}},
+            rows::Label("Label1", "Path:", {0, 120, 495, 255}, 3).WithFont(kDesignFont.Bold()),
+            rows::FileList("File1", {1500, 0, 3000, 3000}, 2),
+            rows::Frame("Frame1", "Details:", {150, 3000, 3000, 1200}, 0),
+            rows::Label("size", "0", {120, 240, 1500, 255}, 1).In("Frame1"),
+            rows::Line("Line1", {1440, 1800}, {5400, 1800}),
+            rows::FileList("Other", {4500, 0, 1500, 1500}, 1),
         },
     };
 }
@@ -71,11 +67,18 @@ TEST(Form, ControlsSitWhereTheTableSaysInPixels)
         {"Line1", {96, 120, 265, 1}, "frmSample"},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         QWidget* control = form.Control(row.name);
-        ASSERT_TRUE(control) << row.name;
-        EXPECT_EQ(control->geometry(), row.pixels) << row.name;
-        EXPECT_EQ(control->parentWidget()->objectName(), row.parent) << row.name;
+        EXPECT_TRUE(control);
+        if (!control) continue;
+        EXPECT_EQ(control->geometry(), row.pixels);
+        EXPECT_EQ(control->parentWidget()->objectName(), row.parent);
     }
+    // A line is drawn between its two end points, both included.
+    const auto* line = form.Control<Line>("Line1");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->From(), QPoint(96, 120));
+    EXPECT_EQ(line->To(), QPoint(360, 120));
     EXPECT_TRUE(form.Control("Label1")->font().bold());
     EXPECT_FALSE(form.Control("size")->font().bold());
     EXPECT_DOUBLE_EQ(form.Control("size")->font().pointSizeF(), 8.25);
@@ -86,10 +89,11 @@ TEST(Form, ControlsSitWhereTheTableSaysInPixels)
 TEST(Form, OneLineLabelsGrowToShowTheirCaptionAndTallerOnesWrap)
 {
     FormLayout layout = SampleLayout();
+    const QString wide = "A caption far wider than its box";
     layout.controls = {
-        {"Short", ControlKind::Label, "A caption far wider than its box", 0, 0, 300, 255, -1, {}, {}, {}},
-        {"Edge", ControlKind::Label, "A caption far wider than its box", 5000, 600, 300, 255, -1, {}, {}, {}},
-        {"Tall", ControlKind::Label, "A caption far wider than its box", 0, 1200, 600, 1000, -1, {}, {}, {}},
+        rows::Label("Short", wide, {0, 0, 300, 255}),
+        rows::Label("Edge", wide, {5000, 600, 300, 255}),
+        rows::Label("Tall", wide, {0, 1200, 600, 1000}),
     };
     Form form(layout);
     auto* shortLabel = form.Control<Label>("Short");
@@ -114,6 +118,7 @@ TEST(Form, BorderKindsSetTheWindowsBoxes)
         {BorderStyle::FixedDialog, Qt::Dialog, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.border));
         SampleForm form(c.border);
         EXPECT_EQ(form.windowType(), c.type);
         EXPECT_EQ(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint), c.minimise);
@@ -164,7 +169,7 @@ TEST(Form, AGivenPositionPlacesTheClientArea)
 {
     if (!At96Dpi()) GTEST_SKIP() << "the expected pixels are for 96 dots per inch";
     FormLayout layout = SampleLayout(BorderStyle::FixedDialog);
-    layout.position = QPoint(2340, 1935);
+    layout.position = TwipsPoint{2340, 1935};
     Form form(layout);
     form.Show();
     EXPECT_EQ(form.geometry().topLeft(), QPoint(156, 129));

@@ -83,7 +83,7 @@ TEST_F(Lists, FileListRefreshKeepsTheSelectionAndAnUnreadableFolderChangesNothin
     const auto error = list.SetPath(missing);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, ENOENT);
-    EXPECT_EQ(error->description, "Cannot open the folder '" + missing + "': No such file or directory");
+    EXPECT_EQ(error->description, "Cannot open the folder '" + missing.toStdString() + "': No such file or directory");
     EXPECT_EQ(list.Path(), Q(dir.path()));
     EXPECT_EQ(list.ListCount(), 5);
 
@@ -150,7 +150,7 @@ TEST_F(Lists, FolderListRefusesAnUnreadablePathAndStaysPut)
     const auto error = list.SetPath(missing);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, ENOENT);
-    EXPECT_EQ(error->description, "Cannot open the folder '" + missing + "': No such file or directory");
+    EXPECT_EQ(error->description, "Cannot open the folder '" + missing.toStdString() + "': No such file or directory");
     EXPECT_EQ(list.Path(), Q(dir.path()));
     EXPECT_EQ(Texts(list), before);
     EXPECT_EQ(changes.count(), 0);
@@ -160,7 +160,10 @@ TEST_F(Lists, FolderListRefusesAnUnreadablePathAndStaysPut)
     QSignalSpy failures(&list, &FolderList::OpenFailed);
     list.setCurrentRow(static_cast<int>(before.indexOf("sub")));
     QTest::keyClick(&list, Qt::Key_Enter);
-    EXPECT_EQ(failures.count(), 1);
+    ASSERT_EQ(failures.count(), 1);
+    const auto failure = failures.at(0).at(0).value<Error>();
+    EXPECT_EQ(failure.number, ENOENT);
+    EXPECT_EQ(failure.description, "Cannot open the folder '" + Q(dir / "sub").toStdString() + "': No such file or directory");
     EXPECT_EQ(list.Path(), Q(dir.path()));
 }
 

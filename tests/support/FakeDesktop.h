@@ -23,7 +23,7 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<platform::Error> StartProgram(const platform::ProgramRequest& request) override
+    std::optional<Error> StartProgram(const platform::ProgramRequest& request) override
     {
         programs.push_back(request);
         return startError;
@@ -33,7 +33,7 @@ public:
 
     std::deque<platform::MsgAnswer> answers;
     std::function<void(const platform::MessageBoxRequest&)> onMessage;
-    std::optional<platform::Error> startError;
+    std::optional<Error> startError;
 
     std::vector<platform::MessageBoxRequest> boxes;
     std::vector<platform::ProgramRequest> programs;

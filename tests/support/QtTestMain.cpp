@@ -4,10 +4,14 @@
 
 #include <QApplication>
 
+#include "platform/Desktop.h"
+
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The program's title, as Corvane's own main() hands it over.
+    corvane::platform::SetApplicationTitle(QStringLiteral("RaveVivazidezEraduzura"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QTest>
 
+#include <stdexcept>
+#include <string>
+
 #include "platform/Files.h"
 #include "platform/Form.h"
 #include "support/FakeDesktop.h"
@@ -17,6 +20,16 @@
 namespace corvane::testing {
 
 inline QString Q(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+// The control `name` of `form` as a T. A missing one (a typo, or a control of another kind)
+// fails the test through an exception that GoogleTest reports, never as a null pointer.
+template <class T = QWidget>
+T* Child(const platform::Form* form, const char* name)
+{
+    T* control = form ? form->Control<T>(QLatin1String(name)) : nullptr;
+    if (!control) throw std::runtime_error(std::string("no control '") + name + "' of the expected kind");
+    return control;
+}
 
 class UiTest : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@ using platform::MsgAnswer;
 using platform::MsgButtons;
 using platform::MsgIcon;
 using testing::Bytes;
+using testing::Child;
 using testing::Q;
 
 class Viewers : public testing::UiTest {
@@ -25,14 +26,16 @@ protected:
         return viewer;
     }
 
-    static platform::FileList* List(FolderViewer* viewer) { return viewer->Control<platform::FileList>("File1"); }
-    static QString Selected(FolderViewer* viewer) { return viewer->Control<platform::Label>("lblselected")->Caption(); }
+    static platform::FileList* List(FolderViewer* viewer) { return Child<platform::FileList>(viewer, "File1"); }
+    static QString Selected(FolderViewer* viewer) { return Child<platform::Label>(viewer, "lblselected")->Caption(); }
 
     static void Select(FolderViewer* viewer, const QString& name)
     {
         platform::FileList* list = List(viewer);
-        const int row = static_cast<int>(std::get<QStringList>(platform::FileList::ReadFileNames(list->Path())).indexOf(name));
-        ASSERT_GE(row, 0);
+        const auto names = platform::FileList::ReadFileNames(list->Path());
+        ASSERT_TRUE(names) << ErrorLine(names.error());
+        const int row = static_cast<int>(names->indexOf(name));
+        ASSERT_GE(row, 0) << name.toStdString();
         const QModelIndex index = list->model()->index(row, 0);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
     }
@@ -65,8 +68,10 @@ TEST_F(Viewers, OpenOnTheirFolderWithAnEmptySelection)
 TEST_F(Viewers, EachFocusesItsFirstControl)
 {
     FolderViewer* encodedViewer = Open(FolderViewer::Kind::Encoded);
+    ASSERT_TRUE(encodedViewer->focusWidget());
     EXPECT_EQ(encodedViewer->focusWidget()->objectName(), "File1");
     FolderViewer* decodedViewer = Open(FolderViewer::Kind::Decoded);
+    ASSERT_TRUE(decodedViewer->focusWidget());
     EXPECT_EQ(decodedViewer->focusWidget()->objectName(), "cmdopen");
     EXPECT_EQ(decodedViewer->windowTitle(), "Decoded File(s)");
 }
@@ -80,7 +85,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
 
     FolderViewer* fromEncoded = Open(FolderViewer::Kind::Encoded);
     Select(fromEncoded, "note.txt");
-    Click(fromEncoded->Control("cmddecode1"));
+    Click(Child(fromEncoded, "cmddecode1"));
     // The decoded folder did not exist yet: it is made on the way.
     EXPECT_EQ(testing::ReadBytes(decoded() / "note.txt"), (Bytes{'h', 'i', '!'}));
     ASSERT_EQ(desktop.boxes.size(), 1u);
@@ -93,7 +98,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
     testing::WriteBytes(decoded() / "late.txt", {7});
     FolderViewer* fromDecoded = Open(FolderViewer::Kind::Decoded);
     Select(fromDecoded, "late.txt");
-    Click(fromDecoded->Control("cmdencode1"));
+    Click(Child(fromDecoded, "cmdencode1"));
     EXPECT_EQ(testing::ReadBytes(encoded() / "late.txt"), Bytes{7});
     EXPECT_EQ(desktop.boxes.back().text, "The file 'late.txt' encoded and can be found at Encoded File(s) folder");
     EXPECT_EQ(Entries(fromDecoded), (QStringList{"late.txt", "note.txt"}));
@@ -101,7 +106,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
 
     // The encoded viewer shows the new file once it reads its folder again, after its action.
     EXPECT_EQ(Entries(fromEncoded), QStringList{"note.txt"});
-    Click(fromEncoded->Control("cmddecode1"));
+    Click(Child(fromEncoded, "cmddecode1"));
     EXPECT_EQ(Entries(fromEncoded), (QStringList{"late.txt", "note.txt"}));
 }
 
@@ -109,7 +114,7 @@ TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
 {
     std::filesystem::create_directories(encoded());
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
-    Click(viewer->Control("cmddecode1"));  // nothing selected
+    Click(Child(viewer, "cmddecode1"));  // nothing selected
     ASSERT_EQ(desktop.boxes.size(), 2u);
     EXPECT_EQ(desktop.boxes[0].text,
               "Error: 21: Cannot read '" + Q(encoded()) + QDir::separator() + "': Is a directory");
@@ -121,7 +126,7 @@ TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
 
     desktop.boxes.clear();
     desktop.answers = {MsgAnswer::Cancel};
-    Click(viewer->Control("cmddecode1"));
+    Click(Child(viewer, "cmddecode1"));
     EXPECT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.ended, 1);
 }
@@ -135,17 +140,27 @@ TEST_F(Viewers, AMissingFolderListsEmptyUntilItAppears)
     std::filesystem::create_directories(decoded());
     testing::WriteBytes(decoded() / "x.bin", {1});
     // Open Folder fails here; OK on its report reads the folder again.
-    desktop.startError = platform::Error{2, "Cannot start 'xdg-open': No such file or directory"};
-    Click(viewer->Control("cmdopen"));
+    desktop.startError = Error{2, "Cannot start 'xdg-open': No such file or directory"};
+    Click(Child(viewer, "cmdopen"));
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, "Error: 2: Cannot start 'xdg-open': No such file or directory");
     EXPECT_EQ(Entries(viewer), QStringList{"x.bin"});
 }
 
+TEST_F(Viewers, CancelOnAFailedOpenFolderEndsTheProgram)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    desktop.startError = Error{2, "Cannot start 'xdg-open': No such file or directory"};
+    desktop.answers = {MsgAnswer::Cancel};
+    Click(Child(viewer, "cmdopen"));
+    EXPECT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.ended, 1);
+}
+
 TEST_F(Viewers, OpenFolderHandsTheFolderToTheFileManager)
 {
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
-    Click(viewer->Control("cmdopen"));
+    Click(Child(viewer, "cmdopen"));
     ASSERT_EQ(desktop.programs.size(), 1u);
     EXPECT_EQ(desktop.programs[0].arguments, QStringList{Q(encoded())});
     EXPECT_TRUE(desktop.boxes.empty());
@@ -162,17 +177,17 @@ TEST_F(About, ShowsItsTextsAndOpensTheWebSiteOncePerPress)
         {"label1", "Corvane - File Encoder/Decoder"},
         {"lbv", "Version 1.0.0.0"},
         {"label3", "This program will encode/decode your selected file(s)."}};
-    for (const auto& [name, text] : texts) EXPECT_EQ(about->Control<platform::Label>(name)->Caption(), text);
-    EXPECT_EQ(about->Control<ZelXpButton>("cmdOK")->Caption(), "&OK");
+    for (const auto& [name, text] : texts) EXPECT_EQ(Child<platform::Label>(about, name)->Caption(), text) << name;
+    EXPECT_EQ(Child<ZelXpButton>(about, "cmdOK")->Caption(), "&OK");
     // The artwork reaches below the window's bottom edge and is cut off there.
-    EXPECT_GT(about->Control("picIcon")->geometry().bottom(), about->height());
+    EXPECT_GT(Child(about, "picIcon")->geometry().bottom(), about->height());
 
-    Click(about->Control("cmdvisit"));
-    Click(about->Control("cmdvisit"));
+    Click(Child(about, "cmdvisit"));
+    Click(Child(about, "cmdvisit"));
     EXPECT_EQ(desktop.addresses, (QStringList{kWebsite, kWebsite}));
     EXPECT_EQ(platform::FindForm("frmAbout"), about);
 
-    Click(about->Control("cmdOK"));
+    Click(Child(about, "cmdOK"));
     EXPECT_EQ(platform::FindForm("frmAbout"), nullptr);
 }
 

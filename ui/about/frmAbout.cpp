@@ -6,36 +6,31 @@
 
 namespace corvane {
 
-using platform::ControlKind;
-using platform::ControlRow;
-using platform::FontSpec;
-
 platform::FormLayout frmAbout::Layout()
 {
-    const FontSpec large{QStringLiteral("MS Sans Serif"), 9.75, false};
+    using namespace platform::rows;
+    const platform::FontSpec large = platform::kDesignFont.Sized(9.75);
+    const platform::FontSpec largest = platform::kDesignFont.Sized(12);
     return {
         .name = QStringLiteral("frmAbout"),
         .caption = QStringLiteral("About"),
         .border = platform::BorderStyle::FixedDialog,
         .clientWidth = 5445,
         .clientHeight = 3090,
-        .position = QPoint(2340, 1935),
-        .icon = {},
-        .font = {QStringLiteral("MS Sans Serif"), 8.25, false},
+        .position = platform::TwipsPoint{2340, 1935},
         .controls = {
-            //         name       kind                  text                                   left   top  width height
-            ControlRow{"picIcon", ControlKind::Picture, ":/corvane/about-artwork.png", 0, 0, 1365, 4155, -1, {}, {}, {}},
-            ControlRow{"label1", ControlKind::Label, "Corvane - File Encoder/Decoder", 1440, 0, 3885, 465, -1, large, {}, {}},
-            ControlRow{"lbv", ControlKind::Label, "Version 1.0.0.0", 1440, 600, 3885, 225, -1, large, {}, {}},
-            ControlRow{"label3", ControlKind::Label, "This program will encode/decode your selected file(s).", 1440, 840,
-                       3870, 825, -1, FontSpec{QStringLiteral("MS Sans Serif"), 12, false}, {}, {}},
-            ControlRow{"Line1", ControlKind::Line, {}, 1440, 1800, 5400, 1800, -1, {}, {}, {}},  // from, to
-            ControlRow{"Label2", ControlKind::Label,
-                       QString::fromUtf8("\u00A9 2026 The Corvane developers. Provided as is, without warranty. "
-                                         "Encoding hides content; it is not encryption."),
-                       1440, 1920, 2415, 1095, -1, {}, {}, {}},
-            XpButtonRow("cmdOK", "&OK", 4080, 1920, 1215, 375, 0),
-            XpButtonRow("cmdvisit", "&Visit Website", 4080, 2400, 1215, 615, 1),
+            //          name        caption / image                              left   top  width height  tab
+            Picture    ("picIcon",  ":/corvane/about-artwork.png",               {   0,    0, 1365, 4155}),
+            Label      ("label1",   "Corvane - File Encoder/Decoder",            {1440,    0, 3885,  465}).WithFont(large),
+            Label      ("lbv",      "Version 1.0.0.0",                           {1440,  600, 3885,  225}).WithFont(large),
+            Label      ("label3",   "This program will encode/decode your selected file(s).",
+                                                                                 {1440,  840, 3870,  825}).WithFont(largest),
+            Line       ("Line1",    {1440, 1800}, {5400, 1800}),
+            Label      ("Label2",   QString::fromUtf8("\u00A9 2026 The Corvane developers. Provided as is, without "
+                                                      "warranty. Encoding hides content; it is not encryption."),
+                                                                                 {1440, 1920, 2415, 1095}),
+            XpButtonRow("cmdOK",    "&OK",                                       {4080, 1920, 1215,  375},  0),
+            XpButtonRow("cmdvisit", "&Visit Website",                            {4080, 2400, 1215,  615},  1),
         },
     };
 }

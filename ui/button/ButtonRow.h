@@ -1,5 +1,5 @@
-// A window layout row for a ZelXpButton carrying the stored settings every button of this
-// program has: "MS Sans Serif" 8.25 pt regular, ForeColor the window-frame system colour,
+// A window layout row for a ZelXpButton with the settings every button of this program has:
+// the design's font ("MS Sans Serif" 8.25 pt regular), ForeColor the window-frame system colour,
 // ForeHover black, enabled.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 namespace corvane {
 
-platform::ControlRow XpButtonRow(const char* name, const char* caption, int left, int top, int width, int height,
+platform::ControlRow XpButtonRow(const QString& name, const QString& caption, platform::TwipsRect place,
                                  int tabIndex);
 
 }  // namespace corvane

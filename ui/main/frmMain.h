@@ -15,15 +15,6 @@ class Label;
 }  // namespace platform
 class ZelXpButton;
 
-// The output folders beside the program.
-inline const QString kEncodedFolder = QStringLiteral("Encoded File(s)");
-inline const QString kDecodedFolder = QStringLiteral("Decoded File(s)");
-
-// The program folder joined with an output folder's name.
-QString OutputFolder(const QString& name);
-// `folder` + separator + `name`; the separator is always added, also after a root.
-QString JoinPath(const QString& folder, const QString& name);
-
 class frmMain : public platform::Form {
     Q_OBJECT
 public:
@@ -47,15 +38,22 @@ private:
     void CodeSelectedFile(Coding coding, const QString& folderName);
     void ExitSequence();
 
-    platform::DriveList* Drivelistbox;
-    platform::FolderList* Dirlistbox;
-    platform::FileList* FileListBox;
-    platform::Label* filename;
-    platform::Label* Label6;
-    platform::Label* size;
-    platform::Label* date;
-    platform::Label* attr;
-    ZelXpButton* cmdencode;
+    // The controls the handlers use; their names in the layout are in the comments.
+    struct Browser {
+        platform::DriveList* drives;    // Drivelistbox
+        platform::FolderList* folders;  // Dirlistbox
+        platform::FileList* files;      // FileListBox
+    };
+    struct DetailsPanel {
+        platform::Label* name;        // filename
+        platform::Label* path;        // Label6
+        platform::Label* size;        // size
+        platform::Label* date;        // date
+        platform::Label* attributes;  // attr
+    };
+    Browser browser_;
+    DetailsPanel details_;
+    ZelXpButton* encode_;  // cmdencode
     bool exiting_ = false;
 };
 

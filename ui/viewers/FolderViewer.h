@@ -3,8 +3,6 @@
 // codes the selected file into the other output folder.
 #pragma once
 
-#include "codec/FileTransform.h"
-#include "platform/Error.h"
 #include "platform/Form.h"
 
 namespace corvane {
@@ -38,11 +36,10 @@ private:
     void Action_Click();  // cmddecode1_Click or cmdencode1_Click
     // Reads the own folder again; one that does not exist yet shows an empty list.
     void ReRead();
-    void ReportAndOffer(const platform::Error& error);
 
     const Settings& settings_;
-    platform::FileList* File1;
-    platform::Label* lblselected;
+    platform::FileList* list_;   // File1
+    platform::Label* selected_;  // lblselected
 };
 
 }  // namespace corvane
