@@ -12,10 +12,10 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/StartFile.h"
 #include "codec/Error.h"
 #include "platform/Desktop.h"
 #include "ui/main/frmMain.h"
+#include "ui/shared/ReportError.h"
 
 namespace {
 
@@ -113,9 +113,10 @@ int main(int argc, char* argv[])
     const QString startFile =
         arguments.file ? QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments.file->c_str())))
                        : QString();
-    if (!startFile.isEmpty()) corvane::StartInFolderOf(startFile);
     auto* window = new corvane::frmMain;
     window->Show();
-    if (!startFile.isEmpty()) corvane::SelectStartFile(*window, startFile);
+    if (!startFile.isEmpty()) {
+        if (const auto error = window->ShowFile(startFile)) corvane::ReportError(*error);
+    }
     return QApplication::exec();
 }

@@ -175,7 +175,7 @@ TEST_F(About, ShowsItsTextsAndOpensTheWebSiteOncePerPress)
     EXPECT_EQ(about->windowTitle(), "About");
     const std::pair<const char*, const char*> texts[] = {
         {"label1", "Corvane - File Encoder/Decoder"},
-        {"lbv", "Version 1.0.0.0"},
+        {"lbv", "Version " CORVANE_VERSION},
         {"label3", "This program will encode/decode your selected file(s)."}};
     for (const auto& [name, text] : texts) EXPECT_EQ(Child<platform::Label>(about, name)->Caption(), text) << name;
     EXPECT_EQ(Child<ZelXpButton>(about, "cmdOK")->Caption(), "&OK");

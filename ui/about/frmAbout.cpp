@@ -22,12 +22,12 @@ platform::FormLayout frmAbout::Layout()
             //          name        caption / image                              left   top  width height  tab
             Picture    ("picIcon",  ":/corvane/about-artwork.png",               {   0,    0, 1365, 4155}),
             Label      ("label1",   "Corvane - File Encoder/Decoder",            {1440,    0, 3885,  465}).WithFont(large),
-            Label      ("lbv",      "Version 1.0.0.0",                           {1440,  600, 3885,  225}).WithFont(large),
+            Label      ("lbv",      "Version " CORVANE_VERSION,                  {1440,  600, 3885,  225}).WithFont(large),
             Label      ("label3",   "This program will encode/decode your selected file(s).",
                                                                                  {1440,  840, 3870,  825}).WithFont(largest),
             Line       ("Line1",    {1440, 1800}, {5400, 1800}),
-            Label      ("Label2",   QString::fromUtf8("\u00A9 2026 The Corvane developers. Provided as is, without "
-                                                      "warranty. Encoding hides content; it is not encryption."),
+            Label      ("Label2",   QString::fromUtf8("\u00A9 2026 The Corvane developers. MIT License: provided "
+                                                      "as is, without warranty. Encoding hides content; it is not encryption."),
                                                                                  {1440, 1920, 2415, 1095}),
             XpButtonRow("cmdOK",    "&OK",                                       {4080, 1920, 1215,  375},  0),
             XpButtonRow("cmdvisit", "&Visit Website",                            {4080, 2400, 1215,  615},  1),

@@ -1,5 +1,10 @@
 #include "ui/main/frmMain.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
 #include "platform/Desktop.h"
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
@@ -107,6 +112,29 @@ void frmMain::ExitSequence()
 
 // A drive that cannot be read is offered again on OK; Cancel goes back to the drive the folder
 // list still shows, and the program goes on.
+std::optional<Error> frmMain::ShowFile(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    const auto names = platform::FileList::ReadFileNames(folder);
+    if (!names) return names.error();
+    if (!names->contains(file.fileName())) {
+        return Error{ENOENT, "Cannot find '" + QDir::toNativeSeparators(file.absoluteFilePath()).toStdString() +
+                                 "': No such file or directory"};
+    }
+    // The folder list first: the drive's change then finds it on that drive and keeps it there.
+    if (auto error = browser_.folders->SetPath(folder)) return error;
+    browser_.drives->SetDrive(folder);
+    platform::FileList* files = browser_.files;
+    for (int index = 0; index < files->ListCount(); ++index) {
+        if (files->List(index) != file.fileName()) continue;
+        files->SetListIndex(index);
+        files->scrollTo(files->model()->index(index, 0));
+        break;
+    }
+    return std::nullopt;
+}
+
 void frmMain::Drivelistbox_Change()
 {
     for (;;) {

@@ -21,6 +21,11 @@ public:
     frmMain();
     static platform::FormLayout Layout();
 
+    // Moves the drive, folder and file lists to the file at `path` and selects it, as if the
+    // user had browsed to it; the details panel then describes it. A folder that cannot be
+    // listed, or a file that is not in it, is an error and leaves the lists where they were.
+    [[nodiscard]] std::optional<Error> ShowFile(const QString& path);
+
 protected:
     void Form_Unload() override;
 

@@ -15,7 +15,8 @@ namespace corvane {
 inline const QString kEncodedFolder = QStringLiteral("Encoded File(s)");
 inline const QString kDecodedFolder = QStringLiteral("Decoded File(s)");
 
-// The folder that holds the output folders.
+// The folder that holds the output folders: beside the program, or the user's documents folder
+// for an installed copy (platform::ResultsBase).
 QString OutputBase();
 // OutputBase() joined with an output folder's name.
 QString OutputFolder(const QString& name);
