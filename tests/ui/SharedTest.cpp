@@ -74,15 +74,16 @@ TEST_F(CodingCommand, MakesTheFolderCodesTheFileAndRestoresTheCursor)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(CodingCommand, AFolderThatCannotBeMadeIsTheError)
+TEST_F(CodingCommand, AnOutputFolderTakenByAFileIsTheError)
 {
     testing::WriteBytes(data / "a.txt", {1});
-    std::filesystem::remove_all(program);  // the output folder's parent is gone
+    testing::WriteBytes(encoded(), {2});  // a file holds the output folder's name
     const auto error = CodeIntoOutputFolder(Coding::Encode, Q(data / "a.txt"), kEncodedFolder, "a.txt");
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, ENOENT);
-    EXPECT_EQ(error->description, "Cannot create the folder '" + Q(encoded()).toStdString() +
-                                      "': No such file or directory");
+    EXPECT_EQ(error->number, ENOTDIR);
+    EXPECT_EQ(error->description,
+              "Cannot write '" + Q(encoded() / "a.txt").toStdString() + "': Not a directory");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // Captions go to the button exactly as written, quotes, backslashes and ampersands included.
