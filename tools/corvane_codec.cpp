@@ -69,6 +69,7 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
+    corvane::InstallTemporaryFileCleanup();
     if (auto error = corvane::TransformFile(coding, EndpointFor(argv[2]), EndpointFor(argv[3]))) {
         std::fprintf(stderr, "Error: %ld: %s\n", static_cast<long>(error->number),
                      error->description.c_str());
