@@ -27,6 +27,9 @@
 // - Failures come back as an Error: the system's error number (errno, or the Windows error
 //   code) and a one-line description naming the path, control characters shown escaped. An
 //   over-size write is such an error; it never raises SIGXFSZ.
+// - On Windows the temporary file is always named, a destination with the read-only attribute
+//   is refused, and the move over the destination is written through to disk; modes, owners
+//   and the umask are POSIX's alone.
 #pragma once
 
 #include <filesystem>
@@ -66,7 +69,8 @@ bool IsTemporaryName(std::string_view fileName);
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary
 // file a transform is writing, then end the process through the same signal (a shell reports
 // 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a named
-// temporary file stays behind; an unnamed one never does. Process-wide; call it once.
+// temporary file stays behind; an unnamed one never does. Process-wide; call it once. On
+// Windows the console's Ctrl+C, Ctrl+Break and close events remove the file the same way.
 void InstallTemporaryFileCleanup();
 
 }  // namespace corvane
