@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/fanotify.h>
@@ -410,6 +411,52 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<ReplaceRow>(info.param).name) +
                (std::get<Temporary>(info.param) == Temporary::Named ? "_Named" : "_Unnamed");
     });
+
+// Another user replacing a file they may write keeps its group when they belong to it; when
+// they do not, the file is theirs like any file they make.
+TEST_F(FileTransform, AnotherUserKeepsTheGroupTheyBelongTo)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    constexpr uid_t kUser = 65534;
+    constexpr gid_t kOwnGroup = 65534;
+    constexpr gid_t kMemberGroup = 100;
+    constexpr gid_t kOtherGroup = 4;
+    ASSERT_EQ(::chown(dir.path().c_str(), kUser, kOwnGroup), 0);
+    WriteBytes(dir / "source", kPlain);
+    ASSERT_EQ(::chown((dir / "source").c_str(), kUser, kOwnGroup), 0);
+
+    const struct {
+        gid_t group;
+        gid_t expected;
+    } cases[] = {{kMemberGroup, kMemberGroup}, {kOtherGroup, kOwnGroup}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("group " + std::to_string(c.group));
+        WriteBytes(dir / "out", {9});
+        ASSERT_EQ(::chown((dir / "out").c_str(), kUser, c.group), 0);
+        Chmod(dir / "out", 0660);
+
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const gid_t groups[] = {kMemberGroup};
+            const bool switched = ::setgroups(1, groups) == 0 &&
+                                  ::setresgid(kOwnGroup, kOwnGroup, kOwnGroup) == 0 &&
+                                  ::setresuid(kUser, kUser, kUser) == 0;
+            ::_exit(!switched ? 2 : EncodeFile(dir / "source", dir / "out") ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_EQ(WEXITSTATUS(status), 0) << "2: cannot switch user, 1: the coding failed";
+
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "out").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, kUser);
+        EXPECT_EQ(info.st_gid, c.expected);
+        EXPECT_EQ(info.st_mode & 07777, 0660u);
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out"), Encoded(kPlain)), "");
+    }
+}
 
 // Holds each read of one file until the test lets it go, through fanotify permission events
 // (root only). Closing the gate lets every read through.
