@@ -1,23 +1,40 @@
 // The file transform: codes one whole file from a source path to a destination path.
 //
 // Contract:
-// - The result is written to a temporary file in the destination's folder, flushed to disk,
-//   and only then renamed over the destination. On any failure the temporary file is removed:
-//   the destination keeps its earlier content (or stays absent) and the source is never
-//   changed. Source and destination may be the same path.
+// - A destination file is replaced only by its complete new content. The content is written to
+//   a private (0600) temporary file in the destination's folder: unnamed on Linux where the file
+//   system allows it, else a hidden name (see IsTemporaryName). It is flushed to disk, given its
+//   final mode, renamed over the destination, and the folder is flushed before success is
+//   reported. On any failure nothing of it remains: the destination keeps its earlier content
+//   (or stays absent) and the source is never changed. Source and destination may be the same
+//   path. Any destination path the system accepts works, however long.
+// - An existing destination keeps its permission bits, and its owner and group where the process
+//   may set them (both as root, otherwise the group when the caller belongs to it). A new
+//   destination gets the source's permission bits under the umask, as cp gives them.
+// - An existing destination the caller may not write (a read-only file) is refused with the
+//   system's "permission denied" (root may write any, as with cp). An existing FIFO or device
+//   (or a link to one) is written into directly, like standard output, never replaced; a socket
+//   is refused. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
+//   file is replaced by the new file; the link's target is left alone.
 // - The file is streamed in chunks with the codec's running value carried between them, so
 //   memory stays constant and files of any size (64-bit lengths) work. The result is
 //   identical to coding the whole file in one buffer. An empty source gives an empty result.
-// - A source that is not a regular file (a folder, a FIFO, a device) and a destination that
-//   is an existing folder are refused before anything is written. A destination that is a
-//   symbolic link is replaced by the new file; the link's target is left alone.
+// - A source that is not a regular file (a folder, a FIFO, a device) is refused before anything
+//   is written. A source whose length or change time differs at its end from its start, or
+//   whose bytes read differ from its length, changed while being read: that is an error, and
+//   the destination is left as it was. Standard output that is the source file itself is
+//   refused before anything is read ("input file is output file").
 // - Failures come back as an Error: the system's error number (errno, or the Windows error
-//   code) and a description naming the path. An over-size write is such an error; it never
-//   raises SIGXFSZ.
+//   code) and a one-line description naming the path, control characters shown escaped. An
+//   over-size write is such an error; it never raises SIGXFSZ.
+// - On Windows the temporary file is always named, a destination with the read-only attribute
+//   is refused, and the move over the destination is written through to disk; modes, owners
+//   and the umask are POSIX's alone.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "Error.h"
 
@@ -44,5 +61,16 @@ struct Endpoint {
                                               const std::filesystem::path& destination);
 [[nodiscard]] std::optional<Error> DecodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);
+
+// True for the name of the transform's named temporary file (".cv" and eight hex digits), so
+// that file lists can leave such files out.
+bool IsTemporaryName(std::string_view fileName);
+
+// For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary
+// file a transform is writing, then end the process through the same signal (a shell reports
+// 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a named
+// temporary file stays behind; an unnamed one never does. Process-wide; call it once. On
+// Windows the console's Ctrl+C, Ctrl+Break and close events remove the file the same way.
+void InstallTemporaryFileCleanup();
 
 }  // namespace corvane

@@ -2,14 +2,45 @@
 #include <random>
 #include <system_error>
 
+#include "FileTransform.h"
 #include "OsFile.h"
 
-namespace corvane::detail {
+namespace corvane {
+
+bool IsTemporaryName(std::string_view fileName)
+{
+    if (fileName.size() != 11 || fileName.substr(0, 3) != ".cv") return false;
+    for (const char c : fileName.substr(3)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+namespace detail {
 
 std::string DisplayName(const std::filesystem::path& path)
 {
+    static constexpr char kHex[] = "0123456789abcdef";
     const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char8_t c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += static_cast<char>(byte);
+        } else if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte == '\r') {
+            shown += "\\r";
+        } else {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        }
+    }
+    return shown;
 }
 
 Error SystemError(int code, std::string_view what, std::string_view name)
@@ -34,7 +65,13 @@ std::string TemporaryName()
     return name;
 }
 
-OsFile::OsFile(OsFile&& other) noexcept : handle_(other.handle_), owned_(other.owned_)
+OsFile::OsFile(OsFile&& other) noexcept
+    : handle_(other.handle_),
+      owned_(other.owned_),
+      name_(std::move(other.name_)),
+      permissions_(other.permissions_),
+      opened_(other.opened_),
+      bytesRead_(other.bytesRead_)
 {
     other.owned_ = false;
 }
@@ -42,14 +79,36 @@ OsFile::OsFile(OsFile&& other) noexcept : handle_(other.handle_), owned_(other.o
 OsFile& OsFile::operator=(OsFile&& other) noexcept
 {
     if (this != &other) {
-        Close();
+        static_cast<void>(Close());
         handle_ = other.handle_;
         owned_ = other.owned_;
+        name_ = std::move(other.name_);
+        permissions_ = other.permissions_;
+        opened_ = other.opened_;
+        bytesRead_ = other.bytesRead_;
         other.owned_ = false;
     }
     return *this;
 }
 
-OsFile::~OsFile() { Close(); }
+OsFile::~OsFile() { static_cast<void>(Close()); }
 
-}  // namespace corvane::detail
+std::optional<Error> OsFile::CheckUnchanged() const
+{
+    if (!opened_) return std::nullopt;
+    const ErrorOr<FileState> now = State();
+    if (!now) return now.error();
+    // A pseudo file (as under /proc) reports length 0 yet has content: for it only a changed
+    // length or change time tells.
+    const bool lengthRead = bytesRead_ == opened_->size || (opened_->size == 0 && now->size == 0);
+    if (*now == *opened_ && lengthRead) return std::nullopt;
+    return Error{kErrorChanged, "Cannot read '" + name_ + "': file changed while being read"};
+}
+
+Error Destination::Fail(int code, std::string_view what) const
+{
+    return SystemError(code, what, name_);
+}
+
+}  // namespace detail
+}  // namespace corvane

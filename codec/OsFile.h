@@ -1,5 +1,8 @@
 // The few file operations the transform needs, over the operating system's own calls
-// (POSIX here, Win32 in OsFileWin.cpp). Internal to the codec library.
+// (POSIX in OsFilePosix.cpp, Win32 in OsFileWin.cpp). Internal to the codec library.
+//
+// Every failure comes back as an Error whose description names the file: queries return
+// ErrorOr<T>, commands return std::optional<Error>.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +23,8 @@ using NativeHandle = void*;
 using NativeHandle = int;
 #endif
 
-// A path as UTF-8 text, for messages.
+// A path as UTF-8 text for messages, with control characters escaped (`\n`, `\t`, `\x1b`) so
+// that a description stays on one line.
 std::string DisplayName(const std::filesystem::path& path);
 
 // "<what> '<name>': <the system's text for code>", numbered with the code itself.
@@ -29,11 +33,22 @@ Error SystemError(int code, std::string_view what, std::string_view name);
 // System error codes that the transform raises itself, in the system's own numbering.
 extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows
 extern const int kErrorOutOfMemory;  // ENOMEM; ERROR_NOT_ENOUGH_MEMORY on Windows
+extern const int kErrorChanged;      // EAGAIN; ERROR_RETRY on Windows
+extern const int kErrorSameFile;     // EINVAL; ERROR_INVALID_PARAMETER on Windows
 
 // The system error code of the last failed call (errno, or GetLastError() on Windows).
 int LastErrorCode();
 
-// An open file. Operations return 0 or the system error code.
+// What says whether a file changed: its length and the time of its last change.
+struct FileState {
+    std::uint64_t size = 0;
+    std::int64_t changeSeconds = 0;
+    std::int64_t changeNanoseconds = 0;
+
+    friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+// An open file, with the name its errors are reported under.
 class OsFile {
 public:
     OsFile() = default;
@@ -43,23 +58,33 @@ public:
     OsFile& operator=(OsFile&& other) noexcept;
     ~OsFile();
 
-    // Opens a regular file for reading; a folder, FIFO or device is refused without waiting.
-    static std::optional<Error> OpenSource(const std::filesystem::path& path, OsFile& out);
-    // Creates a new empty file with a short name of its own in `folder` ("" is the current
-    // folder) and returns its path in `created`.
-    static int CreateTemporary(const std::filesystem::path& folder, OsFile& out,
-                               std::filesystem::path& created);
+    // Opens a regular file for reading and notes its state; a folder, FIFO or device is
+    // refused without waiting.
+    static ErrorOr<OsFile> OpenSource(const std::filesystem::path& path);
     static OsFile StandardInput();
     static OsFile StandardOutput();
 
+    const std::string& name() const { return name_; }
+    NativeHandle handle() const { return handle_; }
+    // The permission bits a new copy of this file gets before the umask (0666 for a stream).
+    unsigned permissions() const { return permissions_; }
+
     // Reads until `buffer` is full or the file ends; a short count means the end.
-    int ReadFull(std::span<std::uint8_t> buffer, std::size_t& got);
-    int WriteAll(std::span<const std::uint8_t> bytes);
-    int FlushToDisk();
-    int Close();
+    ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);
+    [[nodiscard]] std::optional<Error> WriteAll(std::span<const std::uint8_t> bytes);
+    [[nodiscard]] std::optional<Error> FlushToDisk();
+    [[nodiscard]] std::optional<Error> Close();
+    // For a file from OpenSource, once it has been read to its end: an error when its length or
+    // change time differ from when it was opened, or when the bytes read differ from its length.
+    [[nodiscard]] std::optional<Error> CheckUnchanged() const;
 
 private:
-    OsFile(NativeHandle handle, bool owned) : handle_(handle), owned_(owned) {}
+    friend class Destination;
+    OsFile(NativeHandle handle, bool owned, std::string name)
+        : handle_(handle), owned_(owned), name_(std::move(name))
+    {
+    }
+    ErrorOr<FileState> State() const;
 
 #ifdef _WIN32
     NativeHandle handle_ = nullptr;
@@ -67,16 +92,59 @@ private:
     NativeHandle handle_ = -1;
 #endif
     bool owned_ = false;
+    std::string name_;
+    unsigned permissions_ = 0666;
+    std::optional<FileState> opened_;  // set for a file from OpenSource
+    std::uint64_t bytesRead_ = 0;
+};
+
+// An error when `output` is the very regular file `source` reads from (`encode f - >> f`
+// would read its own output until the disk is full).
+[[nodiscard]] std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output);
+
+// Where the coded bytes go when the destination is a path. An existing FIFO or device is
+// written into directly. Otherwise the bytes go to a private temporary file in the destination's
+// folder (unnamed where the system allows it) that Commit puts in the destination's place; until
+// then the destination is untouched, and a Destination dropped without Commit leaves no file.
+class Destination {
+public:
+    // Checks the destination (a folder, a link to one, a socket or a file the caller may not
+    // write is refused) and opens what the bytes go to. `source` gives a new file its mode.
+    static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source);
+
+    Destination(Destination&& other) noexcept;
+    Destination& operator=(Destination&&) = delete;
+    ~Destination();
+
+    OsFile& file() { return file_; }
+    // Flushes the bytes to disk, gives the file its final mode, owner and group, puts it in the
+    // destination's place and flushes the folder.
+    [[nodiscard]] std::optional<Error> Commit();
+
+private:
+    enum class Kind { Stream, Unnamed, Named, Done };
+    Destination() = default;
+    Error Fail(int code, std::string_view what = "Cannot write") const;
+
+    Kind kind_ = Kind::Done;
+    OsFile file_;
+    std::string name_;                  // the destination as shown in messages
+    std::filesystem::path path_;        // the destination as given
+    std::filesystem::path leaf_;        // its last part, relative to the folder
+    std::filesystem::path temporary_;   // a temporary name of ours now in the folder, or empty
+#ifndef _WIN32
+    int folder_ = -1;
+    bool folderFlushable_ = true;
+#endif
+    bool existed_ = false;
+    unsigned mode_ = 0;
+    std::int64_t owner_ = -1;
+    std::int64_t group_ = -1;
 };
 
 // A short file name of its own for a temporary file: ".cv" and eight random hex digits.
 std::string TemporaryName();
 
-// True when `path` is an existing folder (a link to one is not).
-bool IsFolder(const std::filesystem::path& path);
-// Renames `from` over `to`, replacing whatever file or link is there.
-int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
-void RemoveFile(const std::filesystem::path& path) noexcept;
 // One-time process set-up: an over-size write must fail with an error, not end the process.
 void PrepareProcess();
 

@@ -1,63 +1,173 @@
-// The file layer on POSIX systems.
+// The file layer on POSIX systems. The destination's folder is opened once and everything else
+// is done relative to it, so any destination path the system accepts works, however long.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <mutex>
 
+#include "FileTransform.h"
 #include "OsFile.h"
 
-namespace corvane::detail {
+namespace corvane {
+
+namespace {
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// The one named temporary file in flight, for the signal handler: a folder descriptor and a
+// name in it. The name is written before the folder is published and only read after it.
+static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<bool> gInFlightClaimed{false};
+std::atomic<int> gInFlightFolder{-1};
+char gInFlightName[16];
+
+extern "C" void RemoveInFlightAndEnd(int signalNumber)
+{
+    const int folder = gInFlightFolder.load();
+    if (folder >= 0) ::unlinkat(folder, gInFlightName, 0);
+    // Ending through the signal itself lets the parent see it (a shell reports 128+signal).
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigemptyset(&fallback.sa_mask);
+    ::sigaction(signalNumber, &fallback, nullptr);
+    ::raise(signalNumber);
+}
+
+}  // namespace
+
+void InstallTemporaryFileCleanup()
+{
+    struct sigaction action {};
+    action.sa_handler = RemoveInFlightAndEnd;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signalNumber : kCleanupSignals) ::sigaddset(&action.sa_mask, signalNumber);
+    for (const int signalNumber : kCleanupSignals) {
+        struct sigaction earlier {};
+        ::sigaction(signalNumber, nullptr, &earlier);
+        // A signal the process was started to ignore (nohup) stays ignored.
+        if (earlier.sa_handler != SIG_IGN) ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+namespace detail {
 
 const int kErrorIsFolder = EISDIR;
 const int kErrorOutOfMemory = ENOMEM;
+// A file that changed while it was read is a passing state, not a fault of the device: EAGAIN
+// says that trying again later can succeed, where EIO would suggest a failing disk.
+const int kErrorChanged = EAGAIN;
+const int kErrorSameFile = EINVAL;
 
 int LastErrorCode() { return errno; }
 
-std::optional<Error> OsFile::OpenSource(const std::filesystem::path& path, OsFile& out)
+namespace {
+
+// Holds back the cleanup signals while a temporary name appears or disappears, so that the
+// handler never sees a half-made change.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t held;
+        ::sigemptyset(&held);
+        for (const int signalNumber : kCleanupSignals) ::sigaddset(&held, signalNumber);
+        ::pthread_sigmask(SIG_BLOCK, &held, &earlier_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &earlier_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t earlier_;
+};
+
+// Only one transform at a time is registered; a second one running at the same time is not,
+// and its temporary file is then not removed on a signal.
+bool RegisterInFlight(int folder, const std::string& name)
 {
+    if (name.size() >= sizeof gInFlightName || gInFlightClaimed.exchange(true)) return false;
+    std::memcpy(gInFlightName, name.c_str(), name.size() + 1);
+    gInFlightFolder.store(folder);
+    return true;
+}
+
+void UnregisterInFlight(int folder)
+{
+    int expected = folder;
+    if (gInFlightFolder.compare_exchange_strong(expected, -1)) gInFlightClaimed.store(false);
+}
+
+mode_t CurrentUmask()
+{
+    // Linux shows it without changing it; umask() would change it for a moment for every thread.
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Tests force the named temporary file, which is otherwise only used where the file system
+// has no unnamed ones. An unknown value is an error rather than a silent default.
+ErrorOr<bool> UnnamedTemporaryWanted()
+{
+    const char* choice = std::getenv("CORVANE_TEMPORARY_FILE");
+    if (choice == nullptr || std::strcmp(choice, "unnamed") == 0) return true;
+    if (std::strcmp(choice, "named") == 0) return false;
+    return Error{EINVAL, "CORVANE_TEMPORARY_FILE is '" + DisplayName(choice) +
+                             "': the choices are 'unnamed' and 'named'"};
+}
+
+}  // namespace
+
+ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
+{
+    const std::string name = DisplayName(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return SystemError(errno, "Cannot open", DisplayName(path));
-    out = OsFile(fd, true);
+    if (fd < 0) return SystemError(errno, "Cannot open", name);
+    OsFile file(fd, true, name);
 
     struct stat info {};
-    if (::fstat(fd, &info) != 0) return SystemError(errno, "Cannot read", DisplayName(path));
-    if (S_ISDIR(info.st_mode)) return SystemError(kErrorIsFolder, "Cannot read", DisplayName(path));
-    if (!S_ISREG(info.st_mode)) {
-        return Error{EINVAL, "Cannot read '" + DisplayName(path) + "': not a regular file"};
-    }
+    if (::fstat(fd, &info) != 0) return SystemError(errno, "Cannot read", name);
+    if (S_ISDIR(info.st_mode)) return SystemError(kErrorIsFolder, "Cannot read", name);
+    if (!S_ISREG(info.st_mode)) return Error{EINVAL, "Cannot read '" + name + "': not a regular file"};
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::nullopt;
+    file.permissions_ = info.st_mode & 0777;
+    file.opened_ = FileState{static_cast<std::uint64_t>(info.st_size), info.st_ctim.tv_sec,
+                             info.st_ctim.tv_nsec};
+    return file;
 }
 
-int OsFile::CreateTemporary(const std::filesystem::path& folder, OsFile& out,
-                            std::filesystem::path& created)
+OsFile OsFile::StandardInput() { return OsFile(STDIN_FILENO, false, "standard input"); }
+OsFile OsFile::StandardOutput() { return OsFile(STDOUT_FILENO, false, "standard output"); }
+
+ErrorOr<FileState> OsFile::State() const
 {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        std::filesystem::path candidate = folder / TemporaryName();
-        // Mode 0666 under the umask: the result gets the permissions of any new file.
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            out = OsFile(fd, true);
-            created = std::move(candidate);
-            return 0;
-        }
-        if (errno != EEXIST) return errno;
-    }
-    return EEXIST;
+    struct stat info {};
+    if (::fstat(handle_, &info) != 0) return SystemError(errno, "Cannot read", name_);
+    return FileState{static_cast<std::uint64_t>(info.st_size), info.st_ctim.tv_sec,
+                     info.st_ctim.tv_nsec};
 }
 
-OsFile OsFile::StandardInput() { return OsFile(STDIN_FILENO, false); }
-OsFile OsFile::StandardOutput() { return OsFile(STDOUT_FILENO, false); }
-
-int OsFile::ReadFull(std::span<std::uint8_t> buffer, std::size_t& got)
+ErrorOr<std::size_t> OsFile::ReadFull(std::span<std::uint8_t> buffer)
 {
-    got = 0;
+    std::size_t got = 0;
     while (got < buffer.size()) {
         const ssize_t n = ::read(handle_, buffer.data() + got, buffer.size() - got);
         if (n > 0) {
@@ -65,13 +175,14 @@ int OsFile::ReadFull(std::span<std::uint8_t> buffer, std::size_t& got)
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            return errno;
+            return SystemError(errno, "Cannot read", name_);
         }
     }
-    return 0;
+    bytesRead_ += got;
+    return got;
 }
 
-int OsFile::WriteAll(std::span<const std::uint8_t> bytes)
+std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -79,36 +190,200 @@ int OsFile::WriteAll(std::span<const std::uint8_t> bytes)
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n == 0) {
-            return EIO;
+            return SystemError(EIO, "Cannot write", name_);
         } else if (errno != EINTR) {
-            return errno;
+            return SystemError(errno, "Cannot write", name_);
         }
     }
-    return 0;
+    return std::nullopt;
 }
 
-int OsFile::FlushToDisk() { return ::fsync(handle_) == 0 ? 0 : errno; }
-
-int OsFile::Close()
+std::optional<Error> OsFile::FlushToDisk()
 {
-    if (!owned_) return 0;
+    if (::fsync(handle_) == 0) return std::nullopt;
+    return SystemError(errno, "Cannot write", name_);
+}
+
+std::optional<Error> OsFile::Close()
+{
+    if (!owned_) return std::nullopt;
     owned_ = false;
     // On Linux the descriptor is gone even when close() reports EINTR: never retry.
-    return ::close(handle_) == 0 || errno == EINTR ? 0 : errno;
+    if (::close(handle_) == 0 || errno == EINTR) return std::nullopt;
+    return SystemError(errno, "Cannot write", name_);
 }
 
-bool IsFolder(const std::filesystem::path& path)
+std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
 {
+    struct stat in {};
+    struct stat out {};
+    // A descriptor that cannot be examined fails on its first read or write instead.
+    if (::fstat(source.handle(), &in) != 0 || ::fstat(output.handle(), &out) != 0) return std::nullopt;
+    if (!S_ISREG(out.st_mode) || in.st_dev != out.st_dev || in.st_ino != out.st_ino) return std::nullopt;
+    return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
+}
+
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source)
+{
+    Destination to;
+    to.name_ = DisplayName(path);
+    to.path_ = path;
+    to.leaf_ = path.filename();
+    if (to.leaf_.empty() || to.leaf_ == "." || to.leaf_ == "..") {
+        // "dir/" or "dir/..": the path names a folder, or nothing a file could be.
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) return to.Fail(errno);
+        return to.Fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTDIR);
+    }
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    to.folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+    if (to.folder_ < 0 && errno == EACCES) {
+        // A folder one may write in but not list still takes the file; it just cannot be flushed.
+        to.folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        to.folderFlushable_ = false;
+    }
+#endif
+    if (to.folder_ < 0) return to.Fail(errno);
+
+    const char* leaf = to.leaf_.c_str();
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (::fstatat(to.folder_, leaf, &info, 0) == 0) {
+        if (S_ISDIR(info.st_mode)) return to.Fail(EISDIR);
+        if (S_ISSOCK(info.st_mode)) return to.Fail(ENXIO);  // what opening one would answer
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            // Like a shell redirection, opening a FIFO waits for its reader.
+            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (fd < 0) return to.Fail(errno);
+            to.file_ = OsFile(fd, true, to.name_);
+            to.kind_ = Kind::Stream;
+            return to;
+        }
+        // Replacing needs only the folder's permission; refusing what the caller may not write
+        // agrees with cp and with Windows. Root passes, as for cp.
+        if (::faccessat(to.folder_, leaf, W_OK, AT_EACCESS) != 0) return to.Fail(errno);
+        to.existed_ = true;
+        to.mode_ = info.st_mode & 07777;
+        to.owner_ = info.st_uid;
+        to.group_ = info.st_gid;
+    } else if (errno == ENOENT) {
+        to.mode_ = source.permissions() & ~CurrentUmask() & 0777;
+    } else {
+        return to.Fail(errno);
+    }
+
+    const ErrorOr<bool> unnamed = UnnamedTemporaryWanted();
+    if (!unnamed) return unnamed.error();
+#ifdef O_TMPFILE
+    if (*unnamed) {
+        const int fd = ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            to.file_ = OsFile(fd, true, to.name_);
+            to.kind_ = Kind::Unnamed;
+            return to;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return to.Fail(errno);
+    }
+#endif
+    const SignalsHeld held;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string candidate = TemporaryName();
+        const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            to.file_ = OsFile(fd, true, to.name_);
+            to.kind_ = Kind::Named;
+            to.temporary_ = candidate;
+            RegisterInFlight(to.folder_, candidate);
+            return to;
+        }
+        if (errno != EEXIST) return to.Fail(errno);
+    }
+    return to.Fail(EEXIST);
 }
 
-int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to)
+Destination::Destination(Destination&& other) noexcept
+    : kind_(std::exchange(other.kind_, Kind::Done)),
+      file_(std::move(other.file_)),
+      name_(std::move(other.name_)),
+      path_(std::move(other.path_)),
+      leaf_(std::move(other.leaf_)),
+      temporary_(std::move(other.temporary_)),
+      folder_(std::exchange(other.folder_, -1)),
+      folderFlushable_(other.folderFlushable_),
+      existed_(other.existed_),
+      mode_(other.mode_),
+      owner_(other.owner_),
+      group_(other.group_)
 {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    other.temporary_.clear();
 }
 
-void RemoveFile(const std::filesystem::path& path) noexcept { ::unlink(path.c_str()); }
+Destination::~Destination()
+{
+    static_cast<void>(file_.Close());
+    if (!temporary_.empty()) {
+        const SignalsHeld held;
+        ::unlinkat(folder_, temporary_.c_str(), 0);
+        UnregisterInFlight(folder_);
+    }
+    if (folder_ >= 0) ::close(folder_);
+}
+
+std::optional<Error> Destination::Commit()
+{
+    if (kind_ == Kind::Stream) {
+        kind_ = Kind::Done;
+        return file_.Close();
+    }
+    if (auto error = file_.FlushToDisk()) return error;
+
+    const int fd = file_.handle();
+    if (existed_) {
+        // Owner and group are kept where the process may set them: both as root, otherwise
+        // the group when the caller belongs to it. Failing that, the file stays the caller's.
+        [[maybe_unused]] const int ignored =
+            ::geteuid() == 0 ? ::fchown(fd, static_cast<uid_t>(owner_), static_cast<gid_t>(group_))
+                             : ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
+    }
+    // After fchown, which clears set-user-ID bits. A file system without modes (FAT) refuses,
+    // and the file is then only more private than asked.
+    if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0 && errno != EPERM && errno != EOPNOTSUPP) {
+        return Fail(errno);
+    }
+
+    const SignalsHeld held;
+    if (kind_ == Kind::Unnamed) {
+        // linkat cannot replace a file: the complete file gets a fresh hidden name first,
+        // then takes the destination's place by rename.
+        char viaProc[64];
+        std::snprintf(viaProc, sizeof viaProc, "/proc/self/fd/%d", fd);
+        for (int attempt = 0; temporary_.empty(); ++attempt) {
+            if (attempt == 64) return Fail(EEXIST);
+            const std::string hidden = TemporaryName();
+            // Linking by descriptor needs CAP_DAC_READ_SEARCH; /proc names the same file.
+            if (::linkat(fd, "", folder_, hidden.c_str(), AT_EMPTY_PATH) == 0 ||
+                (errno != EEXIST &&
+                 ::linkat(AT_FDCWD, viaProc, folder_, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
+                temporary_ = hidden;
+                RegisterInFlight(folder_, hidden);
+            } else if (errno != EEXIST) {
+                return Fail(errno);
+            }
+        }
+    }
+    if (auto error = file_.Close()) return error;
+    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
+        return Fail(errno, "Cannot replace");
+    }
+    temporary_.clear();
+    UnregisterInFlight(folder_);
+    kind_ = Kind::Done;
+
+    // Without this the rename may not survive a power loss, and the old file would be back.
+    // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
+    if (folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) return Fail(errno);
+    return std::nullopt;
+}
 
 void PrepareProcess()
 {
@@ -116,4 +391,5 @@ void PrepareProcess()
     std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
-}  // namespace corvane::detail
+}  // namespace detail
+}  // namespace corvane

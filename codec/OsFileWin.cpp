@@ -1,4 +1,6 @@
-// The file layer on Windows.
+// The file layer on Windows. The same rules as on POSIX where they have a meaning: the
+// read-only attribute refuses a destination, devices are written as streams, and the complete
+// temporary file replaces the destination with a write-through move.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -6,121 +8,267 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <utility>
 
+#include "FileTransform.h"
 #include "OsFile.h"
 
-namespace corvane::detail {
+namespace corvane {
+
+namespace {
+
+// The one named temporary file in flight, for the console handler. The path is written before
+// the flag is set and only read after it.
+std::atomic<bool> gInFlightClaimed{false};
+std::atomic<bool> gInFlightSet{false};
+wchar_t gInFlightPath[32768];
+
+BOOL WINAPI RemoveInFlight(DWORD)
+{
+    // The file was opened with FILE_SHARE_DELETE: it goes when the process ends.
+    if (gInFlightSet.load()) ::DeleteFileW(gInFlightPath);
+    return FALSE;  // the default handler then ends the process
+}
+
+}  // namespace
+
+void InstallTemporaryFileCleanup() { ::SetConsoleCtrlHandler(RemoveInFlight, TRUE); }
+
+namespace detail {
 
 namespace {
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t kMaxTransfer = 1u << 30;
+
+bool RegisterInFlight(const std::filesystem::path& path)
+{
+    const std::wstring& text = path.native();
+    if (text.size() >= std::size(gInFlightPath) || gInFlightClaimed.exchange(true)) return false;
+    std::copy(text.begin(), text.end(), gInFlightPath);
+    gInFlightPath[text.size()] = L'\0';
+    gInFlightSet.store(true);
+    return true;
+}
+
+void UnregisterInFlight(const std::filesystem::path& path)
+{
+    if (gInFlightSet.load() && path.native() == gInFlightPath) {
+        gInFlightSet.store(false);
+        gInFlightClaimed.store(false);
+    }
+}
+
+FileState StateOf(const BY_HANDLE_FILE_INFORMATION& info, const FILE_BASIC_INFO& basic)
+{
+    const std::int64_t change = basic.ChangeTime.QuadPart;  // in 100 ns steps
+    return {(std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, change / 10000000,
+            (change % 10000000) * 100};
+}
 }  // namespace
 
 // What Windows itself answers when a folder is opened as a file.
 const int kErrorIsFolder = ERROR_ACCESS_DENIED;
 const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
+// A file that changed while it was read is a passing state: trying again can succeed.
+const int kErrorChanged = ERROR_RETRY;
+const int kErrorSameFile = ERROR_INVALID_PARAMETER;
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 
-std::optional<Error> OsFile::OpenSource(const std::filesystem::path& path, OsFile& out)
+ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
 {
+    const std::string name = DisplayName(path);
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it fails here already.
     HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return SystemError(LastErrorCode(), "Cannot open", DisplayName(path));
-    }
-    out = OsFile(handle, true);
+    if (handle == INVALID_HANDLE_VALUE) return SystemError(LastErrorCode(), "Cannot open", name);
+    OsFile file(handle, true, name);
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        return Error{ERROR_INVALID_PARAMETER,
-                     "Cannot read '" + DisplayName(path) + "': not a regular file"};
+        return Error{ERROR_INVALID_PARAMETER, "Cannot read '" + name + "': not a regular file"};
     }
-    return std::nullopt;
+    ErrorOr<FileState> state = file.State();
+    if (!state) return state.error();
+    file.opened_ = *state;
+    return file;
 }
 
-int OsFile::CreateTemporary(const std::filesystem::path& folder, OsFile& out,
-                            std::filesystem::path& created)
+OsFile OsFile::StandardInput()
 {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        std::filesystem::path candidate = folder / TemporaryName();
-        HANDLE handle = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            out = OsFile(handle, true);
-            created = std::move(candidate);
-            return 0;
-        }
-        const int code = LastErrorCode();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return code;
-    }
-    return ERROR_FILE_EXISTS;
+    return OsFile(::GetStdHandle(STD_INPUT_HANDLE), false, "standard input");
 }
 
-OsFile OsFile::StandardInput() { return OsFile(::GetStdHandle(STD_INPUT_HANDLE), false); }
-OsFile OsFile::StandardOutput() { return OsFile(::GetStdHandle(STD_OUTPUT_HANDLE), false); }
-
-int OsFile::ReadFull(std::span<std::uint8_t> buffer, std::size_t& got)
+OsFile OsFile::StandardOutput()
 {
-    got = 0;
+    return OsFile(::GetStdHandle(STD_OUTPUT_HANDLE), false, "standard output");
+}
+
+ErrorOr<FileState> OsFile::State() const
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandle(handle_, &info) ||
+        !::GetFileInformationByHandleEx(handle_, FileBasicInfo, &basic, sizeof basic)) {
+        return SystemError(LastErrorCode(), "Cannot read", name_);
+    }
+    return StateOf(info, basic);
+}
+
+ErrorOr<std::size_t> OsFile::ReadFull(std::span<std::uint8_t> buffer)
+{
+    std::size_t got = 0;
     while (got < buffer.size()) {
         DWORD n = 0;
         const DWORD want = static_cast<DWORD>(std::min(buffer.size() - got, kMaxTransfer));
         if (!::ReadFile(handle_, buffer.data() + got, want, &n, nullptr)) {
             const int code = LastErrorCode();
             if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) break;  // writer gone: the end
-            return code;
+            return SystemError(code, "Cannot read", name_);
         }
         if (n == 0) break;
         got += n;
     }
-    return 0;
+    bytesRead_ += got;
+    return got;
 }
 
-int OsFile::WriteAll(std::span<const std::uint8_t> bytes)
+std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD n = 0;
         const DWORD want = static_cast<DWORD>(std::min(bytes.size() - done, kMaxTransfer));
-        if (!::WriteFile(handle_, bytes.data() + done, want, &n, nullptr)) return LastErrorCode();
-        if (n == 0) return ERROR_WRITE_FAULT;
+        if (!::WriteFile(handle_, bytes.data() + done, want, &n, nullptr)) {
+            return SystemError(LastErrorCode(), "Cannot write", name_);
+        }
+        if (n == 0) return SystemError(ERROR_WRITE_FAULT, "Cannot write", name_);
         done += n;
     }
-    return 0;
+    return std::nullopt;
 }
 
-int OsFile::FlushToDisk() { return ::FlushFileBuffers(handle_) ? 0 : LastErrorCode(); }
-
-int OsFile::Close()
+std::optional<Error> OsFile::FlushToDisk()
 {
-    if (!owned_) return 0;
+    if (::FlushFileBuffers(handle_)) return std::nullopt;
+    return SystemError(LastErrorCode(), "Cannot write", name_);
+}
+
+std::optional<Error> OsFile::Close()
+{
+    if (!owned_) return std::nullopt;
     owned_ = false;
-    return ::CloseHandle(handle_) ? 0 : LastErrorCode();
+    if (::CloseHandle(handle_)) return std::nullopt;
+    return SystemError(LastErrorCode(), "Cannot write", name_);
 }
 
-bool IsFolder(const std::filesystem::path& path)
+std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    // Windows refuses to replace a read-only file; Wine replaces it. Asked first, both refuse.
-    const DWORD attributes = ::GetFileAttributesW(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return ERROR_ACCESS_DENIED;
+    BY_HANDLE_FILE_INFORMATION in{};
+    BY_HANDLE_FILE_INFORMATION out{};
+    if (::GetFileType(output.handle()) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(source.handle(), &in) ||
+        !::GetFileInformationByHandle(output.handle(), &out)) {
+        return std::nullopt;
     }
-    return ::MoveFileExW(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? 0
-               : LastErrorCode();
+    if (in.dwVolumeSerialNumber != out.dwVolumeSerialNumber || in.nFileIndexHigh != out.nFileIndexHigh ||
+        in.nFileIndexLow != out.nFileIndexLow) {
+        return std::nullopt;
+    }
+    return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
 }
 
-void RemoveFile(const std::filesystem::path& path) noexcept { ::DeleteFileW(path.c_str()); }
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&)
+{
+    Destination to;
+    to.name_ = DisplayName(path);
+    to.path_ = path;
+
+    // Opened for no access at all, which works on a file in use, and following links.
+    HANDLE probe = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        const DWORD type = ::GetFileType(probe);
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = type == FILE_TYPE_DISK && ::GetFileInformationByHandle(probe, &info);
+        ::CloseHandle(probe);
+        if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+            HANDLE stream = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr);
+            if (stream == INVALID_HANDLE_VALUE) return to.Fail(LastErrorCode());
+            to.file_ = OsFile(stream, true, to.name_);
+            to.kind_ = Kind::Stream;
+            return to;
+        }
+        if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return to.Fail(kErrorIsFolder);
+        if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return to.Fail(ERROR_ACCESS_DENIED);
+        to.existed_ = known;
+    }
+
+    const std::filesystem::path folder = path.parent_path();
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        std::filesystem::path candidate = folder / TemporaryName();
+        // Shared for deletion only, so that the console handler can remove it.
+        HANDLE handle = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            to.file_ = OsFile(handle, true, to.name_);
+            to.kind_ = Kind::Named;
+            to.temporary_ = std::move(candidate);
+            RegisterInFlight(to.temporary_);
+            return to;
+        }
+        const int code = LastErrorCode();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return to.Fail(code);
+    }
+    return to.Fail(ERROR_FILE_EXISTS);
+}
+
+Destination::Destination(Destination&& other) noexcept
+    : kind_(std::exchange(other.kind_, Kind::Done)),
+      file_(std::move(other.file_)),
+      name_(std::move(other.name_)),
+      path_(std::move(other.path_)),
+      leaf_(std::move(other.leaf_)),
+      temporary_(std::move(other.temporary_)),
+      existed_(other.existed_),
+      mode_(other.mode_),
+      owner_(other.owner_),
+      group_(other.group_)
+{
+    other.temporary_.clear();
+}
+
+Destination::~Destination()
+{
+    static_cast<void>(file_.Close());
+    if (!temporary_.empty()) {
+        ::DeleteFileW(temporary_.c_str());
+        UnregisterInFlight(temporary_);
+    }
+}
+
+std::optional<Error> Destination::Commit()
+{
+    if (kind_ == Kind::Stream) {
+        kind_ = Kind::Done;
+        return file_.Close();
+    }
+    if (auto error = file_.FlushToDisk()) return error;
+    if (auto error = file_.Close()) return error;
+    // Write-through: the move is on disk before success is reported.
+    if (!::MoveFileExW(temporary_.c_str(), path_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return Fail(LastErrorCode(), "Cannot replace");
+    }
+    UnregisterInFlight(temporary_);
+    temporary_.clear();
+    kind_ = Kind::Done;
+    return std::nullopt;
+}
 
 void PrepareProcess() {}
 
-}  // namespace corvane::detail
+}  // namespace detail
+}  // namespace corvane

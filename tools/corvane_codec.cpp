@@ -121,6 +121,7 @@ int Run(const std::vector<Argument>& arguments)
     if (operands.size() < 3) return UsageMistake("missing DESTINATION");
     if (operands.size() > 3) return UsageMistake("unexpected argument '" + Utf8(operands[3]) + "'");
 
+    corvane::InstallTemporaryFileCleanup();
     if (auto error = corvane::TransformFile(coding, EndpointFor(operands[1]), EndpointFor(operands[2]))) {
         Write(stderr, corvane::ErrorLine(*error) + "\n");
         return 1;

@@ -1,18 +1,35 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/fanotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
 #include "support/Coded.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
+
+extern char** environ;
 
 namespace corvane {
 namespace {
@@ -111,6 +128,8 @@ TEST_F(FileTransform, RefusedInputsWriteNothing)
          "Cannot write '" + (dir / "folder").string() + "': Is a directory"},
         {"missing source, existing destination", dir / "nothing", dir / "earlier", ENOENT,
          "Cannot open '" + (dir / "nothing").string() + "': No such file or directory"},
+        {"control characters in a path", dir / "a\nb\tc\x1b[0m", dir / "out", ENOENT,
+         "Cannot open '" + dir.path().string() + "/a\\nb\\tc\\x1b[0m': No such file or directory"},
     };
     for (const auto& c : cases) {
         const auto error = EncodeFile(c.source, c.destination);
@@ -160,6 +179,521 @@ TEST_F(FileTransform, OverSizeWriteIsAnErrorNotASignal)
     ExpectNothingLost(folder, dir / "big", EFBIG);
     ::setrlimit(RLIMIT_FSIZE, &saved);
 }
+
+TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
+{
+    const struct {
+        const char* name;
+        bool temporary;
+    } cases[] = {
+        {".cv0123abcd", true}, {".cvffffffff", true},   {".cv0123abc", false},  {".cv0123abcde", false},
+        {".cv0123abcG", false}, {".cv0123ABCD", false}, {"x.cv0123abcd", false}, {"cv0123abcd0", false},
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.name), c.temporary) << c.name;
+}
+
+mode_t Mode(const std::filesystem::path& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+const Bytes kPlain{1, 2, 3, 4, 5};
+
+// The temporary file a row is run with: the unnamed one, or the named fallback that file
+// systems without unnamed files get.
+enum class Temporary { Unnamed, Named };
+enum class Runner { Anyone, Root, NotRoot };
+
+void PrintTo(Temporary temporary, std::ostream* out) { *out << (temporary == Temporary::Named ? "named" : "unnamed"); }
+
+// What a row's destination starts as and what must hold after coding "source" (kPlain) into it.
+struct ReplaceScene {
+    std::filesystem::path dir;
+    std::filesystem::path destination;
+    int fifoReader = -1;
+};
+
+struct ReplaceRow {
+    const char* name;
+    Runner runner;
+    mode_t umask;
+    std::function<void(ReplaceScene&)> prepare;
+    int number;          // 0: success
+    const char* reason;  // on failure, the text after "Cannot write '<destination>': "
+    std::function<void(ReplaceScene&)> check;
+};
+
+void PrintTo(const ReplaceRow& row, std::ostream* out) { *out << row.name; }
+
+void Chmod(const std::filesystem::path& path, mode_t mode) { ASSERT_EQ(::chmod(path.c_str(), mode), 0); }
+
+// An existing "out" holding {9}, with `mode`.
+std::function<void(ReplaceScene&)> ExistingOut(mode_t mode)
+{
+    return [mode](ReplaceScene& scene) {
+        scene.destination = scene.dir / "out";
+        WriteBytes(scene.destination, {9});
+        Chmod(scene.destination, mode);
+    };
+}
+
+std::function<void(ReplaceScene&)> ModeIs(mode_t mode)
+{
+    return [mode](ReplaceScene& scene) { EXPECT_EQ(Mode(scene.destination), mode); };
+}
+
+const ReplaceRow kReplaceRows[] = {
+    {"ExistingPrivateFileStaysPrivate", Runner::Anyone, 022, ExistingOut(0600), 0, "", ModeIs(0600)},
+    {"ExistingScriptKeepsItsExecuteBits", Runner::Anyone, 022, ExistingOut(0755), 0, "", ModeIs(0755)},
+    {"NewFileGetsTheSourceModeUnderTheUmask", Runner::Anyone, 027,
+     [](ReplaceScene& scene) {
+         Chmod(scene.dir / "source", 0666);
+         scene.destination = scene.dir / "new";
+     },
+     0, "", ModeIs(0640)},
+    {"NewFileKeepsTheSourceExecuteBits", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         Chmod(scene.dir / "source", 0750);
+         scene.destination = scene.dir / "new";
+     },
+     0, "", ModeIs(0750)},
+    {"RootKeepsAnotherUsersOwnerGroupAndMode", Runner::Root, 022,
+     [](ReplaceScene& scene) {
+         ExistingOut(0640)(scene);
+         ASSERT_EQ(::chown(scene.destination.c_str(), 65534, 65534), 0);
+     },
+     0, "",
+     [](ReplaceScene& scene) {
+         struct stat info {};
+         ASSERT_EQ(::stat(scene.destination.c_str(), &info), 0);
+         EXPECT_EQ(info.st_uid, 65534u);
+         EXPECT_EQ(info.st_gid, 65534u);
+         EXPECT_EQ(info.st_mode & 07777, 0640u);
+     }},
+    {"ReadOnlyDestinationIsRefused", Runner::NotRoot, 022, ExistingOut(0444), EACCES, "Permission denied",
+     ModeIs(0444)},
+    {"RootReplacesAReadOnlyDestinationAsCpDoes", Runner::Root, 022, ExistingOut(0444), 0, "", ModeIs(0444)},
+    {"FifoIsWrittenIntoNotReplaced", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         scene.destination = scene.dir / "fifo";
+         ASSERT_EQ(::mkfifo(scene.destination.c_str(), 0600), 0);
+         scene.fifoReader = ::open(scene.destination.c_str(), O_RDONLY | O_NONBLOCK);
+         ASSERT_GE(scene.fifoReader, 0);
+     },
+     0, "",
+     [](ReplaceScene& scene) {
+         EXPECT_TRUE(std::filesystem::is_fifo(scene.destination));
+         Bytes got(64);
+         const ssize_t n = ::read(scene.fifoReader, got.data(), got.size());
+         got.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+         EXPECT_EQ(FirstDifference(got, Encoded(kPlain)), "");
+     }},
+    {"LinkToADeviceIsWrittenIntoNotReplaced", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         scene.destination = scene.dir / "null";
+         std::filesystem::create_symlink("/dev/null", scene.destination);
+     },
+     0, "",
+     [](ReplaceScene& scene) {
+         EXPECT_TRUE(std::filesystem::is_symlink(scene.destination));
+         EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+     }},
+    {"SocketIsRefused", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         scene.destination = scene.dir / "socket";
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         ASSERT_LT(scene.destination.string().size(), sizeof address.sun_path);
+         std::strcpy(address.sun_path, scene.destination.c_str());
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+         ::close(fd);
+     },
+     ENXIO, "No such device or address",
+     [](ReplaceScene& scene) { EXPECT_TRUE(std::filesystem::is_socket(scene.destination)); }},
+    {"LinkToAFolderIsRefusedLikeAFolder", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         std::filesystem::create_directory(scene.dir / "folder");
+         scene.destination = scene.dir / "link";
+         std::filesystem::create_directory_symlink(scene.dir / "folder", scene.destination);
+     },
+     EISDIR, "Is a directory",
+     [](ReplaceScene& scene) {
+         EXPECT_TRUE(std::filesystem::is_symlink(scene.destination));
+         EXPECT_TRUE(std::filesystem::is_empty(scene.dir / "folder"));
+     }},
+    // A one-letter name in a folder whose path is 4,088 bytes: a temporary file named beside it
+    // by its whole path would be longer than the system allows.
+    {"LongestPathIsWritten", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         std::string folder = scene.dir.string();
+         while (4088 - folder.size() > 256) folder += "/" + std::string(200, 'd');
+         folder += "/" + std::string(4088 - folder.size() - 1, 'e');
+         std::filesystem::create_directories(folder);
+         scene.destination = folder + "/f";
+         ASSERT_EQ(scene.destination.string().size(), 4090u);
+     },
+     0, "",
+     [](ReplaceScene& scene) {
+         EXPECT_EQ(FileNames(scene.destination.parent_path()), std::vector<std::string>{"f"});
+     }},
+};
+
+class Replacing : public ::testing::TestWithParam<std::tuple<ReplaceRow, Temporary>> {
+protected:
+    void SetUp() override
+    {
+        if (std::get<Temporary>(GetParam()) == Temporary::Named) ::setenv("CORVANE_TEMPORARY_FILE", "named", 1);
+        savedUmask_ = ::umask(std::get<ReplaceRow>(GetParam()).umask);
+    }
+    void TearDown() override
+    {
+        ::umask(savedUmask_);
+        ::unsetenv("CORVANE_TEMPORARY_FILE");
+        if (scene.fifoReader >= 0) ::close(scene.fifoReader);
+    }
+
+    testing::TempDir dir;
+    ReplaceScene scene{dir.path(), {}, -1};
+
+private:
+    mode_t savedUmask_ = 022;
+};
+
+TEST_P(Replacing, FollowsTheRuleForItsDestination)
+{
+    const ReplaceRow& row = std::get<ReplaceRow>(GetParam());
+    const bool root = ::geteuid() == 0;
+    if (row.runner == Runner::Root && !root) GTEST_SKIP() << "this row needs root";
+    if (row.runner == Runner::NotRoot && root) GTEST_SKIP() << "root may write anything; run as another user";
+
+    WriteBytes(dir / "source", kPlain);
+    Chmod(dir / "source", 0644);
+    row.prepare(scene);
+    if (HasFatalFailure()) return;
+    const bool regular = std::filesystem::is_regular_file(std::filesystem::symlink_status(scene.destination));
+    const Bytes before = regular ? ReadBytes(scene.destination) : Bytes{};
+    const auto names = FileNames(scene.destination.parent_path());
+
+    const auto error = EncodeFile(dir / "source", scene.destination);
+    if (row.number == 0) {
+        ASSERT_FALSE(error) << error->description;
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(scene.destination))) {
+            EXPECT_EQ(FirstDifference(ReadBytes(scene.destination), Encoded(kPlain)), "");
+        }
+    } else {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, row.number);
+        EXPECT_EQ(error->description, "Cannot write '" + scene.destination.string() + "': " + row.reason);
+        if (regular) {
+            EXPECT_EQ(ReadBytes(scene.destination), before);
+        }
+    }
+    // Afterwards the folder holds what it held, and a new destination.
+    auto expectedNames = names;
+    const std::string leaf = scene.destination.filename().string();
+    if (std::filesystem::exists(std::filesystem::symlink_status(scene.destination)) &&
+        std::find(names.begin(), names.end(), leaf) == names.end()) {
+        expectedNames.push_back(leaf);
+        std::sort(expectedNames.begin(), expectedNames.end());
+    }
+    EXPECT_EQ(FileNames(scene.destination.parent_path()), expectedNames) << "a temporary file was left";
+    EXPECT_EQ(FirstDifference(ReadBytes(dir / "source"), kPlain), "") << "the source changed";
+    row.check(scene);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Replacing, ::testing::Combine(::testing::ValuesIn(kReplaceRows),
+                                        ::testing::Values(Temporary::Unnamed, Temporary::Named)),
+    [](const auto& info) {
+        return std::string(std::get<ReplaceRow>(info.param).name) +
+               (std::get<Temporary>(info.param) == Temporary::Named ? "_Named" : "_Unnamed");
+    });
+
+// Another user replacing a file they may write keeps its group when they belong to it; when
+// they do not, the file is theirs like any file they make.
+TEST_F(FileTransform, AnotherUserKeepsTheGroupTheyBelongTo)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    constexpr uid_t kUser = 65534;
+    constexpr gid_t kOwnGroup = 65534;
+    constexpr gid_t kMemberGroup = 100;
+    constexpr gid_t kOtherGroup = 4;
+    ASSERT_EQ(::chown(dir.path().c_str(), kUser, kOwnGroup), 0);
+    WriteBytes(dir / "source", kPlain);
+    ASSERT_EQ(::chown((dir / "source").c_str(), kUser, kOwnGroup), 0);
+
+    const struct {
+        gid_t group;
+        gid_t expected;
+    } cases[] = {{kMemberGroup, kMemberGroup}, {kOtherGroup, kOwnGroup}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("group " + std::to_string(c.group));
+        WriteBytes(dir / "out", {9});
+        ASSERT_EQ(::chown((dir / "out").c_str(), kUser, c.group), 0);
+        Chmod(dir / "out", 0660);
+
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const gid_t groups[] = {kMemberGroup};
+            const bool switched = ::setgroups(1, groups) == 0 &&
+                                  ::setresgid(kOwnGroup, kOwnGroup, kOwnGroup) == 0 &&
+                                  ::setresuid(kUser, kUser, kUser) == 0;
+            ::_exit(!switched ? 2 : EncodeFile(dir / "source", dir / "out") ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_EQ(WEXITSTATUS(status), 0) << "2: cannot switch user, 1: the coding failed";
+
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "out").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, kUser);
+        EXPECT_EQ(info.st_gid, c.expected);
+        EXPECT_EQ(info.st_mode & 07777, 0660u);
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out"), Encoded(kPlain)), "");
+    }
+}
+
+// Holds each read of one file until the test lets it go, through fanotify permission events
+// (root only). Closing the gate lets every read through.
+class ReadGate {
+public:
+    explicit ReadGate(const std::filesystem::path& file)
+    {
+        fd_ = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY);
+        if (fd_ < 0) {
+            why_ = std::string("fanotify is not available: ") + std::strerror(errno);
+        } else if (::fanotify_mark(fd_, FAN_MARK_ADD, FAN_ACCESS_PERM, AT_FDCWD, file.c_str()) != 0) {
+            why_ = std::string("cannot watch reads: ") + std::strerror(errno);
+            Close();
+        }
+    }
+    ~ReadGate() { Close(); }
+    ReadGate(const ReadGate&) = delete;
+    ReadGate& operator=(const ReadGate&) = delete;
+
+    bool Open() const { return fd_ >= 0; }
+    const std::string& Why() const { return why_; }
+
+    // Waits, up to a deadline, for the next read to start; runs `meanwhile` and lets it go.
+    bool LetNextReadGo(const std::function<void()>& meanwhile = {})
+    {
+        pollfd wait{fd_, POLLIN, 0};
+        if (::poll(&wait, 1, 10000) != 1) return false;
+        fanotify_event_metadata event{};
+        if (::read(fd_, &event, sizeof event) != static_cast<ssize_t>(sizeof event)) return false;
+        if (meanwhile) meanwhile();
+        const fanotify_response response{event.fd, FAN_ALLOW};
+        const bool answered = ::write(fd_, &response, sizeof response) == sizeof response;
+        ::close(event.fd);
+        return answered;
+    }
+
+    void Close()
+    {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+    std::string why_;
+};
+
+TEST_F(FileTransform, SourceTruncatedWhileReadIsAnErrorAndTheDestinationStays)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "holding reads needs root (fanotify)";
+    WriteBytes(dir / "source", testing::RandomBytes(3 << 20, 8));
+    WriteBytes(dir / "result", {4, 5, 6});
+
+    std::optional<Error> error;
+    std::jthread coder;
+    ReadGate gate(dir / "source");  // closed before `coder` is joined
+    if (!gate.Open()) GTEST_SKIP() << gate.Why();
+    coder = std::jthread([&] { error = EncodeFile(dir / "source", dir / "result"); });
+    ASSERT_TRUE(gate.LetNextReadGo());
+    ASSERT_TRUE(gate.LetNextReadGo([&] { std::filesystem::resize_file(dir / "source", 1 << 20); }));
+    gate.Close();
+    coder.join();
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, EAGAIN);
+    EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
+    EXPECT_EQ(ReadBytes(dir / "result"), (Bytes{4, 5, 6}));
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"result", "source"}));
+}
+
+// The same fault for anyone: a FIFO destination holds the coder while the test reads from it.
+TEST_F(FileTransform, SourceTruncatedWhileWrittenToAFifoIsAnError)
+{
+    WriteBytes(dir / "source", testing::RandomBytes(3 << 20, 8));
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int reader = ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+
+    std::optional<Error> error;
+    std::jthread coder([&] { error = EncodeFile(dir / "source", dir / "fifo"); });
+    // The first chunk is larger than the FIFO holds: once bytes arrive, the coder has read
+    // that chunk and waits for the test to drain the rest.
+    pollfd wait{reader, POLLIN, 0};
+    ASSERT_EQ(::poll(&wait, 1, 10000), 1);
+    std::filesystem::resize_file(dir / "source", 1 << 20);
+    const int flags = ::fcntl(reader, F_GETFL);
+    ::fcntl(reader, F_SETFL, flags & ~O_NONBLOCK);
+    std::vector<std::uint8_t> sink(1 << 16);
+    while (::read(reader, sink.data(), sink.size()) > 0) {
+    }
+    coder.join();
+    ::close(reader);
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, EAGAIN);
+    EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
+}
+
+// Starts the real companion with the given standard streams and extra environment.
+pid_t StartCompanion(std::vector<std::string> args, int in, int out, int err,
+                     const std::vector<std::string>& extraEnvironment = {})
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    args.insert(args.begin(), CORVANE_CODEC_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment(extraEnvironment);
+    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status as a shell reports it: 128+signal for a process ended by a signal.
+int WaitStatus(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
+{
+    const auto file = dir / "file";
+    WriteBytes(file, {1, 2, 3});
+    const struct {
+        std::vector<std::string> args;
+        bool sourceOnStandardInput;
+        std::string shownAs;
+    } cases[] = {
+        {{"encode", file.string(), "-"}, false, file.string()},
+        {{"encode", "-", "-"}, true, "standard input"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shownAs);
+        const int in = ::open(c.sourceOnStandardInput ? file.c_str() : "/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const pid_t pid = StartCompanion(c.args, in, out, err);
+        ::close(in);
+        ::close(out);
+        ::close(err);
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitStatus(pid), 1);
+        const Bytes message = ReadBytes(dir / "err");
+        EXPECT_EQ(std::string(message.begin(), message.end()),
+                  "Error: 22: Cannot read '" + c.shownAs + "': input file is output file\n");
+        EXPECT_EQ(ReadBytes(file), (Bytes{1, 2, 3}));
+    }
+}
+
+struct KillRow {
+    Temporary temporary;
+    int signalNumber;
+};
+
+void PrintTo(const KillRow& row, std::ostream* out)
+{
+    *out << (row.temporary == Temporary::Named ? "named, SIG" : "unnamed, SIG") << sigabbrev_np(row.signalNumber);
+}
+
+class KilledMidWrite : public ::testing::TestWithParam<KillRow> {
+protected:
+    testing::TempDir dir;
+};
+
+// The companion codes from a pipe the test feeds into an existing file and is ended half-way:
+// the file keeps its earlier content and no temporary file stays behind.
+TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
+{
+    const KillRow row = GetParam();
+    const auto result = dir / "result";
+    WriteBytes(result, {4, 5, 6});
+    Chmod(result, 0644);
+    rlimit noCore{0, 0};
+    rlimit savedCore{};
+    ::getrlimit(RLIMIT_CORE, &savedCore);
+    ::setrlimit(RLIMIT_CORE, &noCore);
+
+    int feed[2];
+    ASSERT_EQ(::pipe2(feed, O_CLOEXEC), 0);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    std::vector<std::string> environment;
+    if (row.temporary == Temporary::Named) environment.push_back("CORVANE_TEMPORARY_FILE=named");
+    const pid_t pid = StartCompanion({"encode", "-", result.string()}, feed[0], null, null, environment);
+    ::close(feed[0]);
+    ::close(null);
+    ASSERT_GT(pid, 0);
+
+    // Once a write of two chunks' worth has gone into the pipe, the companion has read more
+    // than one chunk, so it has written the first one and waits for the rest.
+    const Bytes twoChunks = testing::RandomBytes((2 << 20) + 1, 4);
+    std::size_t fed = 0;
+    while (fed < twoChunks.size()) {
+        const ssize_t n = ::write(feed[1], twoChunks.data() + fed, twoChunks.size() - fed);
+        ASSERT_GT(n, 0) << std::strerror(errno);
+        fed += static_cast<std::size_t>(n);
+    }
+    const auto midWay = FileNames(dir.path());
+    if (row.temporary == Temporary::Named) {
+        ASSERT_EQ(midWay.size(), 2u);
+        const auto temporary = dir / midWay[0];
+        EXPECT_TRUE(IsTemporaryName(midWay[0])) << midWay[0];
+        EXPECT_EQ(Mode(temporary), 0600u) << "the temporary file must stay private";
+        EXPECT_GE(std::filesystem::file_size(temporary), std::uintmax_t{1} << 20);
+    } else {
+        EXPECT_EQ(midWay, std::vector<std::string>{"result"});
+    }
+
+    ASSERT_EQ(::kill(pid, row.signalNumber), 0);
+    EXPECT_EQ(WaitStatus(pid), 128 + row.signalNumber);
+    ::close(feed[1]);
+    ::setrlimit(RLIMIT_CORE, &savedCore);
+    EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"result"});
+    EXPECT_EQ(ReadBytes(result), (Bytes{4, 5, 6}));
+}
+
+// SIGKILL cannot be caught, so only the unnamed temporary file survives it without a trace.
+INSTANTIATE_TEST_SUITE_P(
+    Signals, KilledMidWrite,
+    ::testing::Values(KillRow{Temporary::Unnamed, SIGKILL}, KillRow{Temporary::Unnamed, SIGINT},
+                      KillRow{Temporary::Named, SIGINT}, KillRow{Temporary::Named, SIGTERM},
+                      KillRow{Temporary::Named, SIGHUP}, KillRow{Temporary::Named, SIGQUIT}),
+    [](const auto& info) {
+        return std::string(info.param.temporary == Temporary::Named ? "Named_" : "Unnamed_") +
+               sigabbrev_np(info.param.signalNumber);
+    });
 
 }  // namespace
 }  // namespace corvane
