@@ -39,9 +39,7 @@ platform::UserControl* Face(QWidget* window, const Sample& sample, QPoint at)
     surface->setGeometry(at.x(), at.y(), kW, kH);
     surface->SetBackColor(platform::SystemColorValue(platform::SystemColor::Window));
     surface->SetFont(platform::StdFont{QStringLiteral("MS Sans Serif"), 8.25, 400, 0});
-    platform::Rect client;
-    platform::GetClientRect(surface, client);
-    const ButtonGeometry geometry = GeometryOf(client);
+    const ButtonGeometry geometry = GeometryOf(platform::GetClientRect(surface));
     ButtonFace(*surface, geometry, sample.state).Draw(sample.look);
     QRegion shape(0, 0, kW, kH);
     for (const QPoint corner : {QPoint(0, 0), QPoint(0, kH - 1), QPoint(kW - 1, 0), QPoint(kW - 1, kH - 1)})
@@ -100,9 +98,11 @@ int main(int argc, char** argv)
         auto* button = new ZelXpButton(&window);
         button->setObjectName(QStringLiteral("cmd%1").arg(i));
         button->setGeometry(10 + i * 120, 172, 105, 33);  // 33 pixels high, as in the main window
-        button->ReadProperties(*platform::PropertyBag::FromText(
-            QStringLiteral(R"(Caption = "%1"; Font = Font("MS Sans Serif", 8.25, 400, 0); ForeColor = 0x80000006; ForeHover = 0)")
-                .arg(QString::fromUtf8(captions[i]))));
+        button->SetFont(platform::StdFont{QStringLiteral("MS Sans Serif"), 8.25, 400, 0});
+        button->SetForeColor(platform::SystemColorValue(platform::SystemColor::WindowFrame));
+        button->SetForeHover(Rgb(0, 0, 0));
+        button->SetCaption(QString::fromUtf8(captions[i]));
+        button->SetEnabled(true);
         if (i == 1) middle = button;
     }
     window.resize(x, 220);
