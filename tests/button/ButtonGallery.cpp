@@ -26,7 +26,7 @@ struct Sample {
     ButtonFaceState state;
 };
 
-ButtonFaceState State(bool enabled, bool hovering, bool hasFocus, short mouseButton)
+ButtonFaceState State(bool enabled, bool hovering, bool hasFocus, PressedButton mouseButton)
 {
     return ButtonFaceState{enabled, hovering, hasFocus, mouseButton, QStringLiteral("&About"),
                            platform::SystemColorValue(platform::SystemColor::WindowFrame), Rgb(0, 0, 0)};
@@ -74,11 +74,11 @@ int main(int argc, char** argv)
     window.setAutoFillBackground(true);
 
     const Sample samples[] = {
-        {"normal", ButtonLook::Normal, State(true, false, false, 0)},
-        {"hover", ButtonLook::Hot, State(true, true, false, 0)},
-        {"focused", ButtonLook::Focused, State(true, false, true, 0)},
-        {"pressed", ButtonLook::Pressed, State(true, false, true, 1)},
-        {"disabled", ButtonLook::Disabled, State(false, false, false, 0)},
+        {"normal", ButtonLook::Normal, State(true, false, false, PressedButton::None)},
+        {"hover", ButtonLook::Hot, State(true, true, false, PressedButton::None)},
+        {"focused", ButtonLook::Focused, State(true, false, true, PressedButton::None)},
+        {"pressed", ButtonLook::Pressed, State(true, false, true, PressedButton::Left)},
+        {"disabled", ButtonLook::Disabled, State(false, false, false, PressedButton::None)},
     };
     const int column = kW * kZoom + 20;
     int x = 10;

@@ -198,6 +198,25 @@ TEST_F(Holder, SettersRepaintAndReportInTheirOrder)
     }
 }
 
+TEST_F(Holder, SettersCalledThroughTheHostedControlBaseStillRepaint)
+{
+    ZelXpButton* button = Button();
+    EXPECT_FALSE(button->ReadProperties(ProgramLayout("Go")).has_value());
+    window.show();
+    platform::UserControl* base = button;
+    const QImage normal = button->Image();
+
+    base->SetForeColor(platform::Rgb(255, 0, 0));
+    EXPECT_NE(button->Image(), normal);
+    base->SetFont(StdFont{QStringLiteral("DejaVu Sans"), 14, 700, 0});
+    EXPECT_EQ(button->Font().Size, 14);
+    base->SetEnabled(false);
+    EXPECT_EQ(button->Look(), ButtonLook::Disabled);
+    EXPECT_FALSE(base->Enabled());
+    EXPECT_FALSE(button->Enabled());
+    EXPECT_TRUE(button->LayoutChanged());
+}
+
 // Each caption with the text the face shows, the character it underlines and the access key.
 struct MnemonicRow {
     const char* caption;

@@ -193,23 +193,24 @@ INSTANTIATE_TEST_SUITE_P(Disabled, ButtonPixels, ::testing::Values(
 
 TEST(ButtonLooks, RedrawPicksTheFirstMatchingLook)
 {
+    using enum PressedButton;
     struct Row {
         bool enabled;
         bool pressed;
-        short mouseButton;
+        PressedButton mouseButton;
         bool hovering;
         bool hasFocus;
         ButtonLook expected;
     };
     const Row rows[] = {
-        {false, true, 1, true, true, D},     {false, false, 0, false, false, D},  {true, true, 1, false, false, P},
-        {true, true, 1, true, true, P},      {true, true, 2, false, false, N},    {true, true, 2, true, false, Hot},
-        {true, true, 4, false, true, F},     {true, false, 1, false, false, N},   {true, false, 1, true, true, Hot},
-        {true, false, 0, false, true, F},    {true, true, 0, false, true, F},
+        {false, true, Left, true, true, D},     {false, false, None, false, false, D}, {true, true, Left, false, false, P},
+        {true, true, Left, true, true, P},      {true, true, Right, false, false, N},  {true, true, Right, true, false, Hot},
+        {true, true, Middle, false, true, F},   {true, false, Left, false, false, N},  {true, false, Left, true, true, Hot},
+        {true, false, None, false, true, F},    {true, true, None, false, true, F},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << "enabled " << row.enabled << " pressed " << row.pressed << " button "
-                                          << row.mouseButton << " hovering " << row.hovering << " focus " << row.hasFocus);
+                                          << static_cast<int>(row.mouseButton) << " hovering " << row.hovering << " focus " << row.hasFocus);
         ButtonFaceState state;
         state.Enabled = row.enabled;
         state.MouseButton = row.mouseButton;

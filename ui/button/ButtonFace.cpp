@@ -44,7 +44,7 @@ ButtonGeometry GeometryOf(const Rect& clientRect)
 ButtonLook ChooseLook(const ButtonFaceState& state, bool pressed)
 {
     if (!state.Enabled) return ButtonLook::Disabled;
-    if (pressed && state.MouseButton == HostCodes::LeftButton) return ButtonLook::Pressed;
+    if (pressed && state.MouseButton == PressedButton::Left) return ButtonLook::Pressed;
     if (state.Hovering) return ButtonLook::Hot;
     if (state.HasFocus) return ButtonLook::Focused;
     return ButtonLook::Normal;

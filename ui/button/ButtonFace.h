@@ -57,12 +57,21 @@ constexpr OleColor DisabledText = Rgb(161, 161, 146);
 
 enum class ButtonLook { Disabled, Pressed, Hot, Focused, Normal };
 
+// The mouse button of the last press, valued as the host codes it; a key or access-key click
+// counts as a left-button one.
+enum class PressedButton : short {
+    None = 0,
+    Left = platform::HostCodes::LeftButton,
+    Right = platform::HostCodes::RightButton,
+    Middle = platform::HostCodes::MiddleButton,
+};
+
 // What a repaint reads of the button.
 struct ButtonFaceState {
     bool Enabled = true;
     bool Hovering = false;
     bool HasFocus = false;
-    short MouseButton = 0;  // the host's code of the last press's button; a key click counts as left
+    PressedButton MouseButton = PressedButton::None;
     QString Caption;
     OleColor ForeColor = 0;
     OleColor ForeHover = 0;

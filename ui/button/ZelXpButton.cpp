@@ -165,7 +165,7 @@ bool ZelXpButton::IsMouseOver()
 void ZelXpButton::UserControl_MouseDown(short& Button, short& Shift, float& X, float& Y)
 {
     if (!Stored.Enabled) return;
-    MouseButton = Button;
+    MouseButton = static_cast<PressedButton>(Button);
     Refresh();
     if (Button != RightButton) Redraw(true);
     emit MouseDown(Button, Shift, X, Y);
@@ -221,7 +221,7 @@ void ZelXpButton::UserControl_MouseUp(short& Button, short& Shift, float& X, flo
 
 void ZelXpButton::UserControl_Click()
 {
-    if (MouseButton != LeftButton) return;
+    if (MouseButton != PressedButton::Left) return;
     Redraw(false);
     Refresh();
     emit Click();
@@ -229,7 +229,7 @@ void ZelXpButton::UserControl_Click()
 
 void ZelXpButton::UserControl_DblClick()
 {
-    if (MouseButton != LeftButton) return;
+    if (MouseButton != PressedButton::Left) return;
     short Button = LeftButton;
     short Shift = 0;
     float X = 0;
@@ -260,7 +260,7 @@ void ZelXpButton::UserControl_KeyUp(short& KeyCode, short& Shift)
     const QPointer<ZelXpButton> alive(this);
     if ((KeyCode == KeyEnter && LastKeyCode == KeyEnter) || (KeyCode == KeySpace && LastKeyCode == KeySpace)) {
         Redraw(false);
-        MouseButton = LeftButton;
+        MouseButton = PressedButton::Left;
         Refresh();
         emit Click();
     }
@@ -281,14 +281,14 @@ void ZelXpButton::UserControl_LostFocus()
 
 void ZelXpButton::UserControl_AccessKeyPress(short&)
 {
-    MouseButton = LeftButton;
+    MouseButton = PressedButton::Left;
     UserControl_Click();
 }
 
 void ZelXpButton::AccessiblePress()
 {
     if (!Stored.Enabled) return;
-    MouseButton = LeftButton;
+    MouseButton = PressedButton::Left;
     UserControl_Click();
 }
 

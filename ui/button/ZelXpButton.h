@@ -97,7 +97,7 @@ private:
     bool Hovering = false;
     bool InsideLatch = false;
     bool HasFocus = false;
-    short MouseButton = 0;  // host codes, as the notifications give them
+    PressedButton MouseButton = PressedButton::None;
     short LastKeyCode = 0;
     // The values of the Enabled, Caption and ForeHover properties.
     struct {
