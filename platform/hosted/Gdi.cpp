@@ -20,8 +20,8 @@ QRect ToQRect(const Rect& rect)
 
 int TextFlags(TextAlignment alignment, TextWrapping wrapping)
 {
-    return Qt::AlignTop | Qt::TextShowMnemonic | (alignment == TextAlignment::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
-           (wrapping == TextWrapping::Wrap ? Qt::TextWordWrap : 0);
+    const int horizontal = alignment == TextAlignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+    return Qt::AlignTop | Qt::TextShowMnemonic | horizontal | (wrapping == TextWrapping::Wrap ? Qt::TextWordWrap : 0);
 }
 
 }  // namespace

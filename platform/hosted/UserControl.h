@@ -3,7 +3,8 @@
 // notifications of the control's host.
 //
 // Drawing happens only into the surface (hDC); paintEvent shows the surface's current image and
-// nothing else, so a control repaints by drawing and then calling Refresh.
+// nothing else, so a control repaints by drawing and then calling Refresh (or SetWindowRgn, which
+// repaints as well).
 //
 // Input as the notifications report it:
 // - a press and release over the control: MouseDown, MouseUp, then Click (any mouse button);
@@ -22,9 +23,9 @@
 // control's own events pass them on to its holder.
 //
 // Lifecycle, driven by the holder: create the control, give it its name in the window
-// (setObjectName, the Ambient DisplayName) and geometry, then either InitProperties (a new
-// instance) or ReadProperties(bag) (an instance from a stored layout); Resize and Show follow when
-// it is shown. WriteProperties gives the bag to store.
+// (setObjectName, the Ambient DisplayName) and geometry, then InitProperties (a new instance),
+// ReadProperties(bag) (an instance from a stored layout) or the control's own setters; Resize and
+// Show follow when it is shown. WriteProperties gives the bag to store.
 #pragma once
 
 #include "platform/hosted/Color.h"

@@ -105,7 +105,8 @@ TEST_F(Holder, ALayoutWithEnabledFalseGivesADisabledWindowFromTheFirstRepaint)
 TEST_F(Holder, AValueOfTheWrongKindFailsTheRead)
 {
     ZelXpButton* button = Button();
-    EXPECT_EQ(button->ReadProperties(Bag({{"Caption", QStringLiteral("Kept out")}, {"Font", QStringLiteral("Tahoma")}})),
+    const PropertyBag wrongFont = Bag({{"Caption", QStringLiteral("Kept out")}, {"Font", QStringLiteral("Tahoma")}});
+    EXPECT_EQ(button->ReadProperties(wrongFont),
               (corvane::Error{13, "Type mismatch"}));
     EXPECT_EQ(button->Caption(), QString()) << "a failed read applies nothing";
 }
@@ -124,7 +125,8 @@ TEST_F(Holder, WriteStoresOnlyValuesThatDifferFromTheirDefaultsAndAlwaysForeColo
               {"ForeColor", ColorValue(kWindowFrame)},
               {"ForeHover", ColorValue(0)}})},
         // Caption equal to the name, the window's font and hover colour: only ForeColor is stored.
-        {"defaults", Bag({{"Caption", QStringLiteral("cmdencode")}, {"ForeColor", ColorValue(0x80)}, {"ForeHover", ColorValue(0x800000)}}),
+        {"defaults",
+         Bag({{"Caption", QStringLiteral("cmdencode")}, {"ForeColor", ColorValue(0x80)}, {"ForeHover", ColorValue(0x800000)}}),
          Bag({{"ForeColor", ColorValue(0x80)}})},
         {"disabled", Bag({{"ForeColor", ColorValue(0x800000)}, {"Enabled", false}}),
          Bag({{"Enabled", false}, {"ForeColor", ColorValue(0x800000)}})},

@@ -203,14 +203,15 @@ TEST(ButtonLooks, RedrawPicksTheFirstMatchingLook)
         ButtonLook expected;
     };
     const Row rows[] = {
-        {false, true, Left, true, true, D},     {false, false, None, false, false, D}, {true, true, Left, false, false, P},
-        {true, true, Left, true, true, P},      {true, true, Right, false, false, N},  {true, true, Right, true, false, Hot},
-        {true, true, Middle, false, true, F},   {true, false, Left, false, false, N},  {true, false, Left, true, true, Hot},
-        {true, false, None, false, true, F},    {true, true, None, false, true, F},
+        {false, true, Left, true, true, D},   {false, false, None, false, false, D}, {true, true, Left, false, false, P},
+        {true, true, Left, true, true, P},    {true, true, Right, false, false, N},  {true, true, Right, true, false, Hot},
+        {true, true, Middle, false, true, F}, {true, false, Left, false, false, N},  {true, false, Left, true, true, Hot},
+        {true, false, None, false, true, F},  {true, true, None, false, true, F},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << "enabled " << row.enabled << " pressed " << row.pressed << " button "
-                                          << static_cast<int>(row.mouseButton) << " hovering " << row.hovering << " focus " << row.hasFocus);
+                                          << static_cast<int>(row.mouseButton) << " hovering " << row.hovering
+                                          << " focus " << row.hasFocus);
         ButtonFaceState state;
         state.Enabled = row.enabled;
         state.MouseButton = row.mouseButton;

@@ -10,8 +10,9 @@ TEST(PropertyBag, ReadGivesTheDefaultOnlyWhenTheNameIsAbsent)
 {
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("caption"), QStringLiteral("&About"));
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("Caption"), QStringLiteral("x")), PropertyValue(QStringLiteral("&About")));
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("CAPTION"), QStringLiteral("x")), PropertyValue(QStringLiteral("&About")));
+    const PropertyValue stored = QStringLiteral("&About");
+    EXPECT_EQ(bag.ReadProperty(QStringLiteral("Caption"), QStringLiteral("x")), stored);
+    EXPECT_EQ(bag.ReadProperty(QStringLiteral("CAPTION"), QStringLiteral("x")), stored);
     EXPECT_EQ(bag.ReadProperty(QStringLiteral("Tag"), QStringLiteral("x")), PropertyValue(QStringLiteral("x")));
 }
 
