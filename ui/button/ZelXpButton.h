@@ -91,8 +91,8 @@ private:
     void HoverTimer_Timer();
     void AccessiblePress();
 
-    // The fields of the design, under its names; the edges and the shape's size are kept in
-    // Geometry.
+    // The button's state. The client rectangle, its edges and the shape's size, stored at the
+    // last resize, are in Geometry.
     ButtonGeometry Geometry;
     bool Hovering = false;
     bool InsideLatch = false;
