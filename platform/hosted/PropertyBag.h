@@ -4,13 +4,11 @@
 // WriteProperty(name, value, default) stores the value, or nothing (and forgets an earlier value)
 // when it equals the default; WriteProperty(name, value) always stores it.
 //
-// A bag travels in a window's layout data as text: one `Name = value` entry per line or separated
-// by ";", where a value is True or False, a whole number (decimal or 0x hex), a decimal number, a
-// quoted string ("\"" and "\\" escape a quote and a backslash, "\n" is a line feed) or a font,
-// Font("MS Sans Serif", 8.25, 400, 0) with face, points, weight and character set.
+// The conversions To* give a stored value as the type a property needs, or error 13 (type
+// mismatch) when the value is of another kind.
 #pragma once
 
-#include "platform/Error.h"
+#include "codec/Error.h"
 #include "platform/hosted/Color.h"
 #include "platform/hosted/StdFont.h"
 
@@ -18,7 +16,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -27,22 +24,23 @@ namespace corvane::platform {
 
 using PropertyValue = std::variant<bool, std::int64_t, double, QString, StdFont>;
 
-// Thrown by the conversions below when a stored value has the wrong type; the host turns it back
-// into an Error for the caller that loaded the layout.
-class TypeMismatch : public std::runtime_error {
-public:
-    TypeMismatch() : std::runtime_error("Type mismatch") {}
-    static Error AsError() { return Error{13, QStringLiteral("Type mismatch")}; }
-};
-
 // A colour as the bag stores it: the 32-bit value as a whole number.
 inline PropertyValue ColorValue(OleColor colour) { return static_cast<std::int64_t>(colour); }
 
-bool ToBoolean(const PropertyValue& value);
-std::int32_t ToLong(const PropertyValue& value);  // colours above 0x7FFFFFFF keep their bits
-OleColor ToColor(const PropertyValue& value);
-QString ToText(const PropertyValue& value);
-StdFont ToFont(const PropertyValue& value);
+ErrorOr<bool> ToBoolean(const PropertyValue& value);
+ErrorOr<std::int32_t> ToLong(const PropertyValue& value);  // colours above 0x7FFFFFFF keep their bits
+ErrorOr<OleColor> ToColor(const PropertyValue& value);
+ErrorOr<QString> ToText(const PropertyValue& value);
+ErrorOr<StdFont> ToFont(const PropertyValue& value);
+
+// The error of the first of `values` that holds one, if any.
+template <class... T>
+std::optional<corvane::Error> FirstError(const ErrorOr<T>&... values)
+{
+    std::optional<corvane::Error> first;
+    ((first = first ? first : values ? std::nullopt : std::optional(values.error())), ...);
+    return first;
+}
 
 class PropertyBag {
 public:
@@ -54,9 +52,15 @@ public:
     std::size_t Count() const { return entries_.size(); }
     const std::vector<std::pair<QString, PropertyValue>>& Entries() const { return entries_; }
 
+    // A text form, one `Name = value` entry per line or separated by ";", where a value is True or
+    // False, a whole number (decimal or 0x hex), a decimal number, a quoted string ("\"" and "\\"
+    // escape a quote and a backslash, "\n" is a line feed) or a font,
+    // Font("MS Sans Serif", 8.25, 400, 0) with face, points, weight and character set. Only the
+    // button row of the window tables still reads it; once that row sets its buttons directly,
+    // the text form (PropertyBagText.cpp and its test) goes.
     QString ToText() const;
-    // Parses the text form; a malformed entry gives error 380 with the entry in its description.
-    static std::optional<PropertyBag> FromText(const QString& text, Error* error = nullptr);
+    // A malformed entry gives error 380 with the entry in its description.
+    static ErrorOr<PropertyBag> FromText(const QString& text);
 
     friend bool operator==(const PropertyBag&, const PropertyBag&) = default;
 

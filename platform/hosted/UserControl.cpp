@@ -15,15 +15,32 @@ constexpr const char* kAmbientForeColor = "corvaneAmbientForeColor";
 
 short ButtonCode(Qt::MouseButtons buttons)
 {
-    return static_cast<short>((buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
-                              (buttons.testFlag(Qt::MiddleButton) ? 4 : 0));
+    using namespace HostCodes;
+    return static_cast<short>((buttons.testFlag(Qt::LeftButton) ? LeftButton : 0) |
+                              (buttons.testFlag(Qt::RightButton) ? RightButton : 0) |
+                              (buttons.testFlag(Qt::MiddleButton) ? MiddleButton : 0));
 }
 
 short ShiftCode(Qt::KeyboardModifiers modifiers)
 {
-    return static_cast<short>((modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
-                              (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
-                              (modifiers.testFlag(Qt::AltModifier) ? 4 : 0));
+    using namespace HostCodes;
+    return static_cast<short>((modifiers.testFlag(Qt::ShiftModifier) ? ShiftMask : 0) |
+                              (modifiers.testFlag(Qt::ControlModifier) ? CtrlMask : 0) |
+                              (modifiers.testFlag(Qt::AltModifier) ? AltMask : 0));
+}
+
+// A mouse notification's arguments: `buttons` is the button concerned, or on a move those held.
+struct MouseArguments {
+    short Button;
+    short Shift;
+    float X;
+    float Y;
+};
+
+MouseArguments MouseArgumentsOf(const QMouseEvent& event, Qt::MouseButtons buttons)
+{
+    return MouseArguments{ButtonCode(buttons), ShiftCode(event.modifiers()), static_cast<float>(event.position().x()),
+                          static_cast<float>(event.position().y())};
 }
 
 struct KeyRow {
@@ -31,12 +48,18 @@ struct KeyRow {
     short keyCode;
 };
 constexpr KeyRow kVirtualKeys[] = {
-    {Qt::Key_Backspace, 8},  {Qt::Key_Tab, 9},      {Qt::Key_Backtab, 9},   {Qt::Key_Return, 13},
-    {Qt::Key_Enter, 13},     {Qt::Key_Shift, 16},   {Qt::Key_Control, 17},  {Qt::Key_Alt, 18},
-    {Qt::Key_Pause, 19},     {Qt::Key_CapsLock, 20}, {Qt::Key_Escape, 27},  {Qt::Key_Space, 32},
-    {Qt::Key_PageUp, 33},    {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},     {Qt::Key_Home, 36},
-    {Qt::Key_Left, 37},      {Qt::Key_Up, 38},      {Qt::Key_Right, 39},    {Qt::Key_Down, 40},
-    {Qt::Key_Insert, 45},    {Qt::Key_Delete, 46},  {Qt::Key_Meta, 91},
+    {Qt::Key_Backspace, HostCodes::KeyBackspace}, {Qt::Key_Tab, HostCodes::KeyTab},
+    {Qt::Key_Backtab, HostCodes::KeyTab},         {Qt::Key_Return, HostCodes::KeyEnter},
+    {Qt::Key_Enter, HostCodes::KeyEnter},         {Qt::Key_Shift, HostCodes::KeyShift},
+    {Qt::Key_Control, HostCodes::KeyControl},     {Qt::Key_Alt, HostCodes::KeyAlt},
+    {Qt::Key_Pause, HostCodes::KeyPause},         {Qt::Key_CapsLock, HostCodes::KeyCapsLock},
+    {Qt::Key_Escape, HostCodes::KeyEscape},       {Qt::Key_Space, HostCodes::KeySpace},
+    {Qt::Key_PageUp, HostCodes::KeyPageUp},       {Qt::Key_PageDown, HostCodes::KeyPageDown},
+    {Qt::Key_End, HostCodes::KeyEnd},             {Qt::Key_Home, HostCodes::KeyHome},
+    {Qt::Key_Left, HostCodes::KeyArrowLeft},           {Qt::Key_Up, HostCodes::KeyArrowUp},
+    {Qt::Key_Right, HostCodes::KeyArrowRight},         {Qt::Key_Down, HostCodes::KeyArrowDown},
+    {Qt::Key_Insert, HostCodes::KeyInsert},       {Qt::Key_Delete, HostCodes::KeyDelete},
+    {Qt::Key_Meta, HostCodes::KeyWindows},
 };
 
 short VirtualKeyCode(int qtKey)
@@ -45,7 +68,7 @@ short VirtualKeyCode(int qtKey)
         if (row.qtKey == qtKey) return row.keyCode;
     if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
         return static_cast<short>(qtKey);  // the platform's codes are the upper-case characters
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<short>(112 + (qtKey - Qt::Key_F1));
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<short>(HostCodes::KeyF1 + (qtKey - Qt::Key_F1));
     return 0;
 }
 
@@ -61,7 +84,7 @@ UserControl::UserControl(QWidget* parent) : QWidget(parent), image_(size(), QIma
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    dc_.SelectFont(ToQFont(font_));
+    drawingFont_ = ToQFont(font_);
     Cls();
 }
 
@@ -73,13 +96,9 @@ void UserControl::InitProperties()
     layoutChanged_ = false;
 }
 
-std::optional<Error> UserControl::ReadProperties(const PropertyBag& bag)
+std::optional<corvane::Error> UserControl::ReadProperties(const PropertyBag& bag)
 {
-    try {
-        UserControl_ReadProperties(bag);
-    } catch (const TypeMismatch&) {
-        return TypeMismatch::AsError();
-    }
+    if (auto error = UserControl_ReadProperties(bag)) return error;
     layoutChanged_ = false;
     return std::nullopt;
 }
@@ -92,27 +111,16 @@ PropertyBag UserControl::WriteProperties()
     return bag;
 }
 
-DeviceContext& UserControl::hDC()
+Painter UserControl::hDC()
 {
     FollowSize();
-    return dc_;
+    return Painter(image_, drawingFont_);
 }
 
 void UserControl::Cls()
 {
     FollowSize();
     image_.fill(ToQRgb(backColor_));
-    dc_.MoveToEx(0, 0);
-}
-
-double UserControl::ScaleWidth() const
-{
-    return scaleMode_ == ScaleMode::Pixel ? width() : width() * 1440.0 / logicalDpiX();
-}
-
-double UserControl::ScaleHeight() const
-{
-    return scaleMode_ == ScaleMode::Pixel ? height() : height() * 1440.0 / logicalDpiY();
 }
 
 void UserControl::Refresh()
@@ -123,7 +131,7 @@ void UserControl::Refresh()
 void UserControl::SetFont(const StdFont& font)
 {
     font_ = font;
-    dc_.SelectFont(ToQFont(font));
+    drawingFont_ = ToQFont(font);
 }
 
 void UserControl::SetAccessKeys(const QString& keys)
@@ -227,10 +235,7 @@ void UserControl::mousePressEvent(QMouseEvent* event)
     if (event->flags().testFlag(Qt::MouseEventCreatedDoubleClick)) return;
     pressedButton_ = event->button();
     releaseEndsDoubleClick_ = false;
-    short Button = ButtonCode(event->button());
-    short Shift = ShiftCode(event->modifiers());
-    float X = static_cast<float>(event->position().x());
-    float Y = static_cast<float>(event->position().y());
+    auto [Button, Shift, X, Y] = MouseArgumentsOf(*event, event->button());
     UserControl_MouseDown(Button, Shift, X, Y);
 }
 
@@ -243,10 +248,7 @@ void UserControl::mouseDoubleClickEvent(QMouseEvent* event)
 
 void UserControl::mouseMoveEvent(QMouseEvent* event)
 {
-    short Button = ButtonCode(event->buttons());
-    short Shift = ShiftCode(event->modifiers());
-    float X = static_cast<float>(event->position().x());
-    float Y = static_cast<float>(event->position().y());
+    auto [Button, Shift, X, Y] = MouseArgumentsOf(*event, event->buttons());
     UserControl_MouseMove(Button, Shift, X, Y);
 }
 
@@ -259,10 +261,7 @@ void UserControl::mouseReleaseEvent(QMouseEvent* event)
     if (mouseGrabber() == this) releaseMouse();
 
     const QPointer<UserControl> alive(this);
-    short Button = ButtonCode(event->button());
-    short Shift = ShiftCode(event->modifiers());
-    float X = static_cast<float>(event->position().x());
-    float Y = static_cast<float>(event->position().y());
+    auto [Button, Shift, X, Y] = MouseArgumentsOf(*event, event->button());
     UserControl_MouseUp(Button, Shift, X, Y);
     if (click && alive) UserControl_Click();
 }

@@ -3,7 +3,8 @@
 // notifications of the control's host.
 //
 // Drawing happens only into the surface (hDC); paintEvent shows the surface's current image and
-// nothing else, so a control repaints by drawing and then calling Refresh.
+// nothing else, so a control repaints by drawing and then calling Refresh (or SetWindowRgn, which
+// repaints as well).
 //
 // Input as the notifications report it:
 // - a press and release over the control: MouseDown, MouseUp, then Click (any mouse button);
@@ -15,15 +16,16 @@
 // - Alt with a character of AccessKeys anywhere in the control's window: AccessKeyPress;
 // - a disabled control gets none of these.
 //
-// Values use the host's units: Button 1 left, 2 right, 4 middle (on a move, all buttons held);
-// Shift 1 Shift, 2 Ctrl, 4 Alt; X and Y in pixels from the control's top-left corner; KeyCode the
-// platform's virtual-key code (13 Enter, 32 Space, 37-40 arrows, 65-90 letters); KeyAscii the
-// character code.
+// Values use the host's units, named in HostCodes below: Button 1 left, 2 right, 4 middle (on a
+// move, all buttons held); Shift 1 Shift, 2 Ctrl, 4 Alt; X and Y in pixels from the control's
+// top-left corner; KeyCode the platform's virtual-key code (13 Enter, 32 Space, 37-40 arrows,
+// 65-90 letters); KeyAscii the character code. The notifications pass them by reference, as the
+// control's own events pass them on to its holder.
 //
 // Lifecycle, driven by the holder: create the control, give it its name in the window
-// (setObjectName, the Ambient DisplayName) and geometry, then either InitProperties (a new
-// instance) or ReadProperties(bag) (an instance from a stored layout); Resize and Show follow when
-// it is shown. WriteProperties gives the bag to store.
+// (setObjectName, the Ambient DisplayName) and geometry, then InitProperties (a new instance),
+// ReadProperties(bag) (an instance from a stored layout) or the control's own setters; Resize and
+// Show follow when it is shown. WriteProperties gives the bag to store.
 #pragma once
 
 #include "platform/hosted/Color.h"
@@ -43,6 +45,40 @@ class QShortcut;
 
 namespace corvane::platform {
 
+// The codes of the input notifications' arguments.
+namespace HostCodes {
+constexpr short LeftButton = 1;
+constexpr short RightButton = 2;
+constexpr short MiddleButton = 4;
+
+constexpr short ShiftMask = 1;
+constexpr short CtrlMask = 2;
+constexpr short AltMask = 4;
+
+constexpr short KeyBackspace = 8;
+constexpr short KeyTab = 9;
+constexpr short KeyEnter = 13;
+constexpr short KeyShift = 16;
+constexpr short KeyControl = 17;
+constexpr short KeyAlt = 18;
+constexpr short KeyPause = 19;
+constexpr short KeyCapsLock = 20;
+constexpr short KeyEscape = 27;
+constexpr short KeySpace = 32;
+constexpr short KeyPageUp = 33;
+constexpr short KeyPageDown = 34;
+constexpr short KeyEnd = 35;
+constexpr short KeyHome = 36;
+constexpr short KeyArrowLeft = 37;
+constexpr short KeyArrowUp = 38;
+constexpr short KeyArrowRight = 39;
+constexpr short KeyArrowDown = 40;
+constexpr short KeyInsert = 45;
+constexpr short KeyDelete = 46;
+constexpr short KeyWindows = 91;
+constexpr short KeyF1 = 112;  // F2 to F24 follow
+}  // namespace HostCodes
+
 // What the window holding a control tells it about itself.
 struct AmbientProperties {
     StdFont Font;
@@ -54,41 +90,37 @@ struct AmbientProperties {
 // button text, when the window sets none).
 void SetAmbientForeColor(QWidget* window, OleColor colour);
 
-enum class ScaleMode { Twip = 1, Pixel = 3 };
-
 class UserControl : public QWidget {
     Q_OBJECT
 public:
     explicit UserControl(QWidget* parent = nullptr);
     ~UserControl() override;
 
-    // Stored layout.
+    // Stored layout. A value of the wrong kind fails ReadProperties with error 13.
     void InitProperties();
-    std::optional<Error> ReadProperties(const PropertyBag& bag);
+    [[nodiscard]] std::optional<corvane::Error> ReadProperties(const PropertyBag& bag);
     PropertyBag WriteProperties();
     bool LayoutChanged() const { return layoutChanged_; }  // since the last read or write
 
-    // The surface.
+    // The surface: an image that keeps what is drawn into it, in pixels, drawn in Font.
     QWidget* hWnd() { return this; }
-    DeviceContext& hDC();
+    Painter hDC();
     const QImage& Image() const { return image_; }
-    bool AutoRedraw() const { return autoRedraw_; }
-    void SetAutoRedraw(bool on) { autoRedraw_ = on; }  // the image always persists here
-    void Cls();
-    ScaleMode GetScaleMode() const { return scaleMode_; }
-    void SetScaleMode(ScaleMode mode) { scaleMode_ = mode; }
-    double ScaleWidth() const;
-    double ScaleHeight() const;
+    void Cls();  // clears the image to BackColor
+    int ScaleWidth() const { return width(); }
+    int ScaleHeight() const { return height(); }
     void Refresh();
 
+    // A control that repaints when one of these changes overrides its setter, and calls the base's
+    // to store the value.
     StdFont Font() const { return font_; }
-    void SetFont(const StdFont& font);
+    virtual void SetFont(const StdFont& font);
     OleColor ForeColor() const { return foreColor_; }
-    void SetForeColor(OleColor colour) { foreColor_ = colour; }
+    virtual void SetForeColor(OleColor colour) { foreColor_ = colour; }
     OleColor BackColor() const { return backColor_; }
     void SetBackColor(OleColor colour) { backColor_ = colour; }
-    bool Enabled() const { return isEnabled(); }
-    void SetEnabled(bool enabled) { setEnabled(enabled); }
+    virtual bool Enabled() const { return isEnabled(); }
+    virtual void SetEnabled(bool enabled) { setEnabled(enabled); }
     QString AccessKeys() const { return accessKeys_; }
     void SetAccessKeys(const QString& keys);
 
@@ -105,7 +137,10 @@ signals:
 
 protected:
     virtual void UserControl_InitProperties() {}
-    virtual void UserControl_ReadProperties(const PropertyBag&) {}
+    [[nodiscard]] virtual std::optional<corvane::Error> UserControl_ReadProperties(const PropertyBag&)
+    {
+        return std::nullopt;
+    }
     virtual void UserControl_WriteProperties(PropertyBag&) {}
     virtual void UserControl_Resize() {}
     virtual void UserControl_Show() {}
@@ -139,10 +174,8 @@ private:
     void FollowSize();
 
     QImage image_;
-    DeviceContext dc_{&image_};
-    bool autoRedraw_ = false;
-    ScaleMode scaleMode_ = ScaleMode::Twip;
     StdFont font_;
+    QFont drawingFont_;
     OleColor foreColor_ = SystemColorValue(SystemColor::ButtonText);
     OleColor backColor_ = SystemColorValue(SystemColor::ButtonFace);
     QString accessKeys_;

@@ -1,5 +1,5 @@
-// A window holding three buttons in tab order, the middle one under test, loaded from stored
-// layouts as the program's windows load them, with every event of the middle one written to a log.
+// A window holding three buttons in tab order, the middle one under test, set up as the program's
+// windows set up theirs, with every event of the middle one written to a log.
 #pragma once
 
 #include "ui/button/ZelXpButton.h"
@@ -37,12 +37,14 @@ inline const char* TrackingName(PointerTracking tracking)
     return "?";
 }
 
-inline platform::PropertyBag Layout(const char* caption)
+// The settings of every button of the program's windows, and `caption`.
+inline void Configure(ZelXpButton* button, const QString& caption)
 {
-    auto bag = platform::PropertyBag::FromText(
-        QStringLiteral(R"(Caption = "%1"; Font = Font("MS Sans Serif", 8.25, 400, 0); ForeColor = 0x80000006; ForeHover = 0)")
-            .arg(QString::fromUtf8(caption)));
-    return *bag;
+    button->SetFont(platform::StdFont{QStringLiteral("MS Sans Serif"), 8.25, 400, 0});
+    button->SetForeColor(platform::SystemColorValue(platform::SystemColor::WindowFrame));
+    button->SetForeHover(platform::Rgb(0, 0, 0));
+    button->SetCaption(caption);
+    button->SetEnabled(true);
 }
 
 // Each event as a line with its arguments and the look the button shows at that moment.
@@ -94,7 +96,7 @@ public:  // the rows of table-driven tests reach into the fixture
         auto* placed = new ZelXpButton(window.get());
         placed->setObjectName(QString::fromUtf8(name));
         placed->setGeometry(20, top, 75, 23);
-        EXPECT_FALSE(placed->ReadProperties(Layout(caption)).has_value());
+        Configure(placed, QString::fromUtf8(caption));
         return placed;
     }
     QStringList Log() { return std::exchange(log, {}); }

@@ -26,7 +26,7 @@ struct Sample {
     ButtonFaceState state;
 };
 
-ButtonFaceState State(bool enabled, bool hovering, bool hasFocus, short mouseButton)
+ButtonFaceState State(bool enabled, bool hovering, bool hasFocus, PressedButton mouseButton)
 {
     return ButtonFaceState{enabled, hovering, hasFocus, mouseButton, QStringLiteral("&About"),
                            platform::SystemColorValue(platform::SystemColor::WindowFrame), Rgb(0, 0, 0)};
@@ -39,9 +39,7 @@ platform::UserControl* Face(QWidget* window, const Sample& sample, QPoint at)
     surface->setGeometry(at.x(), at.y(), kW, kH);
     surface->SetBackColor(platform::SystemColorValue(platform::SystemColor::Window));
     surface->SetFont(platform::StdFont{QStringLiteral("MS Sans Serif"), 8.25, 400, 0});
-    platform::Rect client;
-    platform::GetClientRect(surface, client);
-    const ButtonGeometry geometry = GeometryOf(client);
+    const ButtonGeometry geometry = GeometryOf(platform::GetClientRect(surface));
     ButtonFace(*surface, geometry, sample.state).Draw(sample.look);
     QRegion shape(0, 0, kW, kH);
     for (const QPoint corner : {QPoint(0, 0), QPoint(0, kH - 1), QPoint(kW - 1, 0), QPoint(kW - 1, kH - 1)})
@@ -76,11 +74,11 @@ int main(int argc, char** argv)
     window.setAutoFillBackground(true);
 
     const Sample samples[] = {
-        {"normal", ButtonLook::Normal, State(true, false, false, 0)},
-        {"hover", ButtonLook::Hot, State(true, true, false, 0)},
-        {"focused", ButtonLook::Focused, State(true, false, true, 0)},
-        {"pressed", ButtonLook::Pressed, State(true, false, true, 1)},
-        {"disabled", ButtonLook::Disabled, State(false, false, false, 0)},
+        {"normal", ButtonLook::Normal, State(true, false, false, PressedButton::None)},
+        {"hover", ButtonLook::Hot, State(true, true, false, PressedButton::None)},
+        {"focused", ButtonLook::Focused, State(true, false, true, PressedButton::None)},
+        {"pressed", ButtonLook::Pressed, State(true, false, true, PressedButton::Left)},
+        {"disabled", ButtonLook::Disabled, State(false, false, false, PressedButton::None)},
     };
     const int column = kW * kZoom + 20;
     int x = 10;
@@ -100,9 +98,11 @@ int main(int argc, char** argv)
         auto* button = new ZelXpButton(&window);
         button->setObjectName(QStringLiteral("cmd%1").arg(i));
         button->setGeometry(10 + i * 120, 172, 105, 33);  // 33 pixels high, as in the main window
-        button->ReadProperties(*platform::PropertyBag::FromText(
-            QStringLiteral(R"(Caption = "%1"; Font = Font("MS Sans Serif", 8.25, 400, 0); ForeColor = 0x80000006; ForeHover = 0)")
-                .arg(QString::fromUtf8(captions[i]))));
+        button->SetFont(platform::StdFont{QStringLiteral("MS Sans Serif"), 8.25, 400, 0});
+        button->SetForeColor(platform::SystemColorValue(platform::SystemColor::WindowFrame));
+        button->SetForeHover(Rgb(0, 0, 0));
+        button->SetCaption(QString::fromUtf8(captions[i]));
+        button->SetEnabled(true);
         if (i == 1) middle = button;
     }
     window.resize(x, 220);

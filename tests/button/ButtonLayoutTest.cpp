@@ -1,12 +1,16 @@
 // The button's properties, stored layout, access keys, shape and caption placement.
 #include "ButtonFixture.h"
 
+#include "ui/button/Mnemonic.h"
+
 #include <QFontMetrics>
 
 namespace corvane::testing {
 namespace {
 
+using platform::ColorValue;
 using platform::PropertyBag;
+using platform::PropertyValue;
 using platform::StdFont;
 
 constexpr OleColor kWindowFrame = 0x80000006;
@@ -30,7 +34,21 @@ protected:
         button->setGeometry(10, 10, 75, 23);
         return button;
     }
-    static PropertyBag Parse(const char* text) { return *PropertyBag::FromText(QString::fromUtf8(text)); }
+    // A stored layout with these entries, in this order.
+    static PropertyBag Bag(std::initializer_list<std::pair<const char*, PropertyValue>> entries)
+    {
+        PropertyBag bag;
+        for (const auto& [name, value] : entries) bag.WriteProperty(QString::fromUtf8(name), value);
+        return bag;
+    }
+    // The layout every button of the program's windows stores.
+    static PropertyBag ProgramLayout(const char* caption)
+    {
+        return Bag({{"caption", QString::fromUtf8(caption)},
+                    {"font", kSansSerif},
+                    {"forecolor", ColorValue(kWindowFrame)},
+                    {"forehover", ColorValue(0)}});
+    }
 
     QWidget window;
 };
@@ -58,14 +76,14 @@ TEST_F(Holder, AnEmptyLayoutReadsTheWindowsValuesAndForeHoverFallsBackToTheButto
     EXPECT_EQ(button->ForeHover(), platform::Rgb(0, 0, 128));
 
     ZelXpButton* own = Button("cmdOwn");
-    ASSERT_FALSE(own->ReadProperties(Parse("forecolor = 0x80000006")).has_value());
+    ASSERT_FALSE(own->ReadProperties(Bag({{"forecolor", ColorValue(kWindowFrame)}})).has_value());
     EXPECT_EQ(own->ForeHover(), kWindowFrame);  // the button's own colour, not the window's
 }
 
 TEST_F(Holder, TheProgramsLayoutGivesAnEnabledButtonWithItsAccessKey)
 {
     ZelXpButton* button = Button();
-    ASSERT_FALSE(button->ReadProperties(Layout("&Encode File!")).has_value());
+    ASSERT_FALSE(button->ReadProperties(ProgramLayout("&Encode File!")).has_value());
     EXPECT_EQ(button->Caption(), QStringLiteral("&Encode File!"));
     EXPECT_EQ(button->Font(), kSansSerif);
     EXPECT_EQ(button->ForeColor(), kWindowFrame);
@@ -78,7 +96,7 @@ TEST_F(Holder, TheProgramsLayoutGivesAnEnabledButtonWithItsAccessKey)
 TEST_F(Holder, ALayoutWithEnabledFalseGivesADisabledWindowFromTheFirstRepaint)
 {
     ZelXpButton* button = Button();
-    ASSERT_FALSE(button->ReadProperties(Parse("Enabled = False; Caption = \"x\"")).has_value());
+    ASSERT_FALSE(button->ReadProperties(Bag({{"Enabled", false}, {"Caption", QStringLiteral("x")}})).has_value());
     EXPECT_FALSE(button->isEnabled());
     window.show();
     EXPECT_EQ(button->Look(), ButtonLook::Disabled);
@@ -87,29 +105,37 @@ TEST_F(Holder, ALayoutWithEnabledFalseGivesADisabledWindowFromTheFirstRepaint)
 TEST_F(Holder, AValueOfTheWrongKindFailsTheRead)
 {
     ZelXpButton* button = Button();
-    const auto error = button->ReadProperties(Parse("Font = \"Tahoma\""));
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->number, 13);
+    const PropertyBag wrongFont = Bag({{"Caption", QStringLiteral("Kept out")}, {"Font", QStringLiteral("Tahoma")}});
+    EXPECT_EQ(button->ReadProperties(wrongFont),
+              (corvane::Error{13, "Type mismatch"}));
+    EXPECT_EQ(button->Caption(), QString()) << "a failed read applies nothing";
 }
 
 TEST_F(Holder, WriteStoresOnlyValuesThatDifferFromTheirDefaultsAndAlwaysForeColor)
 {
     struct Row {
-        const char* layout;
-        const char* written;
+        const char* what;
+        PropertyBag read;
+        PropertyBag written;
     };
     const Row rows[] = {
-        {"Caption = \"&About\"; Font = Font(\"MS Sans Serif\", 8.25, 400, 0); ForeColor = 0x80000006; ForeHover = 0",
-         "Font = Font(\"MS Sans Serif\", 8.25, 400, 0)\nCaption = \"&About\"\nForeColor = 0x80000006\nForeHover = 0\n"},
+        {"the program's layout", ProgramLayout("&About"),
+         Bag({{"Font", kSansSerif},
+              {"Caption", QStringLiteral("&About")},
+              {"ForeColor", ColorValue(kWindowFrame)},
+              {"ForeHover", ColorValue(0)}})},
         // Caption equal to the name, the window's font and hover colour: only ForeColor is stored.
-        {"Caption = \"cmdencode\"; ForeColor = 0x80; ForeHover = 0x800000",
-         "ForeColor = 128\n"},
-        {"ForeColor = 0x800000; Enabled = False", "Enabled = False\nForeColor = 0x00800000\n"},
+        {"defaults",
+         Bag({{"Caption", QStringLiteral("cmdencode")}, {"ForeColor", ColorValue(0x80)}, {"ForeHover", ColorValue(0x800000)}}),
+         Bag({{"ForeColor", ColorValue(0x80)}})},
+        {"disabled", Bag({{"ForeColor", ColorValue(0x800000)}, {"Enabled", false}}),
+         Bag({{"Enabled", false}, {"ForeColor", ColorValue(0x800000)}})},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         ZelXpButton* button = Button();
-        ASSERT_FALSE(button->ReadProperties(Parse(row.layout)).has_value()) << row.layout;
-        EXPECT_EQ(button->WriteProperties().ToText(), QString::fromUtf8(row.written)) << row.layout;
+        EXPECT_FALSE(button->ReadProperties(row.read).has_value());
+        EXPECT_EQ(button->WriteProperties(), row.written);
         delete button;
     }
 }
@@ -124,11 +150,11 @@ TEST_F(Holder, AWrittenLayoutReadsBackToTheSameButton)
     button->SetForeHover(platform::Rgb(0, 0, 128));  // the window's colour: not stored
     button->SetEnabled(false);
     EXPECT_TRUE(button->LayoutChanged());
-    const QString text = button->WriteProperties().ToText();
-    EXPECT_FALSE(text.contains(QLatin1String("ForeHover"))) << text.toStdString();
+    const PropertyBag written = button->WriteProperties();
+    EXPECT_FALSE(written.Contains(QStringLiteral("ForeHover")));
 
     ZelXpButton* copy = Button();
-    ASSERT_FALSE(copy->ReadProperties(*PropertyBag::FromText(text)).has_value());
+    ASSERT_FALSE(copy->ReadProperties(written).has_value());
     EXPECT_EQ(copy->Caption(), button->Caption());
     EXPECT_EQ(copy->Font(), button->Font());
     EXPECT_EQ(copy->ForeColor(), button->ForeColor());
@@ -155,8 +181,9 @@ TEST_F(Holder, SettersRepaintAndReportInTheirOrder)
         {"ForeHover", [](ZelXpButton* b) { b->SetForeHover(platform::Rgb(255, 0, 0)); }, false, false},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         ZelXpButton* button = Button();
-        button->ReadProperties(Layout("Go"));
+        EXPECT_FALSE(button->ReadProperties(ProgramLayout("Go")).has_value());
         window.show();
         const QImage before = button->Image();
         QStringList changed;
@@ -167,29 +194,100 @@ TEST_F(Holder, SettersRepaintAndReportInTheirOrder)
         });
         row.set(button);
         EXPECT_EQ(changed, QStringList{QString::fromUtf8(row.name)});
-        EXPECT_EQ(repaintedFirst, row.repaintedBeforeChanged) << row.name;
-        EXPECT_EQ(button->Image() != before, row.repaints) << row.name;
+        EXPECT_EQ(repaintedFirst, row.repaintedBeforeChanged);
+        EXPECT_EQ(button->Image() != before, row.repaints);
         delete button;
     }
 }
 
-TEST(ButtonAccessKeys, FollowTheCaptionsFirstMarker)
+TEST_F(Holder, SettersCalledThroughTheHostedControlBaseStillRepaint)
+{
+    ZelXpButton* button = Button();
+    EXPECT_FALSE(button->ReadProperties(ProgramLayout("Go")).has_value());
+    window.show();
+    platform::UserControl* base = button;
+    const QImage normal = button->Image();
+
+    base->SetForeColor(platform::Rgb(255, 0, 0));
+    EXPECT_NE(button->Image(), normal);
+    base->SetFont(StdFont{QStringLiteral("DejaVu Sans"), 14, 700, 0});
+    EXPECT_EQ(button->Font().Size, 14);
+    base->SetEnabled(false);
+    EXPECT_EQ(button->Look(), ButtonLook::Disabled);
+    EXPECT_FALSE(base->Enabled());
+    EXPECT_FALSE(button->Enabled());
+    EXPECT_TRUE(button->LayoutChanged());
+}
+
+// Each caption with the text the face shows, the character it underlines and the access key.
+struct MnemonicRow {
+    const char* caption;
+    const char* shown;
+    qsizetype underlined;
+    const char* key;
+};
+
+std::ostream& operator<<(std::ostream& out, const MnemonicRow& row)
+{
+    return out << '"' << row.caption << '"';
+}
+
+class CaptionMarkers : public ::testing::TestWithParam<MnemonicRow> {};
+
+TEST_P(CaptionMarkers, GiveTheFaceAndTheAccessKeyTheSameCharacter)
+{
+    const MnemonicRow& row = GetParam();
+    const Mnemonic parsed = ParseMnemonic(QString::fromUtf8(row.caption));
+    EXPECT_EQ(parsed.Text, QString::fromUtf8(row.shown));
+    EXPECT_EQ(parsed.Underlined, row.underlined);
+    ZelXpButton button;
+    button.SetCaption(QString::fromUtf8(row.caption));
+    EXPECT_EQ(button.AccessKeys(), QString::fromUtf8(row.key));
+}
+
+INSTANTIATE_TEST_SUITE_P(Captions, CaptionMarkers, ::testing::Values(
+    MnemonicRow{"&About", "About", 0, "a"},
+    MnemonicRow{"&OK", "OK", 0, "o"},
+    MnemonicRow{"&Visit Website", "Visit Website", 0, "v"},
+    MnemonicRow{"Exit", "Exit", -1, ""},
+    MnemonicRow{"E&xit", "Exit", 1, "x"},
+    MnemonicRow{"E&XIT", "EXIT", 1, "x"},
+    MnemonicRow{"Save && Exit", "Save & Exit", -1, ""},
+    MnemonicRow{"a&&b&c", "a&bc", 3, "c"},
+    MnemonicRow{"&&&x", "&x", 1, "x"},
+    MnemonicRow{"a&&b&&c&d", "a&b&cd", -1, ""},
+    MnemonicRow{"&a&&b&&c", "a&b&c", 0, "a"},
+    MnemonicRow{"&a&b", "ab", 0, "a"},
+    MnemonicRow{"x&", "x", -1, ""},
+    MnemonicRow{"&", "", -1, ""},
+    MnemonicRow{"", "", -1, ""},
+    MnemonicRow{"a&&", "a&", -1, ""},
+    MnemonicRow{"&&x&", "&x", -1, ""}));
+
+// The face of a button captioned `caption`, normal look.
+QImage FaceWith(const char* caption)
+{
+    platform::UserControl surface;
+    surface.resize(75, 23);
+    surface.SetFont(StdFont{QStringLiteral("DejaVu Sans"), 8.25, 400, 0});
+    ButtonFaceState state;
+    state.Caption = QString::fromUtf8(caption);
+    ButtonFace(surface, GeometryOf(platform::GetClientRect(&surface)), state).Draw(ButtonLook::Normal);
+    return surface.Image();
+}
+
+TEST(CaptionMarkers, TheFaceUnderlinesOnlyTheAccessKey)
 {
     struct Row {
         const char* caption;
-        const char* key;
+        const char* sameFaceAs;  // a caption that shows the same text and underline
     };
-    const Row rows[] = {
-        {"&About", "a"},     {"&OK", "o"},          {"&Visit Website", "v"}, {"Exit", ""},
-        {"E&XIT", "x"},      {"Save && Exit", ""},  {"a&&b&c", "c"},         {"&&&x", "x"},
-        {"a&&b&&c&d", ""},   {"x&", ""},            {"&", ""},               {"", ""},
-        {"a&&", ""},         {"&&x&", ""},
-    };
+    const Row rows[] = {{"a&&b&&c&d", "a&&b&&cd"}, {"&a&b", "&ab"}, {"x&", "x"}, {"&&x&", "&&x"}};
     for (const auto& row : rows) {
-        ZelXpButton button;
-        button.SetCaption(QString::fromUtf8(row.caption));
-        EXPECT_EQ(button.AccessKeys(), QString::fromUtf8(row.key)) << '"' << row.caption << '"';
+        SCOPED_TRACE(row.caption);
+        EXPECT_EQ(FaceWith(row.caption), FaceWith(row.sameFaceAs));
     }
+    EXPECT_NE(FaceWith("&OK"), FaceWith("OK"));
 }
 
 TEST(ButtonShape, CutsExactlyTheFourCornerPixelsAfterEveryRepaint)
@@ -197,7 +295,7 @@ TEST(ButtonShape, CutsExactlyTheFourCornerPixelsAfterEveryRepaint)
     QWidget window;
     auto* button = new ZelXpButton(&window);
     button->setGeometry(0, 0, 75, 23);
-    button->ReadProperties(Layout("OK"));
+    Configure(button, QStringLiteral("OK"));
     window.show();
     QRegion expected(0, 0, 75, 23);
     for (const QPoint corner : {QPoint(0, 0), QPoint(0, 22), QPoint(74, 0), QPoint(74, 22)})
@@ -235,21 +333,22 @@ Ink InkOf(const QImage& image, QRgb face)
 TEST(ButtonCaption, IsDrawnInsideItsCentredRectangleInTheLooksColour)
 {
     for (const int H : {23, 24, 33}) {
+        SCOPED_TRACE(::testing::Message() << "height " << H);
         QWidget window;
         auto* button = new ZelXpButton(&window);
         button->setGeometry(0, 0, 75, H);
-        button->ReadProperties(Layout("Hg"));
+        Configure(button, QStringLiteral("Hg"));
         window.show();
         const int textHeight = QFontMetrics(platform::ToQFont(button->Font()), &button->Image()).height();
         const auto rect = CaptionRectangle(75, H, textHeight);
         const Ink ink = InkOf(button->Image(), 0);
-        ASSERT_LE(ink.top, ink.bottom) << "no caption drawn at height " << H;
-        EXPECT_GE(ink.top, rect.Top) << H;
-        EXPECT_LT(ink.bottom, rect.Bottom) << H;
-        EXPECT_EQ(ink.colours, QSet<QRgb>{qRgb(0, 0, 0)}) << "window frame colour resolves to black, height " << H;
+        EXPECT_LE(ink.top, ink.bottom) << "no caption drawn";
+        EXPECT_GE(ink.top, rect.Top);
+        EXPECT_LT(ink.bottom, rect.Bottom);
+        EXPECT_EQ(ink.colours, QSet<QRgb>{qRgb(0, 0, 0)}) << "window frame colour resolves to black";
 
         button->SetEnabled(false);
-        EXPECT_EQ(InkOf(button->Image(), 0).colours, QSet<QRgb>{qRgb(161, 161, 146)}) << H;
+        EXPECT_EQ(InkOf(button->Image(), 0).colours, QSet<QRgb>{qRgb(161, 161, 146)});
     }
 }
 

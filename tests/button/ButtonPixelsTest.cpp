@@ -29,9 +29,7 @@ QImage Paint(int W, int H, ButtonLook look)
     platform::UserControl surface;
     surface.resize(W, H);
     surface.SetBackColor(kBack);
-    platform::Rect client;
-    platform::GetClientRect(&surface, client);
-    const ButtonGeometry geometry = GeometryOf(client);
+    const ButtonGeometry geometry = GeometryOf(platform::GetClientRect(&surface));
     const ButtonFaceState state;
     ButtonFace(surface, geometry, state).Draw(look);
     return surface.Image();
@@ -195,29 +193,31 @@ INSTANTIATE_TEST_SUITE_P(Disabled, ButtonPixels, ::testing::Values(
 
 TEST(ButtonLooks, RedrawPicksTheFirstMatchingLook)
 {
+    using enum PressedButton;
     struct Row {
         bool enabled;
-        short pressed;
-        short mouseButton;
+        bool pressed;
+        PressedButton mouseButton;
         bool hovering;
         bool hasFocus;
         ButtonLook expected;
     };
     const Row rows[] = {
-        {false, 1, 1, true, true, D},     {false, 0, 0, false, false, D},  {true, 1, 1, false, false, P},
-        {true, 1, 1, true, true, P},      {true, 1, 2, false, false, N},   {true, 1, 2, true, false, Hot},
-        {true, 1, 4, false, true, F},     {true, 0, 1, false, false, N},   {true, 0, 1, true, true, Hot},
-        {true, 0, 0, false, true, F},     {true, -1, 1, false, false, N},  {true, 1, 0, false, true, F},
+        {false, true, Left, true, true, D},   {false, false, None, false, false, D}, {true, true, Left, false, false, P},
+        {true, true, Left, true, true, P},    {true, true, Right, false, false, N},  {true, true, Right, true, false, Hot},
+        {true, true, Middle, false, true, F}, {true, false, Left, false, false, N},  {true, false, Left, true, true, Hot},
+        {true, false, None, false, true, F},  {true, true, None, false, true, F},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "enabled " << row.enabled << " pressed " << row.pressed << " button "
+                                          << static_cast<int>(row.mouseButton) << " hovering " << row.hovering
+                                          << " focus " << row.hasFocus);
         ButtonFaceState state;
         state.Enabled = row.enabled;
         state.MouseButton = row.mouseButton;
         state.Hovering = row.hovering;
         state.HasFocus = row.hasFocus;
-        EXPECT_EQ(ChooseLook(state, row.pressed), row.expected)
-            << "enabled " << row.enabled << " pressed " << row.pressed << " button " << row.mouseButton << " hovering "
-            << row.hovering << " focus " << row.hasFocus;
+        EXPECT_EQ(ChooseLook(state, row.pressed), row.expected);
     }
 }
 
@@ -226,18 +226,29 @@ TEST(ButtonLooks, EveryLookRepaintsTheWholeSurface)
     // A look drawn over another leaves nothing of the first behind.
     for (const ButtonLook first : {N, P, Hot, F, D}) {
         for (const ButtonLook second : {N, P, Hot, F, D}) {
+            SCOPED_TRACE(::testing::Message() << static_cast<int>(first) << " then " << static_cast<int>(second));
             platform::UserControl surface;
             surface.resize(60, 23);
             surface.SetBackColor(kBack);
-            platform::Rect client;
-            platform::GetClientRect(&surface, client);
-            const auto geometry = GeometryOf(client);
+            const auto geometry = GeometryOf(platform::GetClientRect(&surface));
             const ButtonFaceState state;
             ButtonFace(surface, geometry, state).Draw(first);
             ButtonFace(surface, geometry, state).Draw(second);
-            EXPECT_EQ(surface.Image(), Paint(60, 23, second)) << static_cast<int>(first) << " then " << static_cast<int>(second);
+            EXPECT_EQ(surface.Image(), Paint(60, 23, second));
         }
     }
+}
+
+TEST(ButtonGeometry, TheRightEdgeIsTheLastColumnAndTheBottomEdgeOnePastTheLastRow)
+{
+    const ButtonGeometry geometry = GeometryOf(platform::Rect{0, 0, 75, 23});
+    EXPECT_EQ(geometry.ClientRect, (platform::Rect{0, 0, 75, 23}));
+    EXPECT_EQ(geometry.EdgeLeft, 0);
+    EXPECT_EQ(geometry.EdgeTop, 0);
+    EXPECT_EQ(geometry.EdgeRight, 74);
+    EXPECT_EQ(geometry.EdgeBottom, 23);
+    EXPECT_EQ(geometry.ButtonWidth, 75);
+    EXPECT_EQ(geometry.ButtonHeight, 23);
 }
 
 TEST(ButtonCaption, RectangleIsCentredWithHalvesRoundedToEven)
@@ -247,8 +258,8 @@ TEST(ButtonCaption, RectangleIsCentredWithHalvesRoundedToEven)
     };
     const Row rows[] = {{33, 13, 10, 23}, {23, 13, 5, 18}, {24, 13, 6, 18}, {10, 26, -8, 18}, {25, 14, 6, 20}};
     for (const auto& row : rows) {
-        const auto rect = CaptionRectangle(75, row.H, row.textHeight);
-        EXPECT_EQ(rect, (platform::Rect{0, row.top, 75, row.bottom})) << "H " << row.H << " text " << row.textHeight;
+        SCOPED_TRACE(::testing::Message() << "H " << row.H << " text " << row.textHeight);
+        EXPECT_EQ(CaptionRectangle(75, row.H, row.textHeight), (platform::Rect{0, row.top, 75, row.bottom}));
     }
 }
 

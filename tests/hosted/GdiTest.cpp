@@ -36,7 +36,7 @@ QImage Blank(int width, int height)
 
 struct PictureCase {
     const char* name;
-    std::function<void(DeviceContext&)> draw;
+    std::function<void(Painter&)> draw;
     const char* expected;  // 6 x 6
 };
 
@@ -45,16 +45,14 @@ class DrawingPictures : public ::testing::TestWithParam<PictureCase> {};
 TEST_P(DrawingPictures, PaintExactlyTheNamedPixels)
 {
     QImage image = Blank(6, 6);
-    DeviceContext dc(&image);
-    GetParam().draw(dc);
+    Painter painter(image, QFont());
+    GetParam().draw(painter);
     EXPECT_EQ(Picture(image), GetParam().expected) << GetParam().name;
 }
 
-void Line(DeviceContext& dc, int width, int x0, int y0, int x1, int y1)
+void Line(Painter& painter, int width, int x0, int y0, int x1, int y1)
 {
-    SelectedPen pen(dc, CreatePen(PenStyle::Solid, width, kInk));
-    dc.MoveToEx(x0, y0);
-    dc.LineTo(x1, y1);
+    painter.DrawLine({x0, y0}, {x1, y1}, kInk, width);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,38 +77,25 @@ INSTANTIATE_TEST_SUITE_P(
         PictureCase{"pixels outside the image are clipped", [](auto& dc) { Line(dc, 4, -3, 0, 9, 0); },
                     "######\n######\n......\n......\n......\n......\n"},
         PictureCase{"fill covers right and bottom exclusive",
-                    [](auto& dc) { dc.FillRect(Rect{1, 1, 4, 3}, CreateSolidBrush(kInk)); },
+                    [](auto& dc) { dc.FillRect(Rect{1, 1, 4, 3}, kInk); },
                     "......\n.###..\n.###..\n......\n......\n......\n"},
         PictureCase{"frame is the one-pixel edge inside the rectangle",
-                    [](auto& dc) { dc.FrameRect(Rect{0, 1, 5, 5}, CreateSolidBrush(kInk)); },
+                    [](auto& dc) { dc.FrameRect(Rect{0, 1, 5, 5}, kInk); },
                     "......\n#####.\n#...#.\n#...#.\n#####.\n......\n"},
         PictureCase{"set pixel, and outside the image nothing",
                     [](auto& dc) {
-                        dc.SetPixel(5, 0, kInk);
-                        dc.SetPixel(6, 0, kInk);
-                        dc.SetPixel(-1, 2, kInk);
+                        dc.SetPixel({5, 0}, kInk);
+                        dc.SetPixel({6, 0}, kInk);
+                        dc.SetPixel({-1, 2}, kInk);
                     },
                     ".....#\n......\n......\n......\n......\n......\n"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(DeviceContext, SelectedPenIsRestoredAtTheEndOfItsScope)
-{
-    QImage image = Blank(4, 1);
-    DeviceContext dc(&image);
-    dc.SelectObject(CreatePen(PenStyle::Solid, 1, Rgb(1, 2, 3)));
-    {
-        SelectedPen pen(dc, CreatePen(PenStyle::Solid, 4, kInk));
-    }
-    const Pen previous = dc.SelectObject(Pen{});
-    EXPECT_EQ(previous.Width, 1);
-    EXPECT_EQ(previous.Color, Rgb(1, 2, 3));
-}
-
-TEST(DeviceContext, ColoursAreWrittenAsRedGreenBlue)
+TEST(Painter, ColoursAreWrittenAsRedGreenBlue)
 {
     QImage image = Blank(2, 1);
-    DeviceContext dc(&image);
-    dc.SetPixel(0, 0, 0x00743C00);  // 0x00BBGGRR
+    Painter painter(image, QFont());
+    painter.SetPixel({0, 0}, 0x00743C00);  // 0x00BBGGRR
     EXPECT_EQ(QColor(image.pixel(0, 0)), QColor(0, 60, 116));
 }
 
@@ -126,94 +111,97 @@ TEST(SystemColors, ResolveThroughTheTableAndExplicitColoursPassThrough)
     EXPECT_EQ(ToQRgb(Rgb(0, 60, 116)), qRgb(0, 60, 116));
 }
 
-TEST(Mnemonics, MarkersUnderlineOneCharacterAndDoubledOnesShowAnAmpersand)
-{
-    struct Row {
-        const char* caption;
-        const char* shown;
-        qsizetype underlined;
-    };
-    const Row rows[] = {
-        {"&About", "About", 0},      {"E&xit", "Exit", 1},        {"Save && Exit", "Save & Exit", -1},
-        {"a&&b&c", "a&bc", 3},       {"&&&x", "&x", 1},          {"x&", "x", -1},
-        {"&", "", -1},               {"", "", -1},               {"&a&b", "ab", 0},
-    };
-    for (const auto& row : rows) {
-        const auto parsed = ParseMnemonic(QString::fromUtf8(row.caption));
-        EXPECT_EQ(parsed.Text, QString::fromUtf8(row.shown)) << row.caption;
-        EXPECT_EQ(parsed.Underlined, row.underlined) << row.caption;
-    }
-}
-
 class DrawText : public ::testing::Test {
 protected:
     QImage image = Blank(60, 40);
-    DeviceContext dc{&image};
-    void SetUp() override
+    Painter painter{image, Font()};
+    static QFont Font()
     {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(11);
-        dc.SelectFont(font);
-        dc.SetTextColor(kInk);
+        return font;
     }
-    int LineHeight() const { return QFontMetrics(dc.Font(), &image).height(); }
-    int Width(const char* text) const { return QFontMetrics(dc.Font(), &image).horizontalAdvance(QString::fromUtf8(text)); }
+    int LineHeight() const { return QFontMetrics(painter.Font(), &image).height(); }
+    int Width(const char* text) const
+    {
+        return QFontMetrics(painter.Font(), &image).horizontalAdvance(QString::fromUtf8(text));
+    }
+    // The columns and rows that hold ink, as a rectangle with exclusive right and bottom.
+    Rect Ink() const
+    {
+        Rect ink{image.width(), image.height(), -1, -1};
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) == qRgb(255, 255, 255)) continue;
+                ink = Rect{std::min(ink.Left, x), std::min(ink.Top, y), std::max(ink.Right, x + 1),
+                           std::max(ink.Bottom, y + 1)};
+            }
+        return ink;
+    }
 };
 
 TEST_F(DrawText, MeasuringGivesTheHeightOfTheWrappedLinesAndDrawsNothing)
 {
     const auto before = image;
-    Rect one{0, 0, 60, 40};
-    EXPECT_EQ(dc.DrawTextA(QStringLiteral("Go"), -1, one, DrawTextFormat::CalcRect | DrawTextFormat::WordBreak), LineHeight());
-    EXPECT_EQ(one.Bottom, LineHeight());
-    Rect narrow{0, 0, Width("Decode") + 1, 40};
-    EXPECT_EQ(dc.DrawTextA(QStringLiteral("Decode Selected File"), -1, narrow,
-                           DrawTextFormat::CalcRect | DrawTextFormat::WordBreak | DrawTextFormat::Center),
+    EXPECT_EQ(painter.TextHeight(QStringLiteral("Go"), 60, TextWrapping::Wrap), LineHeight());
+    EXPECT_EQ(painter.TextHeight(QStringLiteral("Decode Selected File"), Width("Decode") + 1, TextWrapping::Wrap),
               3 * LineHeight());
+    EXPECT_EQ(painter.TextHeight(QStringLiteral("Decode Selected File"), Width("Decode") + 1, TextWrapping::DontWrap),
+              LineHeight());
+    EXPECT_EQ(painter.TextHeight(QStringLiteral("Unbreakable"), Width("Unb"), TextWrapping::Wrap), LineHeight())
+        << "a word wider than the rectangle stays whole";
     EXPECT_EQ(image, before);
 }
 
 TEST_F(DrawText, CentresEachLineAndStaysInsideItsRectangle)
 {
-    Rect box{10, 12, 50, 12 + LineHeight()};
-    dc.DrawTextA(QStringLiteral("II"), -1, box, DrawTextFormat::WordBreak | DrawTextFormat::Center);
-    int left = image.width(), right = -1;
+    const Rect box{10, 12, 50, 12 + LineHeight()};
+    painter.DrawText(box, QStringLiteral("II"), kInk, TextAlignment::Center, TextWrapping::Wrap);
+    const Rect ink = Ink();
+    ASSERT_LT(ink.Left, ink.Right);
+    EXPECT_GE(ink.Left, box.Left);
+    EXPECT_LE(ink.Right, box.Right);
+    EXPECT_GE(ink.Top, box.Top);
+    EXPECT_LE(ink.Bottom, box.Bottom);
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) == qRgb(255, 255, 255)) continue;
-            EXPECT_TRUE(x >= 10 && x < 50 && y >= box.Top && y < box.Bottom) << x << "," << y;
-            EXPECT_EQ(QColor(image.pixel(x, y)), QColor(10, 20, 30));
-            left = std::min(left, x);
-            right = std::max(right, x);
-        }
-    ASSERT_GE(right, left);
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                EXPECT_EQ(QColor(image.pixel(x, y)), QColor(10, 20, 30)) << x << "," << y;
+            }
     // The ink sits in the middle of the box to within the glyphs' side bearings.
-    EXPECT_NEAR((left + right) / 2.0, 30, 2.5);
+    EXPECT_NEAR((ink.Left + ink.Right - 1) / 2.0, 30, 2.5);
+}
+
+TEST_F(DrawText, LeftAlignedTextStartsAtTheRectanglesLeftEdge)
+{
+    painter.DrawText(Rect{10, 0, 60, 20}, QStringLiteral("II"), kInk, TextAlignment::Left, TextWrapping::DontWrap);
+    const Rect ink = Ink();
+    ASSERT_LT(ink.Left, ink.Right);
+    EXPECT_NEAR(ink.Left, 10, 2);
 }
 
 TEST_F(DrawText, ClipsToTheRectangle)
 {
-    Rect box{0, 5, 60, 10};  // shorter than a line
-    dc.DrawTextA(QStringLiteral("Hg"), -1, box, DrawTextFormat::Center);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
-                EXPECT_TRUE(y >= 5 && y < 10) << x << "," << y;
-            }
+    painter.DrawText(Rect{0, 5, 60, 10}, QStringLiteral("Hg"), kInk, TextAlignment::Center,
+                     TextWrapping::DontWrap);  // shorter than a line
+    const Rect ink = Ink();
+    ASSERT_LT(ink.Top, ink.Bottom);
+    EXPECT_GE(ink.Top, 5);
+    EXPECT_LE(ink.Bottom, 10);
 }
 
 TEST_F(DrawText, UnderlinesTheMarkedCharacter)
 {
-    Rect plain{0, 0, 60, 20};
-    Rect marked{0, 20, 60, 40};
-    dc.DrawTextA(QStringLiteral("OK"), -1, plain, DrawTextFormat::Center);
-    dc.DrawTextA(QStringLiteral("&OK"), -1, marked, DrawTextFormat::Center);
-    int plainInk = 0, markedInk = 0;
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 60; ++x) {
-            plainInk += image.pixel(x, y) != qRgb(255, 255, 255);
-            markedInk += image.pixel(x, y + 20) != qRgb(255, 255, 255);
-        }
+    const auto inkIn = [this](int top) {
+        int ink = 0;
+        for (int y = top; y < top + 20; ++y)
+            for (int x = 0; x < 60; ++x) ink += image.pixel(x, y) != qRgb(255, 255, 255);
+        return ink;
+    };
+    painter.DrawText(Rect{0, 0, 60, 20}, QStringLiteral("OK"), kInk, TextAlignment::Center, TextWrapping::Wrap);
+    painter.DrawText(Rect{0, 20, 60, 40}, QStringLiteral("&OK"), kInk, TextAlignment::Center, TextWrapping::Wrap);
+    const int plainInk = inkIn(0);
+    const int markedInk = inkIn(20);
     EXPECT_GT(markedInk, plainInk);
     EXPECT_LE(markedInk - plainInk, Width("O") * 2);
 }

@@ -1,5 +1,7 @@
 #include "ui/button/ButtonFace.h"
 
+#include "ui/button/Mnemonic.h"
+
 #include <cmath>
 
 namespace corvane {
@@ -35,28 +37,27 @@ std::int32_t RoundHalfEven(double value)
 
 ButtonGeometry GeometryOf(const Rect& clientRect)
 {
-    return ButtonGeometry{clientRect, clientRect.Left, clientRect.Top, clientRect.Right - 1, clientRect.Bottom};
+    return ButtonGeometry{clientRect,       clientRect.Right,      clientRect.Bottom, clientRect.Left,
+                          clientRect.Top,   clientRect.Right - 1,  clientRect.Bottom};
 }
 
-ButtonLook ChooseLook(const ButtonFaceState& state, short Pressed)
+ButtonLook ChooseLook(const ButtonFaceState& state, bool pressed)
 {
     if (!state.Enabled) return ButtonLook::Disabled;
-    if (Pressed == 1 && state.MouseButton == 1) return ButtonLook::Pressed;
+    if (pressed && state.MouseButton == PressedButton::Left) return ButtonLook::Pressed;
     if (state.Hovering) return ButtonLook::Hot;
     if (state.HasFocus) return ButtonLook::Focused;
     return ButtonLook::Normal;
 }
 
-Rect CaptionRectangle(double scaleWidth, double scaleHeight, int textHeight)
+Rect CaptionRectangle(int scaleWidth, int scaleHeight, int textHeight)
 {
-    Rect rect;
-    SetRect(rect, 0, RoundHalfEven(scaleHeight * 0.5 - textHeight * 0.5), RoundHalfEven(scaleWidth),
-            RoundHalfEven(scaleHeight * 0.5 + textHeight * 0.5));
-    return rect;
+    return Rect{0, RoundHalfEven(scaleHeight * 0.5 - textHeight * 0.5), scaleWidth,
+                RoundHalfEven(scaleHeight * 0.5 + textHeight * 0.5)};
 }
 
 ButtonFace::ButtonFace(UserControl& surface, const ButtonGeometry& geometry, const ButtonFaceState& state)
-    : surface_(surface), dc_(surface.hDC()), geometry_(geometry), state_(state)
+    : surface_(surface), painter_(surface.hDC()), geometry_(geometry), state_(state)
 {
 }
 
@@ -86,28 +87,25 @@ void ButtonFace::Draw(ButtonLook look)
     DrawCaption();
 }
 
+// Every look starts from a surface cleared to the background colour.
 void ButtonFace::PrepareSurface()
 {
-    surface_.SetAutoRedraw(true);
     surface_.Cls();
-    surface_.SetScaleMode(ScaleMode::Pixel);
 }
 
 void ButtonFace::Line(int x0, int y0, int x1, int y1, OleColor colour, int width)
 {
-    SelectedPen pen(dc_, CreatePen(PenStyle::Solid, width, colour));
-    dc_.MoveToEx(x0, y0);
-    dc_.LineTo(x1, y1);
+    painter_.DrawLine({x0, y0}, {x1, y1}, colour, width);
 }
 
 void ButtonFace::Pixels(std::initializer_list<std::pair<QPoint, OleColor>> pixels)
 {
-    for (const auto& [at, colour] : pixels) dc_.SetPixel(at.x(), at.y(), colour);
+    for (const auto& [at, colour] : pixels) painter_.SetPixel(at, colour);
 }
 
 void ButtonFace::DrawFace()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
     PrepareSurface();
     Shade shade = ShadeOf(FaceStart);
     for (int y = T + 3; y <= B - 3; ++y) {
@@ -121,7 +119,7 @@ void ButtonFace::DrawFace()
 
 void ButtonFace::DrawPressed()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
     PrepareSurface();
     // Bands as wide as their spacing tile the face.
     Shade shade = ShadeOf(PressedStart);
@@ -137,26 +135,20 @@ void ButtonFace::DrawPressed()
 
 void ButtonFace::DrawHover()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
     Line(L + 2, T + 1, R - 1, T + 1, HotTop1);
     Line(L + 1, T + 2, R, T + 2, HotTop2);
 
     Shade outer = ShadeOf(HotOuterStart);
     for (int y = T + 2; y <= B - 3; ++y) {
-        SelectedPen pen(dc_, CreatePen(PenStyle::Solid, 1, outer.Value()));
-        dc_.MoveToEx(L + 1, y);
-        dc_.LineTo(L + 1, y + 1);
-        dc_.MoveToEx(R - 1, y);
-        dc_.LineTo(R - 1, y + 1);
+        Line(L + 1, y, L + 1, y + 1, outer.Value());
+        Line(R - 1, y, R - 1, y + 1, outer.Value());
         if (outer.b >= 49) outer.Step(1, 3, 7);
     }
     Shade inner = ShadeOf(HotInnerStart);
     for (int y = T + 3; y <= B - 3; ++y) {
-        SelectedPen pen(dc_, CreatePen(PenStyle::Solid, 1, inner.Value()));
-        dc_.MoveToEx(L + 2, y);
-        dc_.LineTo(L + 2, y + 1);
-        dc_.MoveToEx(R - 2, y);
-        dc_.LineTo(R - 2, y + 1);
+        Line(L + 2, y, L + 2, y + 1, inner.Value());
+        Line(R - 2, y, R - 2, y + 1, inner.Value());
         if (inner.b > 56) inner.Step(1, 4, 8);
     }
     // The inner gradient's next colour closes the sides at the foot.
@@ -166,29 +158,26 @@ void ButtonFace::DrawHover()
 
 void ButtonFace::DrawFocus()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
     Line(L + 2, T + 1, R - 1, T + 1, FocusTop1);
     Line(L + 1, T + 2, R, T + 2, FocusTop2);
 
     Shade side = ShadeOf(FocusSideStart);
     for (int y = T + 3; y <= B - 4; ++y) {
-        SelectedPen pen(dc_, CreatePen(PenStyle::Solid, 2, side.Value()));
-        dc_.MoveToEx(L + 2, y);
-        dc_.LineTo(L + 2, y + 1);
-        dc_.MoveToEx(R - 1, y);
-        dc_.LineTo(R - 1, y + 1);
+        Line(L + 2, y, L + 2, y + 1, side.Value(), 2);
+        Line(R - 1, y, R - 1, y + 1, side.Value(), 2);
         if (side.b > 227) side.Step(4, 3, 1);
     }
     Line(L + 1, B - 3, R - 1, B - 3, side.Value());
-    dc_.SetPixel(L + 2, B - 2, FocusCorner);
+    Pixels({{{L + 2, B - 2}, FocusCorner}});
     Line(L + 3, B - 2, R - 2, B - 2, FocusBottom);
-    dc_.SetPixel(R - 2, B - 2, FocusCorner);
+    Pixels({{{R - 2, B - 2}, FocusCorner}});
 }
 
 void ButtonFace::DrawBorder()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
-    dc_.FrameRect(rect, CreateSolidBrush(Border));
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
+    painter_.FrameRect(rect, Border);
     const OleColor outer = CornerOuter;
     const OleColor inner = CornerInner;
     Pixels({
@@ -201,10 +190,10 @@ void ButtonFace::DrawBorder()
 
 void ButtonFace::DrawDisabled()
 {
-    const auto& [rect, L, T, R, B] = geometry_;
+    const auto& [rect, W, H, L, T, R, B] = geometry_;
     PrepareSurface();
-    dc_.FillRect(rect, CreateSolidBrush(DisabledFill));
-    dc_.FrameRect(rect, CreateSolidBrush(DisabledFrame));
+    painter_.FillRect(rect, DisabledFill);
+    painter_.FrameRect(rect, DisabledFrame);
     const OleColor c1 = DisabledCorner1;
     const OleColor c2 = DisabledCorner2;
     Pixels({
@@ -217,15 +206,12 @@ void ButtonFace::DrawDisabled()
 
 void ButtonFace::DrawCaption()
 {
-    Rect work;
-    GetClientRect(surface_.hWnd(), work);  // the live size, not the stored edges
+    const Rect work = GetClientRect(surface_.hWnd());  // the live size, not the stored edges
     const OleColor colour = !state_.Enabled ? DisabledText : state_.Hovering ? state_.ForeHover : state_.ForeColor;
-    dc_.SetTextColor(TranslateColor(colour));
-    const int length = static_cast<int>(state_.Caption.size());
-    const int textHeight = dc_.DrawTextA(state_.Caption, length, work,
-                                         DrawTextFormat::CalcRect | DrawTextFormat::WordBreak | DrawTextFormat::Center);
-    work = CaptionRectangle(surface_.ScaleWidth(), surface_.ScaleHeight(), textHeight);
-    dc_.DrawTextA(state_.Caption, length, work, DrawTextFormat::WordBreak | DrawTextFormat::Center);
+    const QString text = ParseMnemonic(state_.Caption).ForPainter();
+    const int textHeight = painter_.TextHeight(text, work.Right - work.Left, TextWrapping::Wrap);
+    painter_.DrawText(CaptionRectangle(surface_.ScaleWidth(), surface_.ScaleHeight(), textHeight), text, colour,
+                      TextAlignment::Center, TextWrapping::Wrap);
 }
 
 }  // namespace corvane

@@ -2,7 +2,8 @@
 // the button's surface. Painting reads a snapshot of the button's state and changes none of it.
 //
 // Coordinates come from the edges stored at the last resize: L = EdgeLeft (0), T = EdgeTop (0),
-// R = EdgeRight (W - 1, the last column) and B = EdgeBottom (H, one past the last row).
+// R = EdgeRight (W - 1, the last column) and B = EdgeBottom (H, one past the last row). Lines end
+// before their end point, so a line from (L, y) to (R, y) paints columns 0 to W - 2.
 #pragma once
 
 #include "platform/hosted/Color.h"
@@ -56,20 +57,32 @@ constexpr OleColor DisabledText = Rgb(161, 161, 146);
 
 enum class ButtonLook { Disabled, Pressed, Hot, Focused, Normal };
 
+// The mouse button of the last press, valued as the host codes it; a key or access-key click
+// counts as a left-button one.
+enum class PressedButton : short {
+    None = 0,
+    Left = platform::HostCodes::LeftButton,
+    Right = platform::HostCodes::RightButton,
+    Middle = platform::HostCodes::MiddleButton,
+};
+
 // What a repaint reads of the button.
 struct ButtonFaceState {
     bool Enabled = true;
     bool Hovering = false;
     bool HasFocus = false;
-    short MouseButton = 0;
+    PressedButton MouseButton = PressedButton::None;
     QString Caption;
     OleColor ForeColor = 0;
     OleColor ForeHover = 0;
 };
 
-// The geometry stored at the last resize.
+// The geometry stored at the last resize, the one place the edges are computed from the client
+// rectangle.
 struct ButtonGeometry {
     platform::Rect ClientRect;
+    std::int32_t ButtonWidth = 0;   // of the shape
+    std::int32_t ButtonHeight = 0;
     std::int32_t EdgeLeft = 0;
     std::int32_t EdgeTop = 0;
     std::int32_t EdgeRight = -1;
@@ -77,13 +90,13 @@ struct ButtonGeometry {
 };
 ButtonGeometry GeometryOf(const platform::Rect& clientRect);
 
-// The first matching row decides: disabled; pressed (Pressed = 1 and the last press was left);
+// The first matching row decides: disabled; pressed (held down and the last press was left);
 // hot (hovering); focused; normal.
-ButtonLook ChooseLook(const ButtonFaceState& state, short Pressed);
+ButtonLook ChooseLook(const ButtonFaceState& state, bool pressed);
 
 // The rectangle the caption is drawn into: the full width, and `textHeight` rows centred on the
 // surface's height, each edge rounded to the nearest pixel with halves to the even one.
-platform::Rect CaptionRectangle(double scaleWidth, double scaleHeight, int textHeight);
+platform::Rect CaptionRectangle(int scaleWidth, int scaleHeight, int textHeight);
 
 class ButtonFace {
 public:
@@ -106,7 +119,7 @@ private:
     void Pixels(std::initializer_list<std::pair<QPoint, OleColor>> pixels);
 
     platform::UserControl& surface_;
-    platform::DeviceContext& dc_;
+    platform::Painter painter_;
     const ButtonGeometry& geometry_;
     const ButtonFaceState& state_;
 };

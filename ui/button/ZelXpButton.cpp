@@ -1,6 +1,7 @@
 #include "ui/button/ZelXpButton.h"
 
 #include "platform/Twips.h"
+#include "ui/button/Mnemonic.h"
 
 #include <QAccessible>
 #include <QPointer>
@@ -11,18 +12,7 @@ using namespace platform;
 
 void InstallZelXpButtonAccessibility();  // ZelXpButtonAccessible.cpp
 
-namespace {
-
-constexpr short kLeft = 1;
-constexpr short kRight = 2;
-constexpr short kEnter = 13;
-constexpr short kSpace = 32;
-constexpr short kArrowLeft = 37;
-constexpr short kArrowUp = 38;
-constexpr short kArrowRight = 39;
-constexpr short kArrowDown = 40;
-
-}  // namespace
+using namespace HostCodes;
 
 ZelXpButton::ZelXpButton(QWidget* parent) : UserControl(parent)
 {
@@ -31,7 +21,6 @@ ZelXpButton::ZelXpButton(QWidget* parent) : UserControl(parent)
     UserControl::SetBackColor(SystemColorValue(SystemColor::Window));
     UserControl::SetForeColor(SystemColorValue(SystemColor::WindowFrame));
     UserControl::SetFont(StdFont{QStringLiteral("Tahoma"), 8.25, 400, 0});
-    SetScaleMode(ScaleMode::Pixel);
     resize(TwipsToPixels(2535), TwipsToPixels(1380));
     HoverTimer.SetEnabled(false);
     HoverTimer.SetInterval(1);
@@ -42,23 +31,23 @@ ZelXpButton::ZelXpButton(QWidget* parent) : UserControl(parent)
 
 void ZelXpButton::SetEnabled(bool value)
 {
-    Enabled_ = value;
+    Stored.Enabled = value;
     PropertyChanged(QStringLiteral("Enabled"));
     UserControl::SetEnabled(value);
-    Redraw(0);
+    Redraw(false);
 }
 
 void ZelXpButton::SetFont(const StdFont& value)
 {
     UserControl::SetFont(value);
-    Redraw(0);
+    Redraw(false);
     PropertyChanged(QStringLiteral("Font"));
 }
 
 void ZelXpButton::SetCaption(const QString& value)
 {
-    Caption_ = value;
-    Redraw(0);
+    Stored.Caption = value;
+    Redraw(false);
     SetAccessKey();
     PropertyChanged(QStringLiteral("Caption"));
     QAccessibleEvent renamed(this, QAccessible::NameChanged);  // screen readers read the new caption
@@ -68,14 +57,14 @@ void ZelXpButton::SetCaption(const QString& value)
 void ZelXpButton::SetForeColor(OleColor value)
 {
     UserControl::SetForeColor(value);
-    Redraw(0);
+    Redraw(false);
     PropertyChanged(QStringLiteral("ForeColor"));
 }
 
 void ZelXpButton::SetForeHover(OleColor value)
 {
     // No repaint: the colour shows the next time the hover look is drawn.
-    ForeHover_ = value;
+    Stored.ForeHover = value;
     PropertyChanged(QStringLiteral("ForeHover"));
 }
 
@@ -83,7 +72,7 @@ PointerTracking ZelXpButton::Tracking() const
 {
     if (!HoverTimer.Enabled()) return PointerTracking::Away;
     if (!Hovering) return PointerTracking::HeldInside;
-    return InsideLatch == 1 ? PointerTracking::HoverLatched : PointerTracking::Hover;
+    return InsideLatch ? PointerTracking::HoverLatched : PointerTracking::Hover;
 }
 
 // Stored layout ------------------------------------------------------------------------------
@@ -91,90 +80,78 @@ PointerTracking ZelXpButton::Tracking() const
 void ZelXpButton::UserControl_InitProperties()
 {
     UserControl::SetFont(Ambient().Font);
-    Caption_ = Ambient().DisplayName;
-    Enabled_ = true;
+    Stored.Caption = Ambient().DisplayName;
+    Stored.Enabled = true;
 }
 
-void ZelXpButton::UserControl_ReadProperties(const PropertyBag& bag)
+std::optional<corvane::Error> ZelXpButton::UserControl_ReadProperties(const PropertyBag& bag)
 {
-    Enabled_ = ToBoolean(bag.ReadProperty(QStringLiteral("Enabled"), true));
-    UserControl::SetFont(ToFont(bag.ReadProperty(QStringLiteral("Font"), Ambient().Font)));
-    Caption_ = ToText(bag.ReadProperty(QStringLiteral("Caption"), Ambient().DisplayName));
-    UserControl::SetForeColor(ToColor(bag.ReadProperty(QStringLiteral("ForeColor"), ColorValue(Ambient().ForeColor))));
+    const auto enabled = ToBoolean(bag.ReadProperty(QStringLiteral("Enabled"), true));
+    const auto font = ToFont(bag.ReadProperty(QStringLiteral("Font"), Ambient().Font));
+    const auto caption = ToText(bag.ReadProperty(QStringLiteral("Caption"), Ambient().DisplayName));
+    const auto foreColor = ToColor(bag.ReadProperty(QStringLiteral("ForeColor"), ColorValue(Ambient().ForeColor)));
+    if (auto error = FirstError(enabled, font, caption, foreColor)) return error;
     // Absent, the hover colour is the button's own foreground colour just read, not the window's.
-    ForeHover_ = ToColor(bag.ReadProperty(QStringLiteral("ForeHover"), ColorValue(UserControl::ForeColor())));
-    UserControl::SetEnabled(Enabled_);
+    const auto foreHover = ToColor(bag.ReadProperty(QStringLiteral("ForeHover"), ColorValue(*foreColor)));
+    if (!foreHover) return foreHover.error();
+
+    Stored.Enabled = *enabled;
+    UserControl::SetFont(*font);
+    Stored.Caption = *caption;
+    UserControl::SetForeColor(*foreColor);
+    Stored.ForeHover = *foreHover;
+    UserControl::SetEnabled(Stored.Enabled);
     SetAccessKey();
+    return std::nullopt;
 }
 
 void ZelXpButton::UserControl_WriteProperties(PropertyBag& bag)
 {
-    bag.WriteProperty(QStringLiteral("Enabled"), Enabled_, true);
-    bag.WriteProperty(QStringLiteral("Font"), UserControl::Font(), Ambient().Font);
-    bag.WriteProperty(QStringLiteral("Caption"), Caption_, Ambient().DisplayName);
-    bag.WriteProperty(QStringLiteral("ForeColor"), ColorValue(UserControl::ForeColor()));
-    bag.WriteProperty(QStringLiteral("ForeHover"), ColorValue(ForeHover_), ColorValue(Ambient().ForeColor));
+    bag.WriteProperty(QStringLiteral("Enabled"), Stored.Enabled, true);
+    bag.WriteProperty(QStringLiteral("Font"), Font(), Ambient().Font);
+    bag.WriteProperty(QStringLiteral("Caption"), Stored.Caption, Ambient().DisplayName);
+    bag.WriteProperty(QStringLiteral("ForeColor"), ColorValue(ForeColor()));
+    bag.WriteProperty(QStringLiteral("ForeHover"), ColorValue(Stored.ForeHover), ColorValue(Ambient().ForeColor));
 }
 
 // Geometry and shape -------------------------------------------------------------------------
 
 void ZelXpButton::UserControl_Resize()
 {
-    GetClientRect(hWnd(), ClientRect);
-    EdgeRight = ClientRect.Right - 1;
-    EdgeLeft = ClientRect.Left;
-    EdgeTop = ClientRect.Top;
-    EdgeBottom = ClientRect.Bottom;
-    ButtonWidth = ClientRect.Right;
-    ButtonHeight = ClientRect.Bottom;
-    Redraw(0);
+    Geometry = GeometryOf(GetClientRect(hWnd()));
+    Redraw(false);
 }
 
 void ZelXpButton::UserControl_Show()
 {
-    Redraw(0);
+    Redraw(false);
 }
 
 void ZelXpButton::ApplyShape()
 {
-    const std::int32_t W = ButtonWidth;
-    const std::int32_t H = ButtonHeight;
-    ShapeRegion = CreateRectRgn(0, 0, W, H);
-    const Rect corners[] = {{0, 0, 1, 1}, {0, H - 1, 1, H}, {W - 1, 0, W, 1}, {W - 1, H - 1, W, H}};
-    for (const Rect& corner : corners) {
-        const Region CornerRegion = CreateRectRgn(corner.Left, corner.Top, corner.Right, corner.Bottom);
-        CombineRgn(ShapeRegion, ShapeRegion, CornerRegion, CombineMode::Diff);
-    }
-    SetWindowRgn(hWnd(), ShapeRegion, true);
+    const std::int32_t W = Geometry.ButtonWidth;
+    const std::int32_t H = Geometry.ButtonHeight;
+    Region ShapeRegion(Rect{0, 0, W, H});
+    for (const Rect& corner : {Rect{0, 0, 1, 1}, Rect{0, H - 1, 1, H}, Rect{W - 1, 0, W, 1}, Rect{W - 1, H - 1, W, H}})
+        ShapeRegion.Subtract(corner);
+    SetWindowRgn(hWnd(), ShapeRegion);
 }
 
 void ZelXpButton::SetAccessKey()
 {
-    // Positions count from 0 here; the rule is the caption's first single "&", skipping at most
-    // one doubled "&&" before it.
-    const QString& C = Caption_;
-    const QChar amp = QLatin1Char('&');
-    SetAccessKeys(QString());
-    if (C.size() <= 1) return;
-    const qsizetype p = C.indexOf(amp);
-    if (p < 0 || p == C.size() - 1) return;
-    if (C[p + 1] != amp) {
-        SetAccessKeys(C[p + 1].toLower());
-        return;
-    }
-    const qsizetype q = C.indexOf(amp, p + 2);
-    if (q < 0 || q == C.size() - 1 || C[q + 1] == amp) return;
-    SetAccessKeys(C[q + 1].toLower());
+    SetAccessKeys(ParseMnemonic(Stored.Caption).AccessKey());
 }
 
 // Painting -----------------------------------------------------------------------------------
 
-void ZelXpButton::Redraw(short Pressed)
+void ZelXpButton::Redraw(bool pressed)
 {
-    const ButtonFaceState state{Enabled_, Hovering, HasFocus, MouseButton, Caption_, UserControl::ForeColor(), ForeHover_};
-    const ButtonGeometry geometry{ClientRect, EdgeLeft, EdgeTop, EdgeRight, EdgeBottom};
-    look_ = ChooseLook(state, Pressed);
-    ButtonFace(*this, geometry, state).Draw(look_);
+    const ButtonFaceState state{Stored.Enabled, Hovering,  HasFocus,       MouseButton,
+                                Stored.Caption, ForeColor(), Stored.ForeHover};
+    ShownLook = ChooseLook(state, pressed);
+    ButtonFace(*this, Geometry, state).Draw(ShownLook);
+    // The new face reaches the screen here: setting the shape repaints the window with the
+    // surface's image, which is why Redraw itself never calls Refresh.
     ApplyShape();
 }
 
@@ -187,35 +164,36 @@ bool ZelXpButton::IsMouseOver()
 
 void ZelXpButton::UserControl_MouseDown(short& Button, short& Shift, float& X, float& Y)
 {
-    if (!Enabled_) return;
-    MouseButton = Button;
+    if (!Stored.Enabled) return;
+    MouseButton = static_cast<PressedButton>(Button);
     Refresh();
-    if (Button != kRight) Redraw(1);
+    if (Button != RightButton) Redraw(true);
     emit MouseDown(Button, Shift, X, Y);
 }
 
 void ZelXpButton::UserControl_MouseMove(short& Button, short& Shift, float& X, float& Y)
 {
-    if (Button < 2) {
+    // A move with the right or middle button held changes nothing and is only reported.
+    if (Button < RightButton) {
         if (!IsMouseOver()) {
-            if (InsideLatch == 0) return;
-            Redraw(0);
+            if (!InsideLatch) return;
+            Redraw(false);
         } else {
-            if (InsideLatch == 1) return;
-            InsideLatch = 1;
+            if (InsideLatch) return;
+            InsideLatch = true;
             if (Button == 0 && !Hovering) {
                 HoverTimer.SetEnabled(true);
                 Hovering = true;
-                InsideLatch = 0;
-                Redraw(0);
+                InsideLatch = false;
+                Redraw(false);
                 emit MouseOver();
-            } else if (Button == kLeft) {
+            } else if (Button == LeftButton) {
                 // Coming back with the left button held after the timer saw the pointer leave: start
                 // the leave poll again, so that the leave brings the button back to Away.
                 const bool returning = !HoverTimer.Enabled();
                 HoverTimer.SetEnabled(true);
                 Hovering = true;
-                Redraw(1);
+                Redraw(true);
                 Hovering = false;
                 if (returning) emit MouseOver();
             }
@@ -229,30 +207,30 @@ void ZelXpButton::HoverTimer_Timer()
     if (IsMouseOver()) return;
     HoverTimer.SetEnabled(false);
     Hovering = false;
-    InsideLatch = 0;
-    Redraw(0);
+    InsideLatch = false;
+    Redraw(false);
     emit MouseOut();
 }
 
 void ZelXpButton::UserControl_MouseUp(short& Button, short& Shift, float& X, float& Y)
 {
-    Redraw(0);
+    Redraw(false);
     Refresh();
     emit MouseUp(Button, Shift, X, Y);
 }
 
 void ZelXpButton::UserControl_Click()
 {
-    if (MouseButton != kLeft) return;
-    Redraw(0);
+    if (MouseButton != PressedButton::Left) return;
+    Redraw(false);
     Refresh();
     emit Click();
 }
 
 void ZelXpButton::UserControl_DblClick()
 {
-    if (MouseButton != kLeft) return;
-    short Button = kLeft;
+    if (MouseButton != PressedButton::Left) return;
+    short Button = LeftButton;
     short Shift = 0;
     float X = 0;
     float Y = 0;
@@ -263,11 +241,11 @@ void ZelXpButton::UserControl_DblClick()
 void ZelXpButton::UserControl_KeyDown(short& KeyCode, short& Shift)
 {
     LastKeyCode = KeyCode;
-    if (KeyCode == kSpace || KeyCode == kEnter)
-        Redraw(1);
-    else if (KeyCode == kArrowLeft || KeyCode == kArrowRight)
+    if (KeyCode == KeySpace || KeyCode == KeyEnter)
+        Redraw(true);
+    else if (KeyCode == KeyArrowLeft || KeyCode == KeyArrowRight)
         SendKeys(QStringLiteral("{Tab}"));
-    else if (KeyCode == kArrowDown || KeyCode == kArrowUp)
+    else if (KeyCode == KeyArrowDown || KeyCode == KeyArrowUp)
         SendKeys(QStringLiteral("+{Tab}"));
     emit KeyDown(KeyCode, Shift);
 }
@@ -280,9 +258,9 @@ void ZelXpButton::UserControl_KeyPress(short& KeyAscii)
 void ZelXpButton::UserControl_KeyUp(short& KeyCode, short& Shift)
 {
     const QPointer<ZelXpButton> alive(this);
-    if ((KeyCode == kEnter && LastKeyCode == kEnter) || (KeyCode == kSpace && LastKeyCode == kSpace)) {
-        Redraw(0);
-        MouseButton = kLeft;
+    if ((KeyCode == KeyEnter && LastKeyCode == KeyEnter) || (KeyCode == KeySpace && LastKeyCode == KeySpace)) {
+        Redraw(false);
+        MouseButton = PressedButton::Left;
         Refresh();
         emit Click();
     }
@@ -292,25 +270,25 @@ void ZelXpButton::UserControl_KeyUp(short& KeyCode, short& Shift)
 void ZelXpButton::UserControl_GotFocus()
 {
     HasFocus = true;
-    Redraw(1);
+    Redraw(true);
 }
 
 void ZelXpButton::UserControl_LostFocus()
 {
     HasFocus = false;
-    Redraw(0);
+    Redraw(false);
 }
 
 void ZelXpButton::UserControl_AccessKeyPress(short&)
 {
-    MouseButton = kLeft;
+    MouseButton = PressedButton::Left;
     UserControl_Click();
 }
 
 void ZelXpButton::AccessiblePress()
 {
-    if (!Enabled_) return;
-    MouseButton = kLeft;
+    if (!Stored.Enabled) return;
+    MouseButton = PressedButton::Left;
     UserControl_Click();
 }
 

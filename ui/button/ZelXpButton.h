@@ -5,10 +5,13 @@
 //   auto* cmdencode = new ZelXpButton(window);
 //   cmdencode->setObjectName("cmdencode");                 // the name the window gives it
 //   cmdencode->setGeometry(platform::TwipsToPixels(...));
-//   cmdencode->ReadProperties(*platform::PropertyBag::FromText(
-//       R"(Caption = "&Encode File!"; Font = Font("MS Sans Serif", 8.25, 400, 0);
-//          ForeColor = 0x80000006; ForeHover = 0x00000000)"));
+//   cmdencode->SetFont(platform::StdFont{"MS Sans Serif", 8.25, 400, 0});
+//   cmdencode->SetForeColor(platform::SystemColorValue(platform::SystemColor::WindowFrame));
+//   cmdencode->SetForeHover(platform::Rgb(0, 0, 0));
+//   cmdencode->SetCaption("&Encode File!");
+//   cmdencode->SetEnabled(true);
 //   QObject::connect(cmdencode, &ZelXpButton::Click, window, [] { ... });
+// (or InitProperties / ReadProperties, as UserControl describes).
 //
 // Events carry their arguments by reference: a handler connected directly sees, and may change,
 // the values the control passes on, and runs to its end before the control goes on. Connect them
@@ -34,19 +37,18 @@ class ZelXpButton : public platform::UserControl {
 public:
     explicit ZelXpButton(QWidget* parent = nullptr);
 
-    bool Enabled() const { return Enabled_; }
-    void SetEnabled(bool value);
-    platform::StdFont Font() const { return UserControl::Font(); }
-    void SetFont(const platform::StdFont& value);
-    QString Caption() const { return Caption_; }
+    // The five properties; Font and ForeColor are read through UserControl.
+    bool Enabled() const override { return Stored.Enabled; }
+    void SetEnabled(bool value) override;
+    void SetFont(const platform::StdFont& value) override;
+    QString Caption() const { return Stored.Caption; }
     void SetCaption(const QString& value);
-    OleColor ForeColor() const { return UserControl::ForeColor(); }
-    void SetForeColor(OleColor value);
-    OleColor ForeHover() const { return ForeHover_; }
+    void SetForeColor(OleColor value) override;
+    OleColor ForeHover() const { return Stored.ForeHover; }
     void SetForeHover(OleColor value);
 
     // The look drawn by the last repaint, and the pointer tracking state.
-    ButtonLook Look() const { return look_; }
+    ButtonLook Look() const { return ShownLook; }
     PointerTracking Tracking() const;
 
 signals:
@@ -63,7 +65,7 @@ signals:
 
 protected:
     void UserControl_InitProperties() override;
-    void UserControl_ReadProperties(const platform::PropertyBag& bag) override;
+    std::optional<corvane::Error> UserControl_ReadProperties(const platform::PropertyBag& bag) override;
     void UserControl_WriteProperties(platform::PropertyBag& bag) override;
     void UserControl_Resize() override;
     void UserControl_Show() override;
@@ -82,33 +84,30 @@ protected:
 private:
     friend class ZelXpButtonAccessible;
 
-    void Redraw(short Pressed);
+    void Redraw(bool pressed);
     void ApplyShape();
     void SetAccessKey();
     bool IsMouseOver();
     void HoverTimer_Timer();
     void AccessiblePress();
 
-    platform::Rect ClientRect;
-    std::int32_t ButtonWidth = 0;
-    std::int32_t ButtonHeight = 0;
-    platform::Region ShapeRegion;
+    // The button's state. The client rectangle, its edges and the shape's size, stored at the
+    // last resize, are in Geometry.
+    ButtonGeometry Geometry;
     bool Hovering = false;
-    short InsideLatch = 0;
+    bool InsideLatch = false;
     bool HasFocus = false;
-    short MouseButton = 0;
+    PressedButton MouseButton = PressedButton::None;
     short LastKeyCode = 0;
-    std::int32_t EdgeRight = 0;
-    std::int32_t EdgeLeft = 0;
-    std::int32_t EdgeTop = 0;
-    std::int32_t EdgeBottom = 0;
     // The values of the Enabled, Caption and ForeHover properties.
-    bool Enabled_ = false;
-    QString Caption_;
-    OleColor ForeHover_ = 0;
+    struct {
+        bool Enabled = false;
+        QString Caption;
+        OleColor ForeHover = 0;
+    } Stored;
 
     platform::ChildTimer HoverTimer;
-    ButtonLook look_ = ButtonLook::Normal;
+    ButtonLook ShownLook = ButtonLook::Normal;
 };
 
 }  // namespace corvane

@@ -1,5 +1,6 @@
 // Screen readers see ZelXpButton as a push button named by its caption, and its press action
 // clicks it.
+#include "ui/button/Mnemonic.h"
 #include "ui/button/ZelXpButton.h"
 
 #include <QAccessible>
@@ -13,7 +14,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Name) return platform::ParseMnemonic(Button()->Caption()).Text;
+        if (t == QAccessible::Name) return ParseMnemonic(Button()->Caption()).Text;
         return QAccessibleWidget::text(t);
     }
 
