@@ -52,16 +52,6 @@ public:
     std::size_t Count() const { return entries_.size(); }
     const std::vector<std::pair<QString, PropertyValue>>& Entries() const { return entries_; }
 
-    // A text form, one `Name = value` entry per line or separated by ";", where a value is True or
-    // False, a whole number (decimal or 0x hex), a decimal number, a quoted string ("\"" and "\\"
-    // escape a quote and a backslash, "\n" is a line feed) or a font,
-    // Font("MS Sans Serif", 8.25, 400, 0) with face, points, weight and character set. Only the
-    // button row of the window tables still reads it; once that row sets its buttons directly,
-    // the text form (PropertyBagText.cpp and its test) goes.
-    QString ToText() const;
-    // A malformed entry gives error 380 with the entry in its description.
-    static ErrorOr<PropertyBag> FromText(const QString& text);
-
     friend bool operator==(const PropertyBag&, const PropertyBag&) = default;
 
 private:
