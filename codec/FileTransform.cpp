@@ -19,19 +19,28 @@ constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 
 // Reads `in` to its end, coding chunk by chunk into `out`, and checks that `in` did not change
 // meanwhile.
-std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out)
+Error Cancelled(const OsFile& in) { return Error{kErrorCancelled, "Coding '" + in.name() + "' was cancelled"}; }
+
+bool IsCancelled(const TransformControl* control)
+{
+    return control && control->cancel.load(std::memory_order_relaxed);
+}
+
+std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
 {
     const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kChunkSize]);
     if (!buffer) return detail::SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
 
     std::uint8_t running = 0;
     for (;;) {
+        if (IsCancelled(control)) return Cancelled(in);
         const ErrorOr<std::size_t> got = in.ReadFull({buffer.get(), kChunkSize});
         if (!got) return got.error();
         const std::span<std::uint8_t> chunk(buffer.get(), *got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
         if (auto error = out.WriteAll(chunk)) return error;
+        if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
         if (*got < kChunkSize) return in.CheckUnchanged();
     }
 }
@@ -39,25 +48,27 @@ std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out)
 }  // namespace
 
 std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
-                                   const Endpoint& destination)
+                                   const Endpoint& destination, TransformControl* control)
 {
     detail::PrepareProcess();
 
     ErrorOr<OsFile> in =
         source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);
     if (!in) return in.error();
+    if (control) control->total.store(in->openedSize(), std::memory_order_relaxed);
 
     if (destination.standardStream) {
         OsFile out = OsFile::StandardOutput();
         if (auto error = detail::RefuseSameFile(*in, out)) return error;
-        return Pump(coding, *in, out);
+        return Pump(coding, *in, out, control);
     }
     ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in);
     if (!out) return out.error();
-    if (auto error = Pump(coding, *in, out->file())) return error;
+    if (auto error = Pump(coding, *in, out->file(), control)) return error;
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
     // failure to close a file only read loses nothing.
     static_cast<void>(in->Close());
+    if (IsCancelled(control)) return Cancelled(*in);
     return out->Commit();
 }
 

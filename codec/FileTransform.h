@@ -32,6 +32,8 @@
 //   and the umask are POSIX's alone.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -53,9 +55,25 @@ struct Endpoint {
     static Endpoint StandardStream() { return {{}, true}; }
 };
 
+// Lets a caller, on this thread or another, follow a transform and stop it. The transform sets
+// `total` (the source's size; 0 for a standard stream) before the first chunk and adds to `done`
+// after each chunk written; it looks at `cancel` before each chunk and once more just before the
+// result takes the destination's place.
+struct TransformControl {
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<bool> cancel{false};
+};
+
+// The number of the error a cancelled transform returns: ECANCELED, or ERROR_CANCELLED on
+// Windows. A cancel leaves what any failure leaves: no temporary file, the destination as it
+// was. Callers show it as no failure at all.
+extern const std::int32_t kErrorCancelled;
+
 // Codes `source` into `destination`. Returns nothing on success.
 [[nodiscard]] std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
-                                                 const Endpoint& destination);
+                                                 const Endpoint& destination,
+                                                 TransformControl* control = nullptr);
 
 [[nodiscard]] std::optional<Error> EncodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);

@@ -68,6 +68,8 @@ public:
     NativeHandle handle() const { return handle_; }
     // The permission bits a new copy of this file gets before the umask (0666 for a stream).
     unsigned permissions() const { return permissions_; }
+    // The length noted when a file from OpenSource was opened; 0 for a stream.
+    std::uint64_t openedSize() const { return opened_ ? opened_->size : 0; }
 
     // Reads until `buffer` is full or the file ends; a short count means the end.
     ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);

@@ -62,6 +62,9 @@ namespace detail {
 
 const int kErrorIsFolder = EISDIR;
 const int kErrorOutOfMemory = ENOMEM;
+}  // namespace detail
+const std::int32_t kErrorCancelled = ECANCELED;
+namespace detail {
 // A file that changed while it was read is a passing state, not a fault of the device: EAGAIN
 // says that trying again later can succeed, where EIO would suggest a failing disk.
 const int kErrorChanged = EAGAIN;

@@ -71,6 +71,9 @@ FileState StateOf(const BY_HANDLE_FILE_INFORMATION& info, const FILE_BASIC_INFO&
 // What Windows itself answers when a folder is opened as a file.
 const int kErrorIsFolder = ERROR_ACCESS_DENIED;
 const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
+}  // namespace detail
+const std::int32_t kErrorCancelled = ERROR_CANCELLED;
+namespace detail {
 // A file that changed while it was read is a passing state: trying again can succeed.
 const int kErrorChanged = ERROR_RETRY;
 const int kErrorSameFile = ERROR_INVALID_PARAMETER;

@@ -71,6 +71,31 @@ TEST_F(FileTransform, RoundTripsAnyContentAcrossChunkEdges)
     EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"again", "coded", "plain"}));
 }
 
+TEST_F(FileTransform, ControlReportsProgressAndACancelLeavesNothing)
+{
+    const Bytes plain = testing::RandomBytes((2 << 20) + 7, 5);
+    WriteBytes(dir / "plain", plain);
+    TransformControl progress;
+    ASSERT_FALSE(TransformFile(Coding::Encode, Endpoint::File(dir / "plain"), Endpoint::File(dir / "coded"),
+                               &progress));
+    EXPECT_EQ(progress.total.load(), plain.size());
+    EXPECT_EQ(progress.done.load(), plain.size());
+
+    WriteBytes(dir / "old", {9, 9, 9});
+    for (const char* destination : {"old", "new"}) {
+        SCOPED_TRACE(destination);
+        TransformControl cancelled;
+        cancelled.cancel = true;
+        const auto error = TransformFile(Coding::Encode, Endpoint::File(dir / "plain"),
+                                         Endpoint::File(dir / destination), &cancelled);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, kErrorCancelled);
+        EXPECT_EQ(cancelled.done.load(), 0u);
+    }
+    EXPECT_EQ(ReadBytes(dir / "old"), (Bytes{9, 9, 9}));
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"coded", "old", "plain"}));
+}
+
 TEST_F(FileTransform, SamePathIsReplacedByItsCodedContent)
 {
     const Bytes plain = testing::RandomBytes(5000, 3);
