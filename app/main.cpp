@@ -2,10 +2,17 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+
+#include "codec/CodecKernel.h"
 #include "ui/main/frmMain.h"
 
 int main(int argc, char* argv[])
 {
+    if (const auto error = corvane::CodecKernelFromEnvironment()) {
+        std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));

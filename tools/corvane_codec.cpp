@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "codec/CodecKernel.h"
 #include "codec/FileTransform.h"
 
 #ifdef _WIN32
@@ -69,6 +70,10 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
+    if (auto error = corvane::CodecKernelFromEnvironment()) {
+        std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+        return 1;
+    }
     if (auto error = corvane::TransformFile(coding, EndpointFor(argv[2]), EndpointFor(argv[3]))) {
         std::fprintf(stderr, "Error: %ld: %s\n", static_cast<long>(error->number),
                      error->description.c_str());
