@@ -73,7 +73,7 @@ CORVANE_AVX512_INLINE __m512i LaneTopsOf(__m512i a, __m512i b)
         7,  15,  23,  31,  39,  47,  55,  63,  71, 79, 87, 95, 103, 111, 119, 127,
         7,  15,  23,  31,  39,  47,  55,  63,  71, 79, 87, 95, 103, 111, 119, 127,
     };
-    return _mm512_permutex2var_epi8(a, _mm512_load_si512(kIndex), b);
+    return _mm512_permutex2var_epi8(a, _mm512_loadu_si512(kIndex), b);
 }
 
 // Codes the 8 vectors at `at` and returns the carry for the next step.
