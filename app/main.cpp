@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "codec/CodecKernel.h"
 #include "codec/Error.h"
 #include "platform/Desktop.h"
 #include "ui/main/frmMain.h"
@@ -99,6 +100,11 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
             return 1;
         }
+    }
+
+    if (const auto error = corvane::CodecKernelFromEnvironment()) {
+        std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+        return 1;
     }
 
     QApplication app(argc, argv);

@@ -68,6 +68,7 @@ public:
             const Median value = ValueOf(run);
             if (run.run_type == Run::RT_Aggregate) {
                 if (run.aggregate_name == "median") samples.median = value;
+                samples.aggregates[run.aggregate_name] = value;
             } else {
                 samples.iterations.push_back(value);
             }
@@ -90,9 +91,20 @@ public:
         return &medians_[key];
     }
 
+    // Another statistic over the repetitions of "name/args", such as one the benchmark added with
+    // ComputeStatistics ("min", "max"); nothing when there were no repetitions.
+    const Median* FindAggregate(const std::string& key, const std::string& statistic) const
+    {
+        const auto found = samples_.find(key);
+        if (found == samples_.end()) return nullptr;
+        const auto aggregate = found->second.aggregates.find(statistic);
+        return aggregate == found->second.aggregates.end() ? nullptr : &aggregate->second;
+    }
+
 private:
     struct Samples {
         std::optional<Median> median;
+        std::map<std::string, Median> aggregates;
         std::vector<Median> iterations;
     };
 

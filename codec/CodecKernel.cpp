@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cassert>
+#include <cerrno>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 
 #include "kernels/Kernels.h"
 
@@ -24,12 +26,14 @@ constexpr KernelEntry kEntries[] = {
     {"scalar", kernels::EncodeScalar, kernels::DecodeScalar},
     {"sse2", kernels::EncodeSse2, kernels::DecodeSse2},
     {"avx2", kernels::EncodeAvx2, kernels::DecodeAvx2},
+    {"avx512", kernels::EncodeAvx512, kernels::DecodeAvx2},
 };
 #else
 constexpr KernelEntry kEntries[] = {
     {"scalar", kernels::EncodeScalar, kernels::DecodeScalar},
     {"sse2", kernels::EncodeScalar, kernels::DecodeScalar},
     {"avx2", kernels::EncodeScalar, kernels::DecodeScalar},
+    {"avx512", kernels::EncodeScalar, kernels::DecodeScalar},
 };
 #endif
 static_assert(std::size(kEntries) == std::size(kCodecKernels));
@@ -39,19 +43,24 @@ const KernelEntry& EntryOf(CodecKernel kernel)
     return kEntries[static_cast<std::size_t>(kernel)];
 }
 
-// Holds the active kernel; set from the processor and the environment at the first use.
+// Holds the active kernel: the fastest one until a kernel is forced.
 std::atomic<CodecKernel>& Active()
 {
-    static std::atomic<CodecKernel> active = [] {
-        const char* requested = std::getenv("CORVANE_CODEC_KERNEL");
-        return requested ? ChooseCodecKernel(requested) : ChooseCodecKernel(std::nullopt);
-    }();
+    static std::atomic<CodecKernel> active = FastestCodecKernel();
     return active;
 }
 
-const KernelEntry& Usable(CodecKernel kernel)
+// "scalar, sse2, avx2 and avx512": the kernels for which `keep` holds.
+std::string KernelList(bool (*keep)(CodecKernel))
 {
-    return EntryOf(CodecKernelSupported(kernel) ? kernel : CodecKernel::Scalar);
+    std::string list;
+    for (const CodecKernel kernel : kCodecKernels) {
+        if (!keep(kernel)) continue;
+        if (!list.empty()) list += ", ";
+        list += CodecKernelName(kernel);
+    }
+    if (const auto comma = list.rfind(", "); comma != std::string::npos) list.replace(comma, 2, " and ");
+    return list;
 }
 
 }  // namespace
@@ -74,38 +83,70 @@ bool CodecKernelSupported(CodecKernel kernel)
 #if CORVANE_X86_KERNELS
     case CodecKernel::Sse2:
         return true;
+    // These also check that the operating system saves the wider registers.
     case CodecKernel::Avx2:
-        // Also checks that the operating system saves the 256-bit registers.
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2");
+    case CodecKernel::Avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
 #endif
     default:
         return false;
     }
 }
 
-CodecKernel ChooseCodecKernel(std::optional<std::string_view> requested)
+CodecKernel FastestCodecKernel()
 {
-    if (requested) {
-        if (const auto kernel = CodecKernelNamed(*requested); kernel && CodecKernelSupported(*kernel)) {
-            return *kernel;
-        }
-    }
     CodecKernel fastest = CodecKernel::Scalar;
     for (const CodecKernel kernel : kCodecKernels) {
-        if (CodecKernelSupported(kernel)) fastest = kernel;  // listed from slowest to fastest
+        if (CodecKernelSupported(kernel)) fastest = kernel;
     }
     return fastest;
 }
 
+ErrorOr<CodecKernel> ParseCodecKernel(std::string_view name)
+{
+    const auto kernel = CodecKernelNamed(name);
+    if (!kernel) {
+        return Error{EINVAL, "no codec kernel is called \"" + std::string(name) + "\"; the kernels are " +
+                                 KernelList([](CodecKernel) { return true; })};
+    }
+    if (!CodecKernelSupported(*kernel)) {
+        return Error{EINVAL, "this processor cannot run the " + std::string(name) +
+                                 " codec kernel; it can run " + KernelList(CodecKernelSupported)};
+    }
+    return *kernel;
+}
+
+std::optional<Error> CodecKernelFromEnvironment()
+{
+    const char* requested = std::getenv("CORVANE_CODEC_KERNEL");
+    if (!requested || !*requested) return std::nullopt;
+    const auto kernel = ParseCodecKernel(requested);
+    if (!kernel) return Error{kernel.error().number, "CORVANE_CODEC_KERNEL: " + kernel.error().description};
+    return SetCodecKernel(*kernel);
+}
+
 CodecKernel ActiveCodecKernel() { return Active().load(std::memory_order_relaxed); }
 
-bool SetCodecKernel(CodecKernel kernel)
+std::optional<Error> SetCodecKernel(CodecKernel kernel)
 {
-    if (!CodecKernelSupported(kernel)) return false;
+    if (!CodecKernelSupported(kernel)) return ParseCodecKernel(CodecKernelName(kernel)).error();
     Active().store(kernel, std::memory_order_relaxed);
-    return true;
+    return std::nullopt;
 }
+
+namespace {
+
+const KernelEntry& Usable(CodecKernel kernel)
+{
+    const bool supported = CodecKernelSupported(kernel);
+    assert(supported && "the kernel must be supported");
+    return EntryOf(supported ? kernel : CodecKernel::Scalar);
+}
+
+}  // namespace
 
 std::uint8_t EncodeBytesWith(CodecKernel kernel, std::span<const std::uint8_t> from,
                              std::span<std::uint8_t> to, std::uint8_t running)

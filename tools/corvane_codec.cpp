@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/CodecKernel.h"
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
 
@@ -121,6 +122,10 @@ int Run(const std::vector<Argument>& arguments)
     if (operands.size() < 3) return UsageMistake("missing DESTINATION");
     if (operands.size() > 3) return UsageMistake("unexpected argument '" + Utf8(operands[3]) + "'");
 
+    if (auto error = corvane::CodecKernelFromEnvironment()) {
+        Write(stderr, corvane::ErrorLine(*error) + "\n");
+        return 1;
+    }
     corvane::InstallTemporaryFileCleanup();
     if (auto error = corvane::TransformFile(coding, EndpointFor(operands[1]), EndpointFor(operands[2]))) {
         Write(stderr, corvane::ErrorLine(*error) + "\n");

@@ -1,6 +1,6 @@
 // AVX2 kernels, 32 bytes at a time. Only these functions are compiled for AVX2 (a target
-// attribute, not a flag for the whole library); they run only after a run-time check. Tails are
-// handled here too, so no SSE code runs with the upper halves of the registers in use.
+// attribute, not a flag for the whole library); they run only after a run-time check. Tails
+// shorter than a vector go to the scalar kernel.
 #include "Kernels.h"
 
 #if CORVANE_X86_KERNELS
@@ -69,12 +69,7 @@ CORVANE_AVX2 std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to,
         carry = EncodeVector(from, to, i + kWidth, carry);
     }
     for (; i + kWidth <= size; i += kWidth) carry = EncodeVector(from, to, i, carry);
-    running = static_cast<std::uint8_t>(_mm256_cvtsi256_si32(carry));
-    for (; i < size; ++i) {
-        running = static_cast<std::uint8_t>(running + from[i]);
-        to[i] = running;
-    }
-    return running;
+    return EncodeScalar(from + i, to + i, size - i, static_cast<std::uint8_t>(_mm256_cvtsi256_si32(carry)));
 }
 
 CORVANE_AVX2 std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
@@ -97,9 +92,8 @@ CORVANE_AVX2 std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to,
         end -= kWidth;
         DecodeVector(from, to, end);
     }
-    // The first 1..32 bytes; byte 0 follows the running value of the chunk before.
-    for (std::size_t i = end - 1; i > 0; --i) to[i] = static_cast<std::uint8_t>(from[i] - from[i - 1]);
-    to[0] = static_cast<std::uint8_t>(from[0] - running);
+    // The first 1..32 bytes, whose byte 0 follows the running value of the chunk before.
+    DecodeScalar(from, to, end, running);
     return last;
 }
 

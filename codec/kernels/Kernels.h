@@ -3,8 +3,8 @@
 //
 // A kernel codes `size` bytes from `from` into `to` and returns the running value for the next
 // chunk. `from` and `to` are either the same address (in place) or do not overlap at all. Each
-// kernel handles any length, including its own tail shorter than a vector, and gives exactly the
-// bytes of the scalar kernel.
+// kernel handles any length, and gives exactly the bytes of the scalar kernel; the vector kernels
+// hand their tails shorter than a vector to it.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +51,9 @@ std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t 
                         std::uint8_t running);
 std::uint8_t DecodeAvx2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
                         std::uint8_t running);
+// Decoding with AVX-512 is DecodeAvx2 (kernels/Avx512.cpp says why).
+std::uint8_t EncodeAvx512(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
+                          std::uint8_t running);
 #endif
 
 }  // namespace corvane::kernels

@@ -59,12 +59,7 @@ std::uint8_t EncodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t 
         for (std::size_t k = 0; k < 4; ++k) carry = EncodeVector(from, to, i + k * kWidth, carry);
     }
     for (; i + kWidth <= size; i += kWidth) carry = EncodeVector(from, to, i, carry);
-    running = static_cast<std::uint8_t>(_mm_cvtsi128_si32(carry));
-    for (; i < size; ++i) {
-        running = static_cast<std::uint8_t>(running + from[i]);
-        to[i] = running;
-    }
-    return running;
+    return EncodeScalar(from + i, to + i, size - i, static_cast<std::uint8_t>(_mm_cvtsi128_si32(carry)));
 }
 
 std::uint8_t DecodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t size,
@@ -86,9 +81,8 @@ std::uint8_t DecodeSse2(const std::uint8_t* from, std::uint8_t* to, std::size_t 
         end -= kWidth;
         DecodeVector(from, to, end);
     }
-    // The first 1..16 bytes; byte 0 follows the running value of the chunk before.
-    for (std::size_t i = end - 1; i > 0; --i) to[i] = static_cast<std::uint8_t>(from[i] - from[i - 1]);
-    to[0] = static_cast<std::uint8_t>(from[0] - running);
+    // The first 1..16 bytes, whose byte 0 follows the running value of the chunk before.
+    DecodeScalar(from, to, end, running);
     return last;
 }
 

@@ -74,6 +74,22 @@ TEST(ByteCodec, RandomBuffersRoundTripAndChunkingChangesNothing)
         }
         EXPECT_EQ(FirstDifference(encoded, whole), "") << "length " << length;
         EXPECT_EQ(FirstDifference(decoded, plain), "") << "length " << length;
+
+        // The same from one buffer into another, which leaves the source alone.
+        Bytes encodedApart(length);
+        Bytes decodedApart(length);
+        encodeRunning = 0;
+        decodeRunning = 0;
+        for (std::size_t at = 0; at < length;) {
+            const std::size_t size = std::min<std::size_t>(1 + generator() % 97, length - at);
+            encodeRunning = EncodeBytes(std::span(plain).subspan(at, size),
+                                        std::span(encodedApart).subspan(at, size), encodeRunning);
+            decodeRunning = DecodeBytes(std::span(whole).subspan(at, size),
+                                        std::span(decodedApart).subspan(at, size), decodeRunning);
+            at += size;
+        }
+        EXPECT_EQ(FirstDifference(encodedApart, whole), "") << "length " << length << ", apart";
+        EXPECT_EQ(FirstDifference(decodedApart, plain), "") << "length " << length << ", apart";
     }
 }
 
