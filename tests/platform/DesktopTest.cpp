@@ -54,6 +54,27 @@ TEST(MessageBox, EscapeAndTheCloseBoxCountAsCancelWhenThereIsOne)
     }
 }
 
+TEST(MessageBox, IsWideEnoughForItsWholeCaptionInTheTitleBar)
+{
+    // The title bar's font is the window manager's; a bold face of the application's title font
+    // is the widest that one commonly uses.
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    for (const QString caption : {QStringLiteral("RaveVivazidezEraduzura"), QStringLiteral("No Data"),
+                                  QStringLiteral("A caption much longer than the one line of text below it")}) {
+        SCOPED_TRACE(caption.toStdString());
+        int width = 0;
+        WhenBoxShows([&](QMessageBox* box) {
+            width = box->width();
+            box->close();
+        });
+        MsgBox("OK?", MsgButtons::Ok, MsgIcon::None, caption);
+        // Room for the caption, and at each end for at least the icon and the close box.
+        EXPECT_GE(width, title.horizontalAdvance(caption) + 2 * title.height());
+    }
+}
+
 TEST(MessageBox, SeamSeesEveryBoxWithTheApplicationTitleAsDefaultCaption)
 {
     testing::FakeDesktop desktop;
