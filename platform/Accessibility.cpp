@@ -14,11 +14,15 @@ namespace corvane::platform {
 
 namespace {
 
+// A window with a plain border is the program's frame; a tool or dialog border makes a dialog.
 class FormAccessible : public QAccessibleWidget {
 public:
-    explicit FormAccessible(Form* form)
-        : QAccessibleWidget(form, form->Border() == BorderStyle::FixedSingle ? QAccessible::Window : QAccessible::Dialog)
+    explicit FormAccessible(Form* form) : QAccessibleWidget(form, RoleFor(form->Border())) {}
+
+private:
+    static QAccessible::Role RoleFor(BorderStyle border)
     {
+        return border == BorderStyle::FixedSingle ? QAccessible::Window : QAccessible::Dialog;
     }
 };
 
@@ -167,7 +171,8 @@ public:
     int indexOfChild(const QAccessibleInterface* child) const override
     {
         for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
-            if (QAccessible::accessibleInterface(it.value()) == child) return it.key() < List()->count() ? it.key() : -1;
+            if (QAccessible::accessibleInterface(it.value()) != child) continue;
+            return it.key() < List()->count() ? it.key() : -1;
         }
         return -1;
     }

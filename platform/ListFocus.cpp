@@ -13,7 +13,8 @@ void FocusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     // Some styles draw no focus frame in lists, or a faint one; this one shows on any background.
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
-    painter->setPen(QPen(option.palette.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Highlight), 1));
+    const QPalette::ColorRole frame = selected ? QPalette::HighlightedText : QPalette::Highlight;
+    painter->setPen(QPen(option.palette.color(QPalette::Active, frame), 1));
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     painter->restore();

@@ -72,8 +72,10 @@ frmMain::frmMain() : Form(Layout())
                 .date = label("date"),
                 .attributes = label("attr")};
     encode_ = Control<ZelXpButton>(QStringLiteral("cmdencode"));
-    for (const auto& [caption, value] : {std::pair{"Label7", details_.path}, {"Label1", details_.name},
-                                         {"Label2", details_.size}, {"Label3", details_.date}, {"Label5", details_.attributes}}) {
+    // Each caption labels its value for screen readers.
+    for (const auto& [caption, value] :
+         {std::pair{"Label7", details_.path}, {"Label1", details_.name}, {"Label2", details_.size},
+          {"Label3", details_.date}, {"Label5", details_.attributes}}) {
         label(caption)->Describe(value);
     }
 
@@ -166,7 +168,8 @@ void frmMain::FileListBox_Click()
     // With the selection cleared there is no file to describe: the panel shows an empty name and
     // the folder's path, as far as the steps for a file get, and no details.
     if (files->ListIndex() < 0) {
-        ShowDetails(QString(), JoinPath(browser_.folders->Path(), QString()), QStringLiteral("0"), QStringLiteral("0/0/0"), QString());
+        ShowDetails(QString(), JoinPath(browser_.folders->Path(), QString()), QStringLiteral("0"),
+                    QStringLiteral("0/0/0"), QString());
         return;
     }
 
