@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -32,6 +33,17 @@ QMessageBox::Icon ToQt(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A message box at least as wide as the window manager needs to show its whole caption in the
+// title bar: the caption in a bold title font, and room for the icon and the buttons at the ends.
+void FitCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = MessageBoxCaptionWidth(box.windowTitle());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
@@ -39,6 +51,7 @@ public:
         QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
                         QApplication::activeWindow());
         box.setWindowModality(Qt::ApplicationModal);
+        FitCaption(box);
         QPushButton* ok = box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);
         if (request.buttons == MsgButtons::OkCancel) {
@@ -101,6 +114,17 @@ QString& Title()
 }
 
 }  // namespace
+
+int MessageBoxCaptionWidth(const QString& caption)
+{
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    // The window icon and the title bar's buttons, each about a line and a half square, and the
+    // frame's margins.
+    const int frame = 6 * metrics.height();
+    return metrics.horizontalAdvance(caption) + frame;
+}
 
 Desktop& CurrentDesktop() { return g_current ? *g_current : Real(); }
 

@@ -78,6 +78,9 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
 void OpenAddress(const QString& address);
 void EndProgram();
 
+// The smallest width of a message box whose title bar shows all of `caption`.
+int MessageBoxCaptionWidth(const QString& caption);
+
 // The program that OpenFolderInFileManager starts for `folder`.
 ProgramRequest FileManagerRequest(const QString& folder);
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "platform/Accessibility.h"
+
 namespace corvane::platform {
 
 namespace {
@@ -39,6 +41,8 @@ QString DisplayText(const Volume& volume)
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent)
 {
+    InstallPlatformAccessibility();
+    setAccessibleName(QStringLiteral("Drive"));
     SetVolumes(SystemVolumes());
     connect(this, &QComboBox::currentIndexChanged, this, [this] { emit Change(); });
 }

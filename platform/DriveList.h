@@ -1,5 +1,6 @@
 // The drive list: the drives of this system in a drop-down list. On Windows the drive letters;
-// elsewhere the mounted volumes that hold real file systems, the root first.
+// elsewhere the mounted volumes that hold real file systems, the root first. Screen readers hear
+// it as "Drive", with the chosen drive as its value.
 #pragma once
 
 #include <QComboBox>

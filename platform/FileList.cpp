@@ -1,6 +1,9 @@
 #include "platform/FileList.h"
 
+#include <QKeyEvent>
+
 #include "platform/FolderList.h"
+#include "platform/ListFocus.h"
 
 namespace corvane::platform {
 
@@ -29,6 +32,8 @@ FileList::FileList(QWidget* parent) : QListView(parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new FocusDelegate(this));
+    setAccessibleName(QStringLiteral("Files"));
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!loading_) emit Click();
     });
@@ -55,6 +60,11 @@ std::optional<Error> FileList::Load(const QString& folder, const QString& keepSe
     if (keep >= 0) SetListIndex(keep);
     loading_ = false;
     return std::nullopt;
+}
+
+void FileList::keyPressEvent(QKeyEvent* event)
+{
+    if (!SelectFromNothing(*this, *event)) QListView::keyPressEvent(event);
 }
 
 int FileList::ListIndex() const

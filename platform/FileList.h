@@ -26,6 +26,7 @@ private:
     QStringList names_;
 };
 
+// Screen readers hear it as "Files" unless the window names it after what it holds.
 class FileList : public QListView {
     Q_OBJECT
 public:
@@ -54,6 +55,9 @@ public:
 signals:
     // The selection changed, by mouse, keyboard or SetListIndex.
     void Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     [[nodiscard]] std::optional<Error> Load(const QString& folder, const QString& keepSelected);

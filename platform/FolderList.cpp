@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <filesystem>
+
+#include "platform/Accessibility.h"
+#include "platform/ListFocus.h"
 
 namespace corvane::platform {
 
@@ -15,17 +17,18 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kOnPathRole = Qt::UserRole + 2;
 constexpr int kIndent = 12;
 
 // Indents each entry by its depth below the root.
-class IndentDelegate : public QStyledItemDelegate {
+class IndentDelegate : public FocusDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using FocusDelegate::FocusDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QStyleOptionViewItem shifted = option;
         shifted.rect.setLeft(option.rect.left() + kIndent * index.data(kDepthRole).toInt());
-        QStyledItemDelegate::paint(painter, shifted, index);
+        FocusDelegate::paint(painter, shifted, index);
     }
 };
 
@@ -56,6 +59,8 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent)
     setItemDelegate(new IndentDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    InstallPlatformAccessibility();
+    setAccessibleName(QStringLiteral("Folders"));
     // A current folder that cannot be read leaves the list empty until the first SetPath.
     static_cast<void>(SetPath(QDir::currentPath()));
 }
@@ -81,12 +86,14 @@ std::optional<Error> FolderList::SetPath(const QString& path)
             look->standardIcon(depth == 0 ? QStyle::SP_DriveHDIcon : QStyle::SP_DirOpenIcon), name, this);
         item->setData(kPathRole, step);
         item->setData(kDepthRole, depth);
+        item->setData(kOnPathRole, true);
     }
     setCurrentRow(count() - 1);
     for (const QString& name : *subfolders) {
         auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirClosedIcon), name, this);
         item->setData(kPathRole, Join(folder, name));
         item->setData(kDepthRole, static_cast<int>(chain.size()));
+        item->setData(kOnPathRole, false);
     }
 
     const bool moved = folder != path_;
@@ -94,6 +101,20 @@ std::optional<Error> FolderList::SetPath(const QString& path)
     if (moved) emit Change();
     return std::nullopt;
 }
+
+int FolderList::EntryDepth(int row) const
+{
+    const QListWidgetItem* entry = item(row);
+    return entry ? entry->data(kDepthRole).toInt() : -1;
+}
+
+bool FolderList::EntryIsOnPath(int row) const
+{
+    const QListWidgetItem* entry = item(row);
+    return entry && entry->data(kOnPathRole).toBool();
+}
+
+void FolderList::OpenEntry(int row) { Open(item(row)); }
 
 void FolderList::Open(QListWidgetItem* item)
 {
@@ -107,7 +128,7 @@ void FolderList::keyPressEvent(QKeyEvent* event)
         Open(currentItem());
         return;
     }
-    QListWidget::keyPressEvent(event);
+    if (!SelectFromNothing(*this, *event)) QListWidget::keyPressEvent(event);
 }
 
 void FolderList::mouseDoubleClickEvent(QMouseEvent* event)

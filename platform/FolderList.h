@@ -1,6 +1,7 @@
 // The folder list in the classic style: the chain of folders from the root down to the
 // current folder, then the current folder's subfolders. Opening an entry (double click or
-// Enter) makes it the current folder.
+// Enter) makes it the current folder. Screen readers see it as a tree named "Folders" whose
+// entries tell their level and can be opened.
 #pragma once
 
 #include <QListWidget>
@@ -24,6 +25,13 @@ public:
     // Moves to `path`. A folder that cannot be read is an error and leaves the list as it was.
     // Raises Change when the current folder moves.
     [[nodiscard]] std::optional<Error> SetPath(const QString& path);
+
+    // The level of the entry in `row` below the root (the root's is 0), and whether it is on the
+    // chain from the root to the current folder, so shown open; -1 and false for no entry.
+    int EntryDepth(int row) const;
+    bool EntryIsOnPath(int row) const;
+    // Opens the entry in `row` as a double click does.
+    void OpenEntry(int row);
 
     // The subfolder names of `folder`, sorted by name, hidden ones included.
     static ErrorOr<QStringList> ReadSubfolders(const QString& folder);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "platform/Accessibility.h"
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
@@ -126,8 +127,10 @@ ControlRow Hosted(const QString& name, TwipsRect place, int tabIndex, std::funct
 
 }  // namespace rows
 
-Form::Form(const FormLayout& layout) : QWidget(nullptr, FlagsFor(layout.border)), name_(layout.name)
+Form::Form(const FormLayout& layout)
+    : QWidget(nullptr, FlagsFor(layout.border)), name_(layout.name), border_(layout.border)
 {
+    InstallPlatformAccessibility();
     setObjectName(layout.name);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(layout.caption);

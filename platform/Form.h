@@ -103,6 +103,7 @@ public:
     // closing does nothing.
     void Unload();
     bool IsUnloading() const { return unloading_; }
+    BorderStyle Border() const { return border_; }
 
     template <class T = QWidget>
     T* Control(const QString& name) const
@@ -121,6 +122,7 @@ private:
     void SetTabOrder(const FormLayout& layout);
 
     QString name_;
+    BorderStyle border_;
     std::optional<TwipsPoint> position_;
     QWidget* firstFocus_ = nullptr;
     bool loaded_ = false;

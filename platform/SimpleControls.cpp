@@ -38,8 +38,21 @@ void Label::SetCaption(const QString& caption)
 {
     caption_ = caption;
     setText(Breakable(caption));
-    setAccessibleName(caption);
+    if (caption.isEmpty() && describedBy_) {
+        QString name = describedBy_->Caption();
+        if (name.endsWith(QLatin1Char(':'))) name.chop(1);
+        setAccessibleName(name + QStringLiteral(" empty"));
+    } else {
+        setAccessibleName(caption);
+    }
     if (designWidth_ >= 0) Fit();
+}
+
+void Label::Describe(Label* value)
+{
+    setBuddy(value);
+    value->describedBy_ = this;
+    value->SetCaption(value->Caption());
 }
 
 void Label::Fit()

@@ -20,6 +20,10 @@ public:
     void SetCaption(const QString& caption);
     // Takes the current width as the design width and fits the caption to it.
     void Fit();
+    // Makes this label the caption of `value`: screen readers then read this label as the
+    // value's label, and an empty value as this caption followed by "empty" rather than as
+    // nothing (which a screen reader fills in from whatever surrounds the label).
+    void Describe(Label* value);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -27,6 +31,7 @@ protected:
 private:
     QString caption_;
     int designWidth_ = -1;  // not placed yet
+    Label* describedBy_ = nullptr;
 };
 
 // A one-pixel line in the window's text colour between two points of its parent.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -51,6 +52,31 @@ TEST(MessageBox, EscapeAndTheCloseBoxCountAsCancelWhenThereIsOne)
         EXPECT_EQ(MsgBox("Error: 5: broken", c.buttons, MsgIcon::Exclamation, "No Data"), c.expected);
         EXPECT_EQ(caption, "No Data");
         EXPECT_EQ(text, "Error: 5: broken");
+    }
+}
+
+TEST(MessageBox, IsWideEnoughForItsWholeCaptionInTheTitleBar)
+{
+    // The title bar's font is the window manager's; a bold face of the application's title font
+    // is the widest that one commonly uses.
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    for (const QString caption : {QStringLiteral("RaveVivazidezEraduzura"), QStringLiteral("No Data"),
+                                  QStringLiteral("A caption much longer than the one line of text below it")}) {
+        SCOPED_TRACE(caption.toStdString());
+        int width = 0;
+        QAccessible::Role role = QAccessible::NoRole;
+        WhenBoxShows([&](QMessageBox* box) {
+            width = box->width();
+            role = QAccessible::queryAccessibleInterface(box)->role();
+            box->close();
+        });
+        MsgBox("OK?", MsgButtons::Ok, MsgIcon::None, caption);
+        // Screen readers hear it as a box of its own, not as part of the window below.
+        EXPECT_EQ(role, QAccessible::AlertMessage);
+        // Room for the caption, and at each end for at least the icon and the close box.
+        EXPECT_GE(width, title.horizontalAdvance(caption) + 2 * title.height());
     }
 }
 

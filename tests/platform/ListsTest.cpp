@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
+
+#include <functional>
 
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
@@ -165,6 +169,116 @@ TEST_F(Lists, FolderListRefusesAnUnreadablePathAndStaysPut)
     EXPECT_EQ(failure.number, ENOENT);
     EXPECT_EQ(failure.description, "Cannot open the folder '" + Q(dir / "sub").toStdString() + "': No such file or directory");
     EXPECT_EQ(list.Path(), Q(dir.path()));
+}
+
+// A list in a window of its own beside a line edit, so that the focus can move away from it.
+struct ListWindow {
+    explicit ListWindow(QAbstractItemView* list)
+    {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(list);
+        layout->addWidget(other);
+        window.resize(300, 400);
+        window.show();
+        window.activateWindow();
+    }
+    // Gives `widget` the keyboard focus and waits until it has it.
+    static bool Focus(QWidget* widget)
+    {
+        widget->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); });
+    }
+
+    QWidget window;
+    QLineEdit* other = new QLineEdit(&window);
+};
+
+TEST_F(Lists, TheFirstKeyInAListWithNothingSelectedSelectsAsExpected)
+{
+    std::filesystem::create_directories(dir / "one");
+    testing::WriteBytes(dir / "one" / "only", {1});
+    const struct {
+        const char* folder;
+        Qt::Key key;
+        const char* selected;
+    } cases[] = {
+        {"", Qt::Key_Down, ".hidden"}, {"", Qt::Key_Up, ".hidden"},  {"", Qt::Key_Home, ".hidden"},
+        {"", Qt::Key_End, "c"},        {"", Qt::Key_PageDown, ".hidden"}, {"one", Qt::Key_Down, "only"},
+        {"one", Qt::Key_Home, "only"}, {"one", Qt::Key_End, "only"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + " " + QTest::toString(c.key));
+        auto* list = new FileList;
+        ListWindow window(list);
+        ASSERT_FALSE(list->SetPath(Q(dir / c.folder)));
+        ASSERT_TRUE(ListWindow::Focus(list));
+        QSignalSpy clicks(list, &FileList::Click);
+        QTest::keyClick(list, c.key);
+        EXPECT_EQ(list->FileName(), c.selected);
+        EXPECT_EQ(clicks.count(), 1);
+        // From there on the keys move the selection as usual.
+        if (list->ListCount() > 1 && c.key != Qt::Key_End) {
+            QTest::keyClick(list, Qt::Key_Down);
+            EXPECT_EQ(list->FileName(), "A.txt");
+        }
+    }
+
+    // The folder list too: with its selection cleared, Down selects the focused entry again.
+    auto* folders = new FolderList;
+    ListWindow window(folders);
+    ASSERT_FALSE(folders->SetPath(Q(dir / "sub")));
+    ASSERT_TRUE(ListWindow::Focus(folders));
+    const int current = folders->currentRow();
+    folders->clearSelection();
+    QTest::keyClick(folders, Qt::Key_Down);
+    ASSERT_EQ(folders->selectedItems().size(), 1);
+    EXPECT_EQ(folders->row(folders->selectedItems().first()), current);
+}
+
+// How many pixels of the top edge of `row`'s entry have `colour`.
+int EdgePixels(QAbstractItemView* list, int row, const QColor& colour)
+{
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect entry = list->visualRect(list->model()->index(row, 0));
+    int count = 0;
+    for (int x = entry.left(); x <= entry.right(); ++x) count += image.pixelColor(x, entry.top()) == colour;
+    return count;
+}
+
+TEST_F(Lists, TheFocusedEntryShowsWhileTheListHasTheFocus)
+{
+    const struct {
+        const char* name;
+        std::function<QAbstractItemView*()> make;
+        QPalette::ColorRole frame;  // on an entry that is selected, or not
+    } cases[] = {
+        {"file list, nothing selected",
+         [this]() -> QAbstractItemView* {
+             auto* list = new FileList;
+             static_cast<void>(list->SetPath(Q(dir.path())));
+             return list;
+         },
+         QPalette::Highlight},
+        {"folder list, the current folder selected",
+         [this]() -> QAbstractItemView* {
+             auto* list = new FolderList;
+             static_cast<void>(list->SetPath(Q(dir.path())));
+             return list;
+         },
+         QPalette::HighlightedText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QAbstractItemView* list = c.make();
+        ListWindow window(list);
+        ASSERT_TRUE(ListWindow::Focus(list));
+        const int row = list->currentIndex().isValid() ? list->currentIndex().row() : 0;
+        const QColor colour = list->palette().color(QPalette::Active, c.frame);
+        const int width = list->visualRect(list->model()->index(row, 0)).width();
+        EXPECT_EQ(EdgePixels(list, row, colour), width);
+        ASSERT_TRUE(ListWindow::Focus(window.other));
+        EXPECT_LT(EdgePixels(list, row, colour), width / 2);
+    }
 }
 
 TEST_F(Lists, DriveListPutsTheRootFirstAndFindsTheDriveOfAPath)

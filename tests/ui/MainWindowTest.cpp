@@ -2,6 +2,8 @@
 #include <QGroupBox>
 #include <QScreen>
 
+#include <functional>
+
 #include "codec/ByteCodec.h"
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
@@ -202,14 +204,32 @@ TEST_F(MainWindow, SelectingAFileFillsTheDetailsPanel)
         EXPECT_EQ(Caption("attr"), c.attributes);
     }
 
-    // Clearing the selection (Ctrl+click) disables "Encode File!" and keeps the panel.
+    // Clearing the selection disables "Encode File!" and leaves the panel with an empty name, the
+    // folder's path and no details, whichever way it is cleared.
     auto* list = Get<platform::FileList>("FileListBox");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      list->visualRect(list->model()->index(list->ListIndex(), 0)).center());
-    EXPECT_EQ(list->ListIndex(), -1);
-    EXPECT_FALSE(Get<ZelXpButton>("cmdencode")->Enabled());
-    EXPECT_EQ(Caption("filename"), "empty.bin");
-    EXPECT_TRUE(desktop.boxes.empty());
+    const struct {
+        const char* how;
+        Qt::KeyboardModifiers modifiers;
+        std::function<QPoint()> where;
+    } clearings[] = {
+        {"a click below the entries", {}, [&] { return QPoint(10, list->viewport()->height() - 5); }},
+        {"Ctrl+click on the selected entry", Qt::ControlModifier,
+         [&] { return list->visualRect(list->model()->index(list->ListIndex(), 0)).center(); }},
+    };
+    for (const auto& clearing : clearings) {
+        SCOPED_TRACE(clearing.how);
+        SelectFile("empty.bin");
+        EXPECT_TRUE(Get<ZelXpButton>("cmdencode")->Enabled());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, clearing.modifiers, clearing.where());
+        EXPECT_EQ(list->ListIndex(), -1);
+        EXPECT_FALSE(Get<ZelXpButton>("cmdencode")->Enabled());
+        EXPECT_EQ(Caption("filename"), "");
+        EXPECT_EQ(Caption("Label6"), Q(data) + QDir::separator());
+        EXPECT_EQ(Caption("size"), "0");
+        EXPECT_EQ(Caption("date"), "0/0/0");
+        EXPECT_EQ(Caption("attr"), "");
+        EXPECT_TRUE(desktop.boxes.empty());
+    }
     SelectFile("empty.bin");
     EXPECT_TRUE(Get<ZelXpButton>("cmdencode")->Enabled());
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/Desktop.h"
 #include "platform/DriveList.h"
@@ -71,6 +72,12 @@ frmMain::frmMain() : Form(Layout())
                 .date = label("date"),
                 .attributes = label("attr")};
     encode_ = Control<ZelXpButton>(QStringLiteral("cmdencode"));
+    // Each caption labels its value for screen readers.
+    for (const auto& [caption, value] :
+         {std::pair{"Label7", details_.path}, {"Label1", details_.name}, {"Label2", details_.size},
+          {"Label3", details_.date}, {"Label5", details_.attributes}}) {
+        label(caption)->Describe(value);
+    }
 
     // The file list starts on the folder list's folder, as the two start on the current one; one
     // that cannot be read leaves the file list empty.
@@ -158,8 +165,13 @@ void frmMain::FileListBox_Click()
 {
     platform::FileList* files = browser_.files;
     encode_->SetEnabled(files->ListIndex() > -1);
-    // With the selection cleared there is no file to describe: the panel keeps what it showed.
-    if (files->ListIndex() < 0) return;
+    // With the selection cleared there is no file to describe: the panel shows an empty name and
+    // the folder's path, as far as the steps for a file get, and no details.
+    if (files->ListIndex() < 0) {
+        ShowDetails(QString(), JoinPath(browser_.folders->Path(), QString()), QStringLiteral("0"),
+                    QStringLiteral("0/0/0"), QString());
+        return;
+    }
 
     const QString path = JoinPath(browser_.folders->Path(), files->List(files->ListIndex()));
     const auto length = platform::FileLength(path);
@@ -175,11 +187,22 @@ void frmMain::FileListBox_Click()
         ReportError(*error);
         return;
     }
-    details_.name->SetCaption(files->FileName());
+    ShowDetails(files->FileName(), path, QString::number(*length), platform::DateTimeText(*modified),
+                AttributeText(*attributes));
+}
+
+// The panel's description changes with it, which screen readers announce.
+void frmMain::ShowDetails(const QString& name, const QString& path, const QString& size, const QString& date,
+                          const QString& attributes)
+{
+    details_.name->SetCaption(name);
     details_.path->SetCaption(path);
-    details_.size->SetCaption(QString::number(*length));
-    details_.date->SetCaption(platform::DateTimeText(*modified));
-    details_.attributes->SetCaption(AttributeText(*attributes));
+    details_.size->SetCaption(size);
+    details_.date->SetCaption(date);
+    details_.attributes->SetCaption(attributes);
+    const QString described = name.isEmpty() ? QStringLiteral("No file selected")
+                                             : QStringLiteral("%1, %2 bytes, %3, %4").arg(name, size, date, attributes);
+    Control(QStringLiteral("Frame1"))->setAccessibleDescription(described);
 }
 
 void frmMain::cmdencode_Click() { CodeSelectedFile(Coding::Encode, kEncodedFolder); }

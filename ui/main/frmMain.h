@@ -40,6 +40,8 @@ private:
     void Dirlistbox_Change();
     void FileListBox_Click();
 
+    void ShowDetails(const QString& name, const QString& path, const QString& size, const QString& date,
+                     const QString& attributes);
     void CodeSelectedFile(Coding coding, const QString& folderName);
     void ExitSequence();
 

@@ -16,6 +16,7 @@ struct FolderViewer::Settings {
     QString caption;
     QString ownFolder;    // listed and opened
     QString otherFolder;  // the action writes here
+    const char* listName;  // what screen readers call the list
     const char* actionName;
     const char* actionCaption;
     Coding coding;
@@ -28,10 +29,10 @@ struct FolderViewer::Settings {
 const FolderViewer::Settings& FolderViewer::SettingsFor(Kind kind)
 {
     static const Settings encoded{QStringLiteral("frmViewEncoded"), kEncodedFolder, kEncodedFolder, kDecodedFolder,
-                                  "cmddecode1", "Decode Selected", Coding::Decode,
+                                  "Encoded files", "cmddecode1", "Decode Selected", Coding::Decode,
                                   "' decoded and can be found at Decoded File(s) folder", 6285, 4260, 0, 1, 2};
     static const Settings decoded{QStringLiteral("frmViewDecoded"), kDecodedFolder, kDecodedFolder, kEncodedFolder,
-                                  "cmdencode1", "Encode Selected", Coding::Encode,
+                                  "Decoded files", "cmdencode1", "Encode Selected", Coding::Encode,
                                   "' encoded and can be found at Encoded File(s) folder", 6330, 4275, 2, 1, 0};
     return kind == Kind::Encoded ? encoded : decoded;
 }
@@ -62,6 +63,8 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
 {
     list_ = Control<platform::FileList>(QStringLiteral("File1"));
     selected_ = Control<platform::Label>(QStringLiteral("lblselected"));
+    list_->setAccessibleName(QLatin1String(settings_.listName));
+    Control<platform::Label>(QStringLiteral("Label1"))->Describe(selected_);
     connect(list_, &platform::FileList::Click, this, &FolderViewer::File1_Click);
     connect(Control<ZelXpButton>(QStringLiteral("cmdopen")), &ZelXpButton::Click, this, &FolderViewer::cmdopen_Click);
     connect(Control<ZelXpButton>(QLatin1String(settings_.actionName)), &ZelXpButton::Click, this,
