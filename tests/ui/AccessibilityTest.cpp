@@ -2,9 +2,15 @@
 // roles, relations, actions and events, on real windows opened offscreen.
 #include <QAccessible>
 #include <QGroupBox>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "platform/Accessibility.h"
 #include "platform/DriveList.h"
@@ -164,8 +170,6 @@ TEST_F(Accessibility, DetailsCaptionsLabelTheirValuesAndAnEmptyValueSaysSo)
     }
 }
 
-// Offscreen there is no accessibility bridge to switch on, so no event reaches a test; what a
-// screen reader announces on a change of file is the panel's new description.
 TEST_F(Accessibility, TheDetailsPanelDescribesTheSelectedFile)
 {
     QAccessibleInterface* panel = Accessible(Get<QGroupBox>("Frame1"));
@@ -178,6 +182,60 @@ TEST_F(Accessibility, TheDetailsPanelDescribesTheSelectedFile)
     Get<platform::FileList>("FileListBox")->SetListIndex(-1);
     EXPECT_EQ(Accessible(Get("filename"))->text(QAccessible::Name), "FileName empty");
     EXPECT_EQ(panel->text(QAccessible::Description), "No file selected");
+}
+
+// Records the events the windows raise, as the platform's bridge would receive them. Offscreen,
+// Qt drops every event unless its platform accessibility is switched on, which only Qt's own
+// platform interface can do.
+class AccessibilityEvents {
+public:
+    AccessibilityEvents()
+    {
+        platform_ = QGuiApplicationPrivate::platformIntegration()->accessibility();
+        if (!platform_) return;
+        platform_->setActive(true);
+        Recorder() = this;
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            Recorder()->seen_.emplace_back(event->object(), event->type());
+        });
+    }
+    ~AccessibilityEvents()
+    {
+        QAccessible::installUpdateHandler(nullptr);
+        Recorder() = nullptr;
+        if (platform_) platform_->setActive(false);
+    }
+    bool Available() const { return platform_ != nullptr; }
+    bool Saw(QObject* object, QAccessible::Event type) const
+    {
+        return std::find(seen_.begin(), seen_.end(), std::pair(object, type)) != seen_.end();
+    }
+    void Clear() { seen_.clear(); }
+
+private:
+    static AccessibilityEvents*& Recorder()
+    {
+        static AccessibilityEvents* recorder = nullptr;
+        return recorder;
+    }
+    QPlatformAccessibility* platform_ = nullptr;
+    std::vector<std::pair<QObject*, QAccessible::Event>> seen_;
+};
+
+TEST_F(Accessibility, AChangeOfFileIsAnnouncedByThePanelAndItsValues)
+{
+    AccessibilityEvents events;
+    if (!events.Available()) GTEST_SKIP() << "this platform plugin has no accessibility to switch on";
+    QGroupBox* panel = Get<QGroupBox>("Frame1");
+    SelectFile("a.txt");
+    EXPECT_TRUE(events.Saw(panel, QAccessible::DescriptionChanged));
+    EXPECT_TRUE(events.Saw(Get("filename"), QAccessible::NameChanged));
+    EXPECT_TRUE(events.Saw(Get("size"), QAccessible::NameChanged));
+
+    events.Clear();
+    Get<platform::FileList>("FileListBox")->SetListIndex(-1);
+    EXPECT_TRUE(events.Saw(panel, QAccessible::DescriptionChanged));
+    EXPECT_TRUE(events.Saw(Get("filename"), QAccessible::NameChanged));
 }
 
 }  // namespace
