@@ -54,7 +54,8 @@ std::string Amount(double bytes)
 
 std::string Duration(double seconds)
 {
-    const auto whole = static_cast<long long>(seconds);
+    // A stalled file's time left can be any size; past a hundred thousand hours it says nothing.
+    const auto whole = static_cast<long long>(std::clamp(seconds, 0.0, 3.6e8));
     char text[32];
     if (whole >= 3600) {
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
