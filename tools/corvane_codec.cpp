@@ -4,10 +4,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "Console.h"
+#include "Progress.h"
 #include "codec/CodecKernel.h"
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
@@ -20,61 +26,71 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <sys/stat.h>
+
+#include <cerrno>
 #endif
 
 namespace {
 
+using corvane::tools::Write;
+
 constexpr std::string_view kUsage =
-    "Usage: corvane-codec encode SOURCE DESTINATION\n"
-    "       corvane-codec decode SOURCE DESTINATION\n"
+    "Usage: corvane-codec [--progress] encode SOURCE DESTINATION\n"
+    "       corvane-codec [--progress] encode SOURCE... FOLDER\n"
+    "       corvane-codec [--progress] decode SOURCE DESTINATION\n"
+    "       corvane-codec [--progress] decode SOURCE... FOLDER\n"
     "       corvane-codec -h | --help | -V | --version\n"
     "\n"
     "encode replaces every byte of SOURCE by the running sum of all bytes up to it,\n"
     "modulo 256, and writes the result, of the same length, to DESTINATION; decode\n"
     "turns such a file back into the plain bytes.\n"
     "\n"
-    "SOURCE may be '-' for standard input and DESTINATION '-' for standard output.\n"
-    "DESTINATION may be SOURCE itself. A destination file is replaced only once its\n"
-    "new content is complete and on disk; on failure it keeps its earlier content.\n"
-    "'--' ends the options, for a file name that starts with '-'.\n"
+    "With two or more sources, or when the last argument is an existing folder, each\n"
+    "SOURCE is coded into FOLDER under its own name. When one fails the others are\n"
+    "still coded; a name written once in a run is not written over by a later source.\n"
+    "\n"
+    "SOURCE may be '-' for standard input and DESTINATION '-' for standard output\n"
+    "(not into a folder: standard input has no name). DESTINATION may be SOURCE\n"
+    "itself. A destination file is replaced only once its new content is complete\n"
+    "and on disk; on failure, or when Ctrl+C stops the program, it keeps its earlier\n"
+    "content.\n"
+    "\n"
+    "  --progress  show on standard error how far each file has got: the bytes done\n"
+    "              and the total, the speed and the time left; redrawn in place on\n"
+    "              a terminal, elsewhere a whole line every 10 seconds and one as\n"
+    "              each file is done\n"
+    "  --          end of options, for a file name that starts with '-'\n"
     "\n"
     "Exit status: 0 on success, 1 on failure (with 'Error: <number>: <description>'\n"
-    "on standard error), 2 on a usage mistake.\n";
+    "on standard error for each file that failed), 2 on a usage mistake.\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
 using Argument = std::filesystem::path::string_type;
+using Path = std::filesystem::path;
 
 bool Is(const Argument& argument, std::string_view ascii)
 {
     return std::equal(argument.begin(), argument.end(), ascii.begin(), ascii.end());
 }
 
-std::string Utf8(const Argument& argument)
+std::string Utf8(const Path& path)
 {
-    const std::u8string text = std::filesystem::path(argument).u8string();
+    const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
 }
 
-// Writes UTF-8 text to standard output or standard error. A Windows console is given the text
-// as UTF-16, so that it shows every name right whatever its code page; anything else gets the
-// bytes.
-void Write(std::FILE* to, std::string_view text)
+std::string Shown(const Path& path) { return corvane::tools::Shown(Utf8(path)); }
+
+corvane::Error SystemError(int code, const std::string& what)
 {
-#ifdef _WIN32
-    HANDLE console = ::GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (::GetConsoleMode(console, &mode)) {
-        const int size = static_cast<int>(text.size());
-        std::wstring wide(::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-        DWORD written = 0;
-        ::WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+    std::string text = std::system_category().message(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
+        text.pop_back();
     }
-#endif
-    std::fwrite(text.data(), 1, text.size(), to);
-    std::fflush(to);
+    return {code, what + ": " + text};
 }
 
 int UsageMistake(const std::string& mistake)
@@ -83,21 +99,78 @@ int UsageMistake(const std::string& mistake)
     return 2;
 }
 
+// Nothing when `path` is a folder or a link to one; otherwise why not.
+std::optional<corvane::Error> NotAFolder(const Path& path)
+{
+    const std::string what = "Cannot write into '" + Shown(path) + "'";
+#ifdef _WIN32
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return SystemError(static_cast<int>(::GetLastError()), what);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return SystemError(ERROR_DIRECTORY, what);
+#else
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return SystemError(errno, what);
+    if (!S_ISDIR(status.st_mode)) return SystemError(ENOTDIR, what);
+#endif
+    return std::nullopt;
+}
+
+// A file name as the folder's file system compares it: Windows ignores case.
+Argument NameKey(const Path& name)
+{
+    Argument key = name.native();
+#ifdef _WIN32
+    ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+#endif
+    return key;
+}
+
 corvane::Endpoint EndpointFor(const Argument& argument)
 {
     if (Is(argument, "-")) return corvane::Endpoint::StandardStream();
-    return corvane::Endpoint::File(std::filesystem::path(argument));
+    return corvane::Endpoint::File(Path(argument));
+}
+
+struct Job {
+    Argument source;
+    Argument destination;
+};
+
+// The sources and where each goes: one DESTINATION, or each source into FOLDER under its own
+// name. Returns the exit status of a mistake that stops the run before it starts.
+std::optional<int> PlanJobs(const std::vector<Argument>& paths, std::vector<Job>& jobs)
+{
+    const Argument& last = paths.back();
+    const std::vector<Argument> sources(paths.begin(), paths.end() - 1);
+    const bool intoFolder = sources.size() > 1 || (!Is(last, "-") && !NotAFolder(last));
+    if (!intoFolder) {
+        jobs.push_back({sources[0], last});
+        return std::nullopt;
+    }
+    if (Is(last, "-")) return UsageMistake("several sources go into a folder, not to standard output");
+    if (std::any_of(sources.begin(), sources.end(), [](const Argument& s) { return Is(s, "-"); })) {
+        return UsageMistake("standard input ('-') has no name to take into a folder");
+    }
+    if (auto error = NotAFolder(last)) {
+        Write(stderr, corvane::ErrorLine(*error) + "\n");
+        return 1;
+    }
+    for (const Argument& source : sources) jobs.push_back({source, (Path(last) / Path(source).filename()).native()});
+    return std::nullopt;
 }
 
 int Run(const std::vector<Argument>& arguments)
 {
     std::vector<Argument> operands;
     bool optionsEnded = false;
+    bool showProgress = false;
     for (const Argument& argument : arguments) {
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             operands.push_back(argument);
         } else if (Is(argument, "--")) {
             optionsEnded = true;
+        } else if (Is(argument, "--progress")) {
+            showProgress = true;
         } else if (Is(argument, "-h") || Is(argument, "--help")) {
             Write(stdout, kUsage);
             return 0;
@@ -120,18 +193,52 @@ int Run(const std::vector<Argument>& arguments)
     }
     if (operands.size() < 2) return UsageMistake("missing SOURCE");
     if (operands.size() < 3) return UsageMistake("missing DESTINATION");
-    if (operands.size() > 3) return UsageMistake("unexpected argument '" + Utf8(operands[3]) + "'");
 
     if (auto error = corvane::CodecKernelFromEnvironment()) {
         Write(stderr, corvane::ErrorLine(*error) + "\n");
         return 1;
     }
+    std::vector<Job> jobs;
+    if (auto status = PlanJobs({operands.begin() + 1, operands.end()}, jobs)) return *status;
+
     corvane::InstallTemporaryFileCleanup();
-    if (auto error = corvane::TransformFile(coding, EndpointFor(operands[1]), EndpointFor(operands[2]))) {
-        Write(stderr, corvane::ErrorLine(*error) + "\n");
-        return 1;
+    std::unique_ptr<corvane::tools::Progress> progress;
+    if (showProgress) {
+        corvane::tools::EndProgressLineOnSignal();
+        progress = std::make_unique<corvane::tools::Progress>(jobs.size());
     }
-    return 0;
+    // Names coded into the folder in this run: a later source of the same name would replace
+    // an earlier one's result (or code it a second time), so it is refused, as cp does.
+    std::set<Argument> written;
+    bool failed = false;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        const Argument key = NameKey(Path(job.destination).filename());
+        std::optional<corvane::Error> error;
+        if (jobs.size() > 1 && written.count(key)) {
+            error = corvane::Error{
+#ifdef _WIN32
+                ERROR_ALREADY_EXISTS,
+#else
+                EEXIST,
+#endif
+                "Will not write '" + Shown(job.source) + "' over '" + Shown(job.destination) +
+                    "': another source of this run was just written there"};
+        } else {
+            corvane::TransformControl control;
+            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
+            error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination),
+                                           progress ? &control : nullptr);
+            if (progress) progress->End(!error);
+        }
+        if (error) {
+            Write(stderr, corvane::ErrorLine(*error) + "\n");
+            failed = true;
+        } else {
+            written.insert(key);
+        }
+    }
+    return failed ? 1 : 0;
 }
 
 }  // namespace

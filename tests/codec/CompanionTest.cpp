@@ -10,9 +10,15 @@
 #include <winver.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "support/SmallDisk.h"
 
@@ -20,7 +26,10 @@ extern char** environ;
 #endif
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,12 +54,14 @@ using Path = std::filesystem::path;
 constexpr int kNoSuchFile = ERROR_FILE_NOT_FOUND;
 constexpr int kNoSuchFolder = ERROR_PATH_NOT_FOUND;
 constexpr int kFolderAsSource = ERROR_ACCESS_DENIED;
-constexpr int kFolderAsDestination = ERROR_ACCESS_DENIED;
+constexpr int kNotAFolder = ERROR_DIRECTORY;
+constexpr int kAlreadyWritten = ERROR_ALREADY_EXISTS;
 #else
 constexpr int kNoSuchFile = ENOENT;
 constexpr int kNoSuchFolder = ENOENT;
 constexpr int kFolderAsSource = EISDIR;
-constexpr int kFolderAsDestination = EISDIR;
+constexpr int kNotAFolder = ENOTDIR;
+constexpr int kAlreadyWritten = EEXIST;
 #endif
 
 std::string Utf8(const Path& path)
@@ -127,29 +138,52 @@ int Spawn(const std::vector<Path>& args, const Path& folder, const Path& input, 
     return static_cast<int>(status);
 }
 #else
-int Spawn(const std::vector<Path>& args, const Path& folder, const Path& input, const Path& out,
-          const Path& err)
+// Starts the companion in `folder` with the given descriptors as its standard streams.
+pid_t Start(const std::vector<Path>& args, const Path& folder, int in, int out, int err,
+            const std::vector<std::string>& extraEnvironment = {})
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
 
     std::vector<std::string> texts{CORVANE_CODEC_EXE};
     for (const Path& a : args) texts.push_back(a.native());
     std::vector<char*> argv;
     for (auto& t : texts) argv.push_back(t.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment(extraEnvironment);
+    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
-    int status = -1;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-        status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status as a shell reports it: 128+signal for a process ended by a signal.
+int WaitStatus(pid_t pid)
+{
+    int status = 0;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int Spawn(const std::vector<Path>& args, const Path& folder, const Path& input, const Path& out,
+          const Path& err)
+{
+    const int fds[] = {
+        ::open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY | O_CLOEXEC),
+        ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
+        ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
+    };
+    const int status = WaitStatus(Start(args, folder, fds[0], fds[1], fds[2]));
+    for (const int fd : fds) ::close(fd);
     return status;
 }
 #endif
@@ -273,7 +307,9 @@ TEST_F(Companion, UsageMistakeIsOneLineAndAPointerToHelp)
         {{"encode"}, "missing SOURCE"},
         {{"encode", "a"}, "missing DESTINATION"},
         {{"encrypt", "a", "b"}, "unknown command 'encrypt'"},
-        {{"encode", "a", "b", "c"}, "unexpected argument 'c'"},
+        {{"encode", "a", "b", "-"}, "several sources go into a folder, not to standard output"},
+        {{"encode", "a", "-", "folder"}, "standard input ('-') has no name to take into a folder"},
+        {{"decode", "-", "."}, "standard input ('-') has no name to take into a folder"},
         {{"--helpme"}, "unknown option '--helpme'"},
         {{"encode", "-x", "b"}, "unknown option '-x'"},
         {{"decode", u8"-ü"}, "unknown option '" + Utf8(u8"-ü") + "'"},
@@ -294,7 +330,7 @@ TEST_F(Companion, HelpAndVersion)
     for (const char* option : {"-h", "--help"}) {
         const Outcome help = Run({option});
         EXPECT_EQ(help.status, 0) << option;
-        EXPECT_EQ(help.out.rfind("Usage: corvane-codec encode SOURCE DESTINATION\n", 0), 0u) << option;
+        EXPECT_EQ(help.out.rfind("Usage: corvane-codec [--progress] encode SOURCE DESTINATION\n", 0), 0u) << option;
         EXPECT_EQ(help.err, "") << option;
     }
     for (const char* option : {"-V", "--version"}) {
@@ -329,8 +365,6 @@ TEST_F(Companion, FailureIsOneNumberedLineAndExitOne)
         {"folder as source", dir / "folder", dir / "out", kFolderAsSource,
          "Cannot read '" + Utf8(dir / "folder") + "': "},
 #endif
-        {"folder as destination", dir / "plain", dir / "folder", kFolderAsDestination,
-         "Cannot write '" + Utf8(dir / "folder") + "': "},
         {"missing destination folder", dir / "plain", dir / "absent" / "out", kNoSuchFolder,
          "Cannot write '" + Utf8(dir / "absent" / "out") + "': "},
     };
@@ -388,6 +422,416 @@ TEST_F(Companion, FullDiskIsReportedAndKeepsTheEarlierFile)
                                "': No space left on device\n");
     EXPECT_EQ(ReadBytes(small / "result"), (Bytes{4, 5, 6}));
     EXPECT_EQ(FileNames(small), std::vector<std::string>{"result"});
+#endif
+}
+
+// The lines of a stream's text, each without its "\n"; text after the last "\n" is a last line.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+        lines.push_back(text.substr(from, end - from));
+    }
+    if (from < text.size()) lines.push_back(text.substr(from));
+    return lines;
+}
+
+TEST_F(Companion, CodesEachSourceIntoAFolderUnderItsOwnName)
+{
+    const Bytes one{1, 2, 3};
+    const Bytes two = testing::RandomBytes((1 << 20) + 5, 3);
+    const Path beyondAscii = u8"zwei-日本";
+    for (const char* folder : {"in", "out", "back"}) std::filesystem::create_directory(dir / folder);
+    std::filesystem::create_directory(dir / "in" / "deeper");
+    WriteBytes(dir / "in" / "one", one);
+    WriteBytes(dir.path() / "in" / "deeper" / beyondAscii, two);
+    WriteBytes(dir / "out" / "self", two);
+
+    // Rows run in turn, in the folder the companion runs in; each sees what the rows before left.
+    const struct {
+        const char* name;
+        std::vector<Path> args;
+        std::vector<std::pair<Path, Bytes>> results;
+    } cases[] = {
+        {"two sources, one from deeper down",
+         {"encode", Path("in") / "one", Path("in") / "deeper" / beyondAscii, "out"},
+         {{Path("out") / "one", Encoded(one)}, {Path("out") / beyondAscii, Encoded(two)}}},
+        {"one source and an existing folder", {"decode", Path("out") / "one", "back"}, {{Path("back") / "one", one}}},
+        {"a source coded onto itself through its folder", {"encode", Path("out") / "self", "out"},
+         {{Path("out") / "self", Encoded(two)}}},
+#ifndef _WIN32
+        {"one source and a link to a folder", {"encode", Path("in") / "one", "link-to-back"},
+         {{Path("back") / "one", Encoded(one)}}},
+#endif
+    };
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink("back", dir / "link-to-back");
+#endif
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = Run(c.args);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(outcome.out, "");
+        for (const auto& [path, expected] : c.results) {
+            EXPECT_EQ(FirstDifference(ReadBytes(dir.path() / path), expected), "") << Utf8(path);
+        }
+    }
+    EXPECT_EQ(FileNames(dir / "back"), std::vector<std::string>{"one"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 3);
+}
+
+TEST_F(Companion, OneBadSourceIsReportedAndTheOthersLand)
+{
+    const Bytes good{5, 6, 7};
+    const Bytes other{9, 9};
+    WriteBytes(dir / "good1", good);
+    WriteBytes(dir / "good2", good);
+    std::filesystem::create_directory(dir / "other");
+    WriteBytes(dir / "other" / "good1", other);
+    const struct {
+        const char* name;
+        Path bad;
+        int number;
+        std::string start;  // the description up to the system's text, or all of it
+    } cases[] = {
+        {"missing", "missing", kNoSuchFile, "Cannot open 'missing': "},
+#ifdef _WIN32
+        {"a folder", "other", kFolderAsSource, "Cannot open 'other': "},
+#else
+        {"a folder", "other", kFolderAsSource, "Cannot read 'other': "},
+#endif
+        {"a name coded just before", Path("other") / "good1", kAlreadyWritten,
+         "Will not write '" + Utf8(Path("other") / "good1") + "' over '" + Utf8(Path("out") / "good1") +
+             "': another source of this run was just written there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directory(dir / "out");
+        const Outcome outcome = Run({"encode", "good1", c.bad, "good2", "out"});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, "");
+        const std::vector<std::string> lines = Lines(outcome.err);
+        ASSERT_EQ(lines.size(), 1u) << outcome.err;
+        const std::string head = "Error: " + std::to_string(c.number) + ": " + c.start;
+        EXPECT_EQ(lines[0].substr(0, head.size()), head) << outcome.err;
+        EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"good1", "good2"}));
+        EXPECT_EQ(ReadBytes(dir / "out" / "good1"), Encoded(good));
+        EXPECT_EQ(ReadBytes(dir / "out" / "good2"), Encoded(good));
+    }
+}
+
+TEST_F(Companion, SeveralSourcesNeedAnExistingFolder)
+{
+    WriteBytes(dir / "a", {1});
+    WriteBytes(dir / "b", {2});
+    const struct {
+        const char* name;
+        Path target;
+        int number;
+    } cases[] = {
+        {"missing", "absent", kNoSuchFile},
+        {"a file", "b", kNotAFolder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = Run({"encode", "a", "b", c.target});
+        EXPECT_EQ(outcome.status, 1);
+        const std::string head = "Error: " + std::to_string(c.number) + ": Cannot write into '" + Utf8(c.target) + "': ";
+        EXPECT_EQ(outcome.err.substr(0, head.size()), head) << outcome.err;
+        EXPECT_EQ(Lines(outcome.err).size(), 1u) << outcome.err;
+        EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"a", "b"}));
+        EXPECT_EQ(ReadBytes(dir / "b"), Bytes{2});
+    }
+}
+
+// Away from a terminal, --progress writes whole lines, never "\r": one as each file is done
+// (and one every few seconds for a long file, which these small files never need).
+TEST_F(Companion, ProgressAwayFromATerminalIsWholeLines)
+{
+    WriteBytes(dir / "a", {1, 2, 3});
+    WriteBytes(dir / "b", testing::RandomBytes((1 << 20) + 5, 8));
+    std::filesystem::create_directory(dir / "out");
+    const struct {
+        std::vector<Path> args;
+        Path input;
+        std::vector<std::string> starts;  // of the lines, in order
+    } cases[] = {
+        {{"--progress", "encode", "a", "b", "out"}, {},
+         {"file 1 of 2, a: 3 B of 3 B (100%), ", "file 2 of 2, b: 1.00 MiB of 1.00 MiB (100%), "}},
+        {{"encode", "--progress", "b", "c"}, {}, {"1.00 MiB of 1.00 MiB (100%), "}},
+        {{"decode", "-", "d", "--progress"}, dir / "a", {"3 B, "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.args[1]) + " " + Utf8(c.args[2]));
+        const Outcome outcome = Run(c.args, c.input);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << outcome.err;
+        ASSERT_FALSE(outcome.err.empty());
+        EXPECT_EQ(outcome.err.back(), '\n');
+        const std::vector<std::string> lines = Lines(outcome.err);
+        ASSERT_EQ(lines.size(), c.starts.size()) << outcome.err;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].substr(0, c.starts[i].size()), c.starts[i]);
+            EXPECT_NE(lines[i].find("/s, took "), std::string::npos) << lines[i];
+        }
+    }
+}
+
+#ifndef _WIN32
+// A pseudo-terminal `columns` wide whose far end the companion gets as its standard error.
+class Terminal {
+public:
+    explicit Terminal(unsigned short columns)
+    {
+        near_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (near_ < 0 || ::grantpt(near_) != 0 || ::unlockpt(near_) != 0) return;
+        far_ = ::open(::ptsname(near_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (far_ < 0) return;
+        termios raw{};
+        ::tcgetattr(far_, &raw);
+        ::cfmakeraw(&raw);  // the bytes as written: no "\n" turned into "\r\n"
+        ::tcsetattr(far_, TCSANOW, &raw);
+        winsize size{};
+        size.ws_col = columns;
+        size.ws_row = 24;
+        ::ioctl(far_, TIOCSWINSZ, &size);
+    }
+    ~Terminal()
+    {
+        for (const int fd : {near_, far_}) {
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool Opened() const { return near_ >= 0 && far_ >= 0; }
+    int FarEnd() const { return far_; }
+    // Once the companion has its copy: reading then ends when the companion ends.
+    void ReleaseFarEnd()
+    {
+        ::close(far_);
+        far_ = -1;
+    }
+
+    // Collects what the companion writes until `enough` holds for it (true) or the companion
+    // has closed the terminal or a minute has passed (false).
+    bool ReadUntil(const std::function<bool(const std::string&)>& enough)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!enough(text)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd ready{near_, POLLIN, 0};
+            if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
+            char buffer[4096];
+            const ssize_t got = ::read(near_, buffer, sizeof buffer);
+            if (got <= 0) return false;  // EIO: no one has the far end open any more
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+    void ReadToEnd()
+    {
+        ReadUntil([](const std::string&) { return false; });
+    }
+
+    std::string text;
+
+private:
+    int near_ = -1;
+    int far_ = -1;
+};
+
+// The last state each line was drawn in: what follows its last "\r".
+std::vector<std::string> FinalStates(const std::string& text)
+{
+    std::vector<std::string> states;
+    for (const std::string& line : Lines(text)) states.push_back(line.substr(line.rfind('\r') + 1));
+    return states;
+}
+
+// Every piece of text drawn between two "\r" or "\n": what one redraw put on the terminal.
+std::vector<std::string> Drawn(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find_first_of("\r\n", from)) != std::string::npos; from = end + 1) {
+        pieces.push_back(text.substr(from, end - from));
+    }
+    return pieces;
+}
+
+// Writes all of `bytes` into `fd`, which the companion reads.
+void Feed(int fd, const Bytes& bytes)
+{
+    for (std::size_t fed = 0; fed < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + fed, bytes.size() - fed);
+        ASSERT_GT(n, 0) << std::strerror(errno);
+        fed += static_cast<std::size_t>(n);
+    }
+}
+
+// Two chunks and a byte: once all of it has gone into the pipe, the companion has coded and
+// written two whole chunks and waits for the rest of the third.
+const Bytes& TwoChunksAndAByte()
+{
+    static const Bytes bytes = testing::RandomBytes((2 << 20) + 1, 4);
+    return bytes;
+}
+
+bool ShowsTwoChunksDone(const std::string& text) { return text.find("2.00 MiB, ") != std::string::npos; }
+#endif
+
+TEST_F(Companion, ProgressOnATerminalIsOneLineRedrawnInPlace)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "a pseudo-terminal to watch the companion through is POSIX's";
+#else
+    WriteBytes(dir / "sparse", {});
+    std::filesystem::resize_file(dir / "sparse", 64 << 20);
+    const std::string longName1 = "a-name-long-enough-to-be-cut-on-a-narrow-terminal-1";
+    const std::string longName2 = "a-name-long-enough-to-be-cut-on-a-narrow-terminal-2";
+    WriteBytes(dir / longName1, {1});
+    WriteBytes(dir / longName2, {2});
+    std::filesystem::create_directory(dir / "out");
+    const struct {
+        const char* name;
+        std::vector<Path> args;
+        unsigned short columns;
+        bool fedInSteps;  // standard input from a pipe, finished only once a redraw showed
+        std::vector<std::string> starts;  // of each line's last state
+    } cases[] = {
+        {"a file", {"--progress", "encode", "sparse", "sparse.coded"}, 80, false, {"64.0 MiB of 64.0 MiB (100%), "}},
+        {"standard input", {"--progress", "encode", "-", "piped.coded"}, 80, true, {"2.00 MiB, "}},
+        {"long names, narrow terminal", {"--progress", "encode", longName1, longName2, "out"}, 72, false,
+         {"file 1 of 2, ...", "file 2 of 2, ..."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Terminal terminal(c.columns);
+        ASSERT_TRUE(terminal.Opened()) << std::strerror(errno);
+        int feed[2];
+        ASSERT_EQ(::pipe2(feed, O_CLOEXEC), 0);
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const pid_t pid = Start(c.args, dir.path(), c.fedInSteps ? feed[0] : null, null, terminal.FarEnd());
+        ::close(feed[0]);
+        ::close(null);
+        terminal.ReleaseFarEnd();
+        ASSERT_GT(pid, 0);
+        if (c.fedInSteps) {
+            Feed(feed[1], TwoChunksAndAByte());
+            EXPECT_TRUE(terminal.ReadUntil(ShowsTwoChunksDone)) << terminal.text;
+        }
+        ::close(feed[1]);
+        terminal.ReadToEnd();
+        EXPECT_EQ(WaitStatus(pid), 0) << terminal.text;
+
+        const std::string& text = terminal.text;
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.back(), '\n');
+        // A redraw that wraps would leave its first part behind on the line above.
+        for (const std::string& piece : Drawn(text)) EXPECT_LT(piece.size(), c.columns) << piece;
+        if (c.fedInSteps) {
+            EXPECT_NE(text.find("\r2.00 MiB, "), std::string::npos) << "no redraw in place: " << text;
+            EXPECT_EQ(FirstDifference(ReadBytes(dir / "piped.coded"), Encoded(TwoChunksAndAByte())), "");
+        }
+        const std::vector<std::string> states = FinalStates(text);
+        ASSERT_EQ(states.size(), c.starts.size()) << text;
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            EXPECT_EQ(states[i].substr(0, c.starts[i].size()), c.starts[i]) << text;
+            EXPECT_NE(states[i].find("/s, took "), std::string::npos) << text;
+        }
+    }
+#endif
+}
+
+// Ctrl+C half-way: the file keeps its earlier content, no temporary file stays, the progress line
+// is ended for the shell, and the companion ends through the signal.
+TEST_F(Companion, InterruptedFileIsLeftAsItWasAndTheLineEnded)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "SIGINT sent to one process and a pseudo-terminal are POSIX's";
+#else
+    for (const char* temporary : {"unnamed", "named"}) {
+        SCOPED_TRACE(temporary);
+        const Path folder = dir / temporary;
+        std::filesystem::create_directory(folder);
+        WriteBytes(folder / "result", {4, 5, 6});
+        Terminal terminal(80);
+        ASSERT_TRUE(terminal.Opened()) << std::strerror(errno);
+        int feed[2];
+        ASSERT_EQ(::pipe2(feed, O_CLOEXEC), 0);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t pid = Start({"--progress", "encode", "-", "result"}, folder, feed[0], null, terminal.FarEnd(),
+                                {std::string("CORVANE_TEMPORARY_FILE=") + temporary});
+        ::close(feed[0]);
+        ::close(null);
+        terminal.ReleaseFarEnd();
+        ASSERT_GT(pid, 0);
+        Feed(feed[1], TwoChunksAndAByte());
+        EXPECT_TRUE(terminal.ReadUntil(ShowsTwoChunksDone)) << terminal.text;
+
+        ASSERT_EQ(::kill(pid, SIGINT), 0);
+        EXPECT_EQ(WaitStatus(pid), 128 + SIGINT);
+        ::close(feed[1]);
+        terminal.ReadToEnd();
+        ASSERT_FALSE(terminal.text.empty());
+        EXPECT_EQ(terminal.text.back(), '\n') << terminal.text;
+        const std::vector<std::string> states = FinalStates(terminal.text);
+        ASSERT_EQ(states.size(), 1u) << terminal.text;
+        EXPECT_EQ(states[0].rfind("2.00 MiB, ", 0), 0u) << terminal.text;
+        EXPECT_EQ(FileNames(folder), std::vector<std::string>{"result"});
+        EXPECT_EQ(ReadBytes(folder / "result"), (Bytes{4, 5, 6}));
+    }
+#endif
+}
+
+// Ctrl+C in the middle of a batch ends it at once: files done before stay, later ones are not
+// begun. The file in progress goes into a FIFO the test reads, so the test knows where it is.
+TEST_F(Companion, InterruptedBatchKeepsTheFilesDoneBefore)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "SIGINT sent to one process and a FIFO are POSIX's";
+#else
+    const Bytes first{1, 2, 3};
+    WriteBytes(dir / "first", first);
+    WriteBytes(dir / "second", TwoChunksAndAByte());
+    WriteBytes(dir / "third", {7, 8, 9});
+    std::filesystem::create_directory(dir / "out");
+    ASSERT_EQ(::mkfifo((dir / "out" / "second").c_str(), 0600), 0);
+    WriteBytes(dir / "out" / "third", {4, 5, 6});
+    const int reader = ::open((dir / "out" / "second").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0) << std::strerror(errno);
+
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = Start({"encode", "first", "second", "third", "out"}, dir.path(), null, null, null);
+    ::close(null);
+    ASSERT_GT(pid, 0);
+    // Once a whole chunk has come out of the FIFO, the companion codes the second file and waits
+    // for room in the FIFO for the rest.
+    std::size_t got = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (got < (1u << 20) && std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{reader, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) continue;
+        char buffer[65536];
+        const ssize_t n = ::read(reader, buffer, sizeof buffer);
+        if (n > 0) got += static_cast<std::size_t>(n);
+    }
+    ASSERT_GE(got, 1u << 20);
+
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    EXPECT_EQ(WaitStatus(pid), 128 + SIGINT);
+    ::close(reader);
+    EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"first", "second", "third"}));
+    EXPECT_EQ(ReadBytes(dir / "out" / "first"), Encoded(first));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "out" / "second"));
+    EXPECT_EQ(ReadBytes(dir / "out" / "third"), (Bytes{4, 5, 6}));
 #endif
 }
 

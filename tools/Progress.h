@@ -1,0 +1,72 @@
+// The companion's --progress display: how far the file being coded has got, on standard error.
+//
+// On a terminal each file gets one line, redrawn in place ("\r") every 200 ms with the bytes
+// done and the total, the speed and the time left, cut to the terminal's width so that it never
+// wraps; when the file is done the line shows its final state and ends with a newline. When
+// standard error is not a terminal (a log, a pipe), nothing is redrawn: a whole line is written
+// every 10 seconds and one when each file is done, so that a reader gets complete lines. With
+// several files, each line starts with "file I of N, NAME: ". A file that fails leaves no line:
+// its line is erased, and the error line that the caller writes next takes its place.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "codec/FileTransform.h"
+
+namespace corvane::tools {
+
+class Progress {
+public:
+    // `files`: how many files the run codes.
+    explicit Progress(std::size_t files);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Starts following file `index` (from 1), shown as `name`, through `control`, which must
+    // outlive the matching End. `sizeKnown` is false for standard input.
+    void Begin(std::size_t index, std::string name, const TransformControl& control, bool sizeKnown);
+    // Ends the file's line: with its final state when it `succeeded`, erased otherwise.
+    void End(bool succeeded);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Sample {
+        Clock::time_point when;
+        std::uint64_t done;
+    };
+
+    void Run();
+    std::string Line(Clock::time_point now, bool final);
+    void Draw(const std::string& line);
+    void Erase();
+
+    const std::size_t files_;
+    const bool terminal_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    const TransformControl* control_ = nullptr;  // the file being followed, or none
+    std::string prefix_;
+    bool sizeKnown_ = true;
+    Clock::time_point started_;
+    Clock::time_point lastLine_;
+    std::deque<Sample> samples_;  // the last few seconds, for the speed
+    std::size_t shownColumns_ = 0;  // the width of the line on the terminal, 0 for none
+    std::thread thread_;
+};
+
+// Makes the signals that end the program (SIGINT, SIGTERM, SIGHUP, SIGQUIT; Ctrl+C and the
+// console's close on Windows) first end a progress line that is showing with a newline, so that
+// the shell's next output starts on a line of its own. Call it once, after
+// InstallTemporaryFileCleanup(), whose handling then goes on as before.
+void EndProgressLineOnSignal();
+
+}  // namespace corvane::tools
