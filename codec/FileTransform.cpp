@@ -29,7 +29,7 @@ bool IsCancelled(const TransformControl* control)
 std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
 {
     const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kChunkSize]);
-    if (!buffer) return detail::SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
+    if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
 
     std::uint8_t running = 0;
     for (;;) {

@@ -2,6 +2,7 @@
 #include <random>
 #include <system_error>
 
+#include "Describe.h"
 #include "FileTransform.h"
 #include "OsFile.h"
 
@@ -16,15 +17,12 @@ bool IsTemporaryName(std::string_view fileName)
     return true;
 }
 
-namespace detail {
-
-std::string DisplayName(const std::filesystem::path& path)
+std::string ShownText(std::string_view text)
 {
     static constexpr char kHex[] = "0123456789abcdef";
-    const std::u8string text = path.u8string();
     std::string shown;
     shown.reserve(text.size());
-    for (const char8_t c : text) {
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte != 0x7F) {
             shown += static_cast<char>(byte);
@@ -43,6 +41,12 @@ std::string DisplayName(const std::filesystem::path& path)
     return shown;
 }
 
+std::string DisplayName(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return ShownText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+}
+
 Error SystemError(int code, std::string_view what, std::string_view name)
 {
     std::string text = std::system_category().message(code);
@@ -54,6 +58,8 @@ Error SystemError(int code, std::string_view what, std::string_view name)
     description.append(what).append(" '").append(name).append("': ").append(text);
     return {static_cast<std::int32_t>(code), std::move(description)};
 }
+
+namespace detail {
 
 std::string TemporaryName()
 {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "Describe.h"
 #include "Error.h"
 
 namespace corvane::detail {
@@ -22,13 +23,6 @@ using NativeHandle = void*;
 #else
 using NativeHandle = int;
 #endif
-
-// A path as UTF-8 text for messages, with control characters escaped (`\n`, `\t`, `\x1b`) so
-// that a description stays on one line.
-std::string DisplayName(const std::filesystem::path& path);
-
-// "<what> '<name>': <the system's text for code>", numbered with the code itself.
-Error SystemError(int code, std::string_view what, std::string_view name);
 
 // System error codes that the transform raises itself, in the system's own numbering.
 extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows

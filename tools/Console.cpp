@@ -19,30 +19,6 @@ namespace {
 constexpr int kDefaultColumns = 80;
 }  // namespace
 
-std::string Shown(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += c;
-        } else if (byte == '\n') {
-            shown += "\\n";
-        } else if (byte == '\t') {
-            shown += "\\t";
-        } else if (byte == '\r') {
-            shown += "\\r";
-        } else {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
-        }
-    }
-    return shown;
-}
-
 #ifdef _WIN32
 void Write(std::FILE* to, std::string_view text)
 {

@@ -13,10 +13,6 @@ namespace corvane::tools {
 // bytes.
 void Write(std::FILE* to, std::string_view text);
 
-// UTF-8 text for a message, with control characters escaped (`\n`, `\t`, `\x1b`) as the codec's
-// messages show them, so that a name can neither break a line nor move the cursor.
-std::string Shown(std::string_view text);
-
 // True when standard error is a terminal (a Windows console), where a line can be redrawn.
 bool StandardErrorIsTerminal();
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "codec/Describe.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -166,7 +167,7 @@ void Progress::Begin(std::size_t index, std::string name, const TransformControl
     const std::lock_guard lock(mutex_);
     control_ = &control;
     prefix_ = files_ > 1 ? "file " + std::to_string(index) + " of " + std::to_string(files_) + ", " +
-                               Shown(name) + ": "
+                               corvane::ShownText(name) + ": "
                          : "";
     sizeKnown_ = sizeKnown;
     started_ = lastLine_ = Clock::now();

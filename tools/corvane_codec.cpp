@@ -15,6 +15,7 @@
 #include "Console.h"
 #include "Progress.h"
 #include "codec/CodecKernel.h"
+#include "codec/Describe.h"
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
 
@@ -82,16 +83,7 @@ std::string Utf8(const Path& path)
     return {text.begin(), text.end()};
 }
 
-std::string Shown(const Path& path) { return corvane::tools::Shown(Utf8(path)); }
-
-corvane::Error SystemError(int code, const std::string& what)
-{
-    std::string text = std::system_category().message(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return {code, what + ": " + text};
-}
+std::string Shown(const Path& path) { return corvane::DisplayName(path); }
 
 int UsageMistake(const std::string& mistake)
 {
@@ -102,15 +94,15 @@ int UsageMistake(const std::string& mistake)
 // Nothing when `path` is a folder or a link to one; otherwise why not.
 std::optional<corvane::Error> NotAFolder(const Path& path)
 {
-    const std::string what = "Cannot write into '" + Shown(path) + "'";
+    const auto failure = [&path](int code) { return corvane::SystemError(code, "Cannot write into", Shown(path)); };
 #ifdef _WIN32
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return SystemError(static_cast<int>(::GetLastError()), what);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return SystemError(ERROR_DIRECTORY, what);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return failure(static_cast<int>(::GetLastError()));
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return failure(ERROR_DIRECTORY);
 #else
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return SystemError(errno, what);
-    if (!S_ISDIR(status.st_mode)) return SystemError(ENOTDIR, what);
+    if (::stat(path.c_str(), &status) != 0) return failure(errno);
+    if (!S_ISDIR(status.st_mode)) return failure(ENOTDIR);
 #endif
     return std::nullopt;
 }
