@@ -83,7 +83,11 @@ void CodingJob::CancelAndWait()
     job->Finish(true);
 }
 
-void CodingJob::LetThroughDuringWork(QWidget* widget) { LetThrough().append(widget); }
+void CodingJob::LetThroughDuringWork(QWidget* widget)
+{
+    LetThrough().removeAll(nullptr);  // widgets deleted since
+    LetThrough().append(widget);
+}
 
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers)
     : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers))
