@@ -167,7 +167,9 @@ TEST_F(LongWork, CancelByButtonEscapeOrCloseBoxLeavesNothingBehind)
         ASSERT_TRUE(WorkEnded());
         EXPECT_EQ(testing::FileNames(encoded()),
                   c.earlierContent ? std::vector<std::string>{"big.bin"} : std::vector<std::string>{});
-        if (c.earlierContent) EXPECT_EQ(testing::ReadBytes(encoded() / "big.bin"), (Bytes{1, 2, 3}));
+        if (c.earlierContent) {
+            EXPECT_EQ(testing::ReadBytes(encoded() / "big.bin"), (Bytes{1, 2, 3}));
+        }
         EXPECT_TRUE(desktop.boxes.empty());
         EXPECT_EQ(desktop.ended, 0);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -378,6 +380,25 @@ TEST_F(Drops, OneProgressWindowForTheBatchAndCancelKeepsWhatLanded)
     ASSERT_TRUE(WorkEnded());
     EXPECT_EQ(testing::FileNames(encoded()), std::vector<std::string>{"small.txt"});
     EXPECT_EQ(Entries(viewer), QStringList{"small.txt"});
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+// A viewer closed while its files are coded: the work goes on without it, and ends cleanly.
+TEST_F(Drops, AViewerClosedDuringItsBatch)
+{
+    MakeSparse(data / "big.bin", 3 * kGiB, 7, 9);
+    FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
+    ASSERT_TRUE(Drop(viewer, {data / "big.bin"}));
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->windowTitle(), "Decoding big.bin");
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(platform::FindForm("frmViewDecoded"), nullptr);
+    ASSERT_TRUE(testing::WaitFor([progress] { return progress->isActiveWindow(); }));
+    QTest::keyClick(progress->windowHandle(), Qt::Key_Escape);
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_TRUE(testing::FileNames(decoded()).empty());
     EXPECT_TRUE(desktop.boxes.empty());
 }
 

@@ -125,10 +125,9 @@ void FolderViewer::Action_Click()
     const CodingJob::File file{settings_.coding, source, OutputFolder(settings_.otherFolder), name};
     CodingJob::Start(this, {file},
                      {.landed =
-                          [self](const CodingJob::File& landed) {
+                          [self, doneText = settings_.doneText](const CodingJob::File& landed) {
                               if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("The file '") + landed.name +
-                                                   QLatin1String(self ? self->settings_.doneText : ""),
+                              platform::MsgBox(QStringLiteral("The file '") + landed.name + QLatin1String(doneText),
                                                platform::MsgButtons::Ok, platform::MsgIcon::Information,
                                                QStringLiteral("Done!"));
                               if (self) self->ReRead();
