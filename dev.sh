@@ -6,7 +6,8 @@
 #   ./dev.sh windows install what is missing, cross-build the codec, the companion and their
 #                    tests for Windows with mingw-w64, and run the tests under Wine
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
-#                    (`./dev.sh bench files`: the slow whole-file benchmark)
+#                    (`./dev.sh bench files`: the slow whole-file benchmark;
+#                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode)
 #   ./dev.sh package install what is missing, build, and make the Debian package
 #                    build/corvane_<version>_<arch>.deb (`./dev.sh test` also checks it)
 set -euo pipefail
@@ -199,16 +200,20 @@ case "${1:-}" in
       shift
       say build/bin/codec_file_bench
       build/bin/codec_file_bench "$@"
+    elif [ "${1:-}" = responsiveness ]; then
+      shift
+      say build/bin/responsiveness_bench
+      build/bin/responsiveness_bench "$@"
     else
       for bench in build/bin/*_bench; do
-        [ "$bench" = build/bin/codec_file_bench ] && continue
+        case "$bench" in build/bin/codec_file_bench | build/bin/responsiveness_bench) continue ;; esac
         say "$bench"
         "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
       done
     fi
     ;;
   *)
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -52,6 +52,7 @@ std::optional<Error> FileList::Load(const QString& folder, const QString& keepSe
 {
     auto names = ReadFileNames(folder);
     if (!names) return names.error();
+    if (keep_) names->removeIf([this](const QString& name) { return !keep_(name); });
 
     loading_ = true;
     model_.SetNames(std::move(names).value());

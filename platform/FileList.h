@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 #include "codec/Error.h"
@@ -49,6 +50,9 @@ public:
     // The selected file's name without its folder; "" when nothing is selected.
     QString FileName() const { return List(ListIndex()); }
 
+    // Lists only the names `keep` accepts, from the next read of the folder on.
+    void SetNameFilter(std::function<bool(const QString&)> keep) { keep_ = std::move(keep); }
+
     // The names of the files in `folder`, sorted by name.
     static ErrorOr<QStringList> ReadFileNames(const QString& folder);
 
@@ -64,6 +68,7 @@ private:
 
     FileNameModel model_;
     QString path_;
+    std::function<bool(const QString&)> keep_;
     bool loading_ = false;
 };
 

@@ -12,10 +12,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "hosted/HostedInput.h"
 #include "platform/Files.h"
 #include "platform/Form.h"
 #include "support/FakeDesktop.h"
 #include "support/TempDir.h"
+#include "ui/shared/CodingJob.h"
 
 namespace corvane::testing {
 
@@ -44,7 +46,8 @@ protected:
 
     void TearDown() override
     {
-        for (const char* name : {"frmAbout", "frmViewEncoded", "frmViewDecoded", "frmMain"}) {
+        CodingJob::CancelAndWait();
+        for (const char* name : {"frmProgress", "frmAbout", "frmViewEncoded", "frmViewDecoded", "frmMain"}) {
             platform::UnloadForm(QLatin1String(name));
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -58,6 +61,16 @@ protected:
         ASSERT_TRUE(widget);
         QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
     }
+
+    // A click that starts coding, then the wait for the work to end, whatever its outcome.
+    static void ClickAndFinish(QWidget* widget)
+    {
+        Click(widget);
+        ASSERT_TRUE(WorkEnded());
+    }
+
+    // Whether the work running has ended (or none runs) within a generous deadline.
+    static bool WorkEnded() { return WaitFor([] { return !CodingJob::Running(); }, 60000); }
 
     TempDir dir;
     FakeDesktop desktop;

@@ -282,22 +282,22 @@ TEST(AttributeText, KnownValuesHaveWordsAndOthersStayNumbers)
 TEST_F(MainWindow, EncodeAndDecodeWriteIntoTheirOutputFolders)
 {
     SelectFile("a.txt");
-    Click(Get("cmdencode"));
+    ClickAndFinish(Get("cmdencode"));
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded({'a', 'b', 'c'}));
     EXPECT_FALSE(std::filesystem::exists(decoded()));  // only the folder in use is made
     EXPECT_TRUE(desktop.boxes.empty());
 
     testing::WriteBytes(data / "a.txt", {'x', 'y'});  // a second run replaces the first result
-    Click(Get("cmdencode"));
+    ClickAndFinish(Get("cmdencode"));
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded({'x', 'y'}));
 
     OpenFolder(encoded());
     SelectFile("a.txt");
-    Click(Get("cmddecode"));
+    ClickAndFinish(Get("cmddecode"));
     EXPECT_EQ(testing::ReadBytes(decoded() / "a.txt"), (Bytes{'x', 'y'}));
 
     // Coding inside the output folder replaces the file in place; the list shows it still.
-    Click(Get("cmdencode"));
+    ClickAndFinish(Get("cmdencode"));
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), Encoded(Encoded({'x', 'y'})));
     EXPECT_EQ(testing::FileNames(encoded()), std::vector<std::string>{"a.txt"});
     EXPECT_TRUE(desktop.boxes.empty());
@@ -310,12 +310,12 @@ TEST_F(MainWindow, TheFileListIsReadAgainAfterACommand)
     testing::WriteBytes(encoded() / "b.txt", {1});  // appears only after a re-read
     auto* list = Get<platform::FileList>("FileListBox");
     EXPECT_EQ(list->ListCount(), 0);
-    Click(Get("cmdencode"));  // nothing selected: fails, and the list stays as it was
+    ClickAndFinish(Get("cmdencode"));  // nothing selected: fails, and the list stays as it was
     EXPECT_EQ(list->ListCount(), 0);
     ASSERT_FALSE(list->Refresh());
     SelectFile("b.txt");
     testing::WriteBytes(encoded() / "c.txt", {1});
-    Click(Get("cmdencode"));
+    ClickAndFinish(Get("cmdencode"));
     EXPECT_EQ(list->ListCount(), 2);
     EXPECT_EQ(list->FileName(), "b.txt");
 }
@@ -349,7 +349,7 @@ TEST_F(MainWindow, FailuresAreReportedAndCancelEndsTheProgram)
         c.prepare();
         desktop.boxes.clear();
         desktop.answers = {c.answer};
-        Click(Get("cmdencode"));
+        ClickAndFinish(Get("cmdencode"));
         ended += c.answer == MsgAnswer::Cancel;
         EXPECT_EQ(desktop.ended, ended);
         EXPECT_EQ(desktop.boxes.size(), 1u);

@@ -1,11 +1,13 @@
-// What the windows share: the error report, the output folders and the coding command, and
-// the row that places the program's buttons.
+// What the windows share: the error report, the output folders, the coding work and its
+// units, and the row that places the program's buttons.
 #include "platform/hosted/Color.h"
 #include "platform/hosted/StdFont.h"
 #include "support/UiFixture.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
+#include "ui/shared/CodingJob.h"
 #include "ui/shared/OutputFolders.h"
+#include "ui/shared/ProgressWindow.h"
 #include "ui/shared/ReportError.h"
 
 #include <QCursor>
@@ -55,35 +57,116 @@ TEST(JoinPath, AlwaysAddsTheSeparatorSoARootDoublesIt)
     EXPECT_EQ(JoinPath(s + "data", "a.txt"), s + "data" + s + "a.txt");
 }
 
-using CodingCommand = testing::UiTest;
+// Coding work run to its end without a window, and what each file's outcome tells the starter.
+class CodingWork : public testing::UiTest {
+protected:
+    struct Outcome {
+        QStringList landed;
+        std::vector<Error> failures;
+        std::optional<bool> cancelled;  // set once the finished handler ran
+    };
 
-TEST_F(CodingCommand, MakesTheFolderCodesTheFileAndRestoresTheCursor)
+    // Runs `files` as one job; after a failure the job goes on when `goOn` says so.
+    Outcome Run(std::vector<CodingJob::File> files, bool goOn = true)
+    {
+        Outcome outcome;
+        const CodingJob* job = CodingJob::Start(
+            nullptr, std::move(files),
+            {.landed = [&](const CodingJob::File& file) { outcome.landed << file.name; },
+             .failed =
+                 [&](const CodingJob::File&, const Error& error) {
+                     outcome.failures.push_back(error);
+                     return goOn;
+                 },
+             .finished = [&](bool cancelled) { outcome.cancelled = cancelled; }});
+        EXPECT_TRUE(job);
+        EXPECT_TRUE(WorkEnded());
+        return outcome;
+    }
+
+    CodingJob::File Into(Coding coding, const std::filesystem::path& source, const QString& folder, const QString& name)
+    {
+        return {coding, Q(source), OutputFolder(folder), name};
+    }
+};
+
+TEST_F(CodingWork, MakesTheFolderCodesTheFileAndRestoresTheCursor)
 {
     testing::WriteBytes(data / "a.txt", {1, 2, 3});
     EXPECT_EQ(OutputFolder(kEncodedFolder), Q(encoded()));
-    EXPECT_FALSE(CodeIntoOutputFolder(Coding::Encode, Q(data / "a.txt"), kEncodedFolder, "b.txt"));
+    Outcome outcome = Run({Into(Coding::Encode, data / "a.txt", kEncodedFolder, "b.txt")});
+    EXPECT_EQ(outcome.landed, QStringList{"b.txt"});
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(outcome.cancelled, false);
     EXPECT_EQ(testing::ReadBytes(encoded() / "b.txt"), (testing::Bytes{1, 3, 6}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // A failure comes back as the transform's error, and the cursor is restored as well.
-    const auto error = CodeIntoOutputFolder(Coding::Decode, Q(data / "missing"), kDecodedFolder, "missing");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, ENOENT);
+    outcome = Run({Into(Coding::Decode, data / "missing", kDecodedFolder, "missing")});
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].number, ENOENT);
+    EXPECT_TRUE(outcome.landed.isEmpty());
+    EXPECT_EQ(outcome.cancelled, false);
     EXPECT_TRUE(std::filesystem::is_directory(decoded()));
     EXPECT_FALSE(std::filesystem::exists(decoded() / "missing"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(CodingCommand, AnOutputFolderTakenByAFileIsTheError)
+TEST_F(CodingWork, AnOutputFolderTakenByAFileIsTheError)
 {
     testing::WriteBytes(data / "a.txt", {1});
     testing::WriteBytes(encoded(), {2});  // a file holds the output folder's name
-    const auto error = CodeIntoOutputFolder(Coding::Encode, Q(data / "a.txt"), kEncodedFolder, "a.txt");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, ENOTDIR);
-    EXPECT_EQ(error->description,
+    const Outcome outcome = Run({Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt")});
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].number, ENOTDIR);
+    EXPECT_EQ(outcome.failures[0].description,
               "Cannot write '" + Q(encoded() / "a.txt").toStdString() + "': Not a directory");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A failure in a batch: the starter's answer decides whether the files after it are coded.
+TEST_F(CodingWork, ABatchGoesOnAfterAFailureOrStopsThere)
+{
+    testing::WriteBytes(data / "a.txt", {1});
+    testing::WriteBytes(data / "c.txt", {2});
+    for (const bool goOn : {true, false}) {
+        SCOPED_TRACE(goOn ? "go on" : "stop");
+        std::filesystem::remove_all(encoded());
+        const Outcome outcome = Run({Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt"),
+                                     Into(Coding::Encode, data / "b.txt", kEncodedFolder, "b.txt"),
+                                     Into(Coding::Encode, data / "c.txt", kEncodedFolder, "c.txt")},
+                                    goOn);
+        EXPECT_EQ(outcome.failures.size(), 1u);
+        EXPECT_EQ(outcome.landed, goOn ? (QStringList{"a.txt", "c.txt"}) : QStringList{"a.txt"});
+        EXPECT_EQ(outcome.cancelled, false);
+        EXPECT_EQ(testing::FileNames(encoded()),
+                  goOn ? (std::vector<std::string>{"a.txt", "c.txt"}) : std::vector<std::string>{"a.txt"});
+    }
+}
+
+TEST_F(CodingWork, OneJobAtATime)
+{
+    testing::WriteBytes(data / "a.txt", {1});
+    const auto file = Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt");
+    CodingJob* first = CodingJob::Start(nullptr, {file}, {});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(CodingJob::Running(), first);
+    EXPECT_EQ(CodingJob::Start(nullptr, {file}, {}), nullptr);
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), testing::Bytes{1});
+}
+
+TEST(HumanUnits, BytesInDecimalUnitsAndDurationsInTheirLargestTwoUnits)
+{
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {0, "0 bytes"},          {999, "999 bytes"},          {1000, "1.0 kB"},
+        {1234, "1.2 kB"},        {999949, "999.9 kB"},        {999950, "1.0 MB"},
+        {3221225472, "3.2 GB"},  {1200000000, "1.2 GB"},      {UINT64_MAX, "18.4 EB"}};
+    for (const auto& [bytes, text] : sizes) EXPECT_EQ(HumanBytes(bytes), text) << bytes;
+    const std::pair<std::uint64_t, const char*> durations[] = {
+        {0, "less than a second"}, {1, "1 s"}, {59, "59 s"}, {60, "1 min 00 s"},
+        {185, "3 min 05 s"},       {3599, "59 min 59 s"},   {3600, "1 h 00 min"}, {7620, "2 h 07 min"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(HumanDuration(seconds), text) << seconds;
 }
 
 // Captions go to the button exactly as written, quotes, backslashes and ampersands included.

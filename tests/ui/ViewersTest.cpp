@@ -85,7 +85,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
 
     FolderViewer* fromEncoded = Open(FolderViewer::Kind::Encoded);
     Select(fromEncoded, "note.txt");
-    Click(Child(fromEncoded, "cmddecode1"));
+    ClickAndFinish(Child(fromEncoded, "cmddecode1"));
     // The decoded folder did not exist yet: it is made on the way.
     EXPECT_EQ(testing::ReadBytes(decoded() / "note.txt"), (Bytes{'h', 'i', '!'}));
     ASSERT_EQ(desktop.boxes.size(), 1u);
@@ -98,7 +98,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
     testing::WriteBytes(decoded() / "late.txt", {7});
     FolderViewer* fromDecoded = Open(FolderViewer::Kind::Decoded);
     Select(fromDecoded, "late.txt");
-    Click(Child(fromDecoded, "cmdencode1"));
+    ClickAndFinish(Child(fromDecoded, "cmdencode1"));
     EXPECT_EQ(testing::ReadBytes(encoded() / "late.txt"), Bytes{7});
     EXPECT_EQ(desktop.boxes.back().text, "The file 'late.txt' encoded and can be found at Encoded File(s) folder");
     EXPECT_EQ(Entries(fromDecoded), (QStringList{"late.txt", "note.txt"}));
@@ -106,7 +106,7 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
 
     // The encoded viewer shows the new file once it reads its folder again, after its action.
     EXPECT_EQ(Entries(fromEncoded), QStringList{"note.txt"});
-    Click(Child(fromEncoded, "cmddecode1"));
+    ClickAndFinish(Child(fromEncoded, "cmddecode1"));
     EXPECT_EQ(Entries(fromEncoded), (QStringList{"late.txt", "note.txt"}));
 }
 
@@ -114,7 +114,7 @@ TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
 {
     std::filesystem::create_directories(encoded());
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
-    Click(Child(viewer, "cmddecode1"));  // nothing selected
+    ClickAndFinish(Child(viewer, "cmddecode1"));  // nothing selected
     ASSERT_EQ(desktop.boxes.size(), 2u);
     EXPECT_EQ(desktop.boxes[0].text,
               "Error: 21: Cannot read '" + Q(encoded()) + QDir::separator() + "': Is a directory");
@@ -126,7 +126,7 @@ TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
 
     desktop.boxes.clear();
     desktop.answers = {MsgAnswer::Cancel};
-    Click(Child(viewer, "cmddecode1"));
+    ClickAndFinish(Child(viewer, "cmddecode1"));
     EXPECT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.ended, 1);
 }

@@ -1,6 +1,8 @@
 #include "ui/main/frmMain.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -16,6 +18,8 @@
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/AttributeText.h"
+#include "ui/shared/CodingJob.h"
+#include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
 #include "ui/viewers/FolderViewer.h"
@@ -97,6 +101,9 @@ frmMain::frmMain() : Form(Layout())
     // The answer does not matter: the folder list stays where it was either way.
     connect(browser_.folders, &platform::FolderList::OpenFailed, this, [](const Error& error) { ReportError(error); });
     connect(browser_.files, &platform::FileList::Click, this, &frmMain::FileListBox_Click);
+    // Leaving stays possible while a file is coded: it cancels the work first.
+    CodingJob::LetThroughDuringWork(Control<ZelXpButton>(QStringLiteral("cmdexit")));
+    setAcceptDrops(true);
 }
 
 void frmMain::cmdviewencode_Click() { FolderViewer::ShowEncoded(); }
@@ -105,12 +112,13 @@ void frmMain::cmdabout_Click() { frmAbout::ShowAbout(); }
 void frmMain::cmdexit_Click() { ExitSequence(); }
 void frmMain::Form_Unload() { ExitSequence(); }
 
-// Closes the viewers, then this window, then ends the program at once. The About window goes
-// with the program.
+// Cancels any work and waits for it to stop, closes the viewers, then this window, then ends
+// the program at once. The About window goes with the program.
 void frmMain::ExitSequence()
 {
     if (exiting_) return;
     exiting_ = true;
+    CodingJob::CancelAndWait();
     platform::UnloadForm(QStringLiteral("frmViewDecoded"));
     platform::UnloadForm(QStringLiteral("frmViewEncoded"));
     Unload();
@@ -213,9 +221,35 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
 {
     platform::FileList* files = browser_.files;
     const QString name = files->List(files->ListIndex());
-    auto error = CodeIntoOutputFolder(coding, JoinPath(browser_.folders->Path(), name), folderName, name);
-    if (!error) error = files->Refresh();
-    if (error) ReportCommandError(*error);
+    const CodingJob::File file{coding, JoinPath(browser_.folders->Path(), name), OutputFolder(folderName), name};
+    CodingJob::Start(this, {file},
+                     {.landed =
+                          [files](const CodingJob::File&) {
+                              if (const auto error = files->Refresh()) ReportCommandError(*error);
+                          },
+                      .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
+                      .finished = {}});
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+// Of several files, the first is shown.
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    const QString& path = paths.first();
+    const auto error = QFileInfo(path).isDir() ? std::optional<Error>(FolderDropped(path)) : ShowFile(path);
+    if (error) ReportError(*error);
 }
 
 }  // namespace corvane

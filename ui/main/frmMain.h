@@ -28,6 +28,10 @@ public:
 
 protected:
     void Form_Unload() override;
+    // One file dropped from a file manager is shown as ShowFile shows it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void cmdviewencode_Click();

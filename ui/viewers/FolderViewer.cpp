@@ -1,11 +1,18 @@
 #include "ui/viewers/FolderViewer.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QPointer>
+
 #include "platform/Desktop.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
+#include "ui/shared/CodingJob.h"
+#include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
 
@@ -19,7 +26,8 @@ struct FolderViewer::Settings {
     const char* listName;  // what screen readers call the list
     const char* actionName;
     const char* actionCaption;
-    Coding coding;
+    Coding coding;      // the action's
+    Coding dropCoding;  // for files dropped onto the window
     const char* doneText;  // after "The file '" and the name
     int clientWidth;
     int clientHeight;
@@ -29,10 +37,10 @@ struct FolderViewer::Settings {
 const FolderViewer::Settings& FolderViewer::SettingsFor(Kind kind)
 {
     static const Settings encoded{QStringLiteral("frmViewEncoded"), kEncodedFolder, kEncodedFolder, kDecodedFolder,
-                                  "Encoded files", "cmddecode1", "Decode Selected", Coding::Decode,
+                                  "Encoded files", "cmddecode1", "Decode Selected", Coding::Decode, Coding::Encode,
                                   "' decoded and can be found at Decoded File(s) folder", 6285, 4260, 0, 1, 2};
     static const Settings decoded{QStringLiteral("frmViewDecoded"), kDecodedFolder, kDecodedFolder, kEncodedFolder,
-                                  "Decoded files", "cmdencode1", "Encode Selected", Coding::Encode,
+                                  "Decoded files", "cmdencode1", "Encode Selected", Coding::Encode, Coding::Decode,
                                   "' encoded and can be found at Encoded File(s) folder", 6330, 4275, 2, 1, 0};
     return kind == Kind::Encoded ? encoded : decoded;
 }
@@ -65,10 +73,13 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
     selected_ = Control<platform::Label>(QStringLiteral("lblselected"));
     list_->setAccessibleName(QLatin1String(settings_.listName));
     Control<platform::Label>(QStringLiteral("Label1"))->Describe(selected_);
+    // The transform's named temporary files are work in progress, never results.
+    list_->SetNameFilter([](const QString& name) { return !IsTemporaryName(name.toStdString()); });
     connect(list_, &platform::FileList::Click, this, &FolderViewer::File1_Click);
     connect(Control<ZelXpButton>(QStringLiteral("cmdopen")), &ZelXpButton::Click, this, &FolderViewer::cmdopen_Click);
     connect(Control<ZelXpButton>(QLatin1String(settings_.actionName)), &ZelXpButton::Click, this,
             &FolderViewer::Action_Click);
+    setAcceptDrops(true);
 }
 
 FolderViewer* FolderViewer::ShowEncoded()
@@ -112,16 +123,74 @@ void FolderViewer::Action_Click()
 {
     const QString name = list_->FileName();
     const QString source = JoinPath(OutputFolder(settings_.ownFolder), name);
-    if (const auto error = CodeIntoOutputFolder(settings_.coding, source, settings_.otherFolder, name)) {
-        if (!ReportCommandError(*error)) return;
-        ReRead();
-        platform::MsgBox(QStringLiteral("Please select a file to delete!"));
-        return;
+    // The viewer may be closed while the file is coded.
+    const QPointer<FolderViewer> self(this);
+    const CodingJob::File file{settings_.coding, source, OutputFolder(settings_.otherFolder), name};
+    CodingJob::Start(this, {file},
+                     {.landed =
+                          [self, doneText = settings_.doneText](const CodingJob::File& landed) {
+                              if (self) self->ReRead();
+                              platform::MsgBox(QStringLiteral("The file '") + landed.name + QLatin1String(doneText),
+                                               platform::MsgButtons::Ok, platform::MsgIcon::Information,
+                                               QStringLiteral("Done!"));
+                              if (self) self->ReRead();
+                          },
+                      .failed =
+                          [self](const CodingJob::File&, const Error& error) {
+                              if (!ReportCommandError(error)) return false;
+                              if (self) self->ReRead();
+                              platform::MsgBox(QStringLiteral("Please select a file to delete!"));
+                              return false;
+                          },
+                      .finished = {}});
+}
+
+void FolderViewer::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void FolderViewer::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void FolderViewer::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    // The drop's own events end before the work starts.
+    QMetaObject::invokeMethod(this, [this, paths] { CodeDropped(paths); }, Qt::QueuedConnection);
+}
+
+// Folders are refused first, each reported: OK goes on, Cancel drops the whole drop. The files
+// are then coded as one batch, and a file that fails is reported the same way: OK goes on with
+// the next, Cancel stops there, files already coded staying.
+void FolderViewer::CodeDropped(const QStringList& paths)
+{
+    std::vector<CodingJob::File> files;
+    const QString folder = OutputFolder(settings_.ownFolder);
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            if (ReportError(FolderDropped(path)) != platform::MsgAnswer::Ok) return;
+            continue;
+        }
+        files.push_back({settings_.dropCoding, path, folder, info.fileName()});
     }
-    ReRead();
-    platform::MsgBox(QStringLiteral("The file '") + name + QLatin1String(settings_.doneText), platform::MsgButtons::Ok,
-                     platform::MsgIcon::Information, QStringLiteral("Done!"));
-    ReRead();
+    if (files.empty()) return;
+    const QPointer<FolderViewer> self(this);
+    const auto reRead = [self] {
+        if (self) self->ReRead();
+    };
+    CodingJob::Start(this, std::move(files),
+                     {.landed = [reRead](const CodingJob::File&) { reRead(); },
+                      .failed =
+                          [](const CodingJob::File&, const Error& error) {
+                              return ReportError(error) == platform::MsgAnswer::Ok;
+                          },
+                      .finished = [reRead](bool) { reRead(); }});
 }
 
 }  // namespace corvane

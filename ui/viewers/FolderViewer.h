@@ -1,6 +1,8 @@
 // The folder viewers: one window kind, shown as "Encoded File(s)" and "Decoded File(s)". Each
 // lists its output folder, shows the selected name, opens the folder in the file manager, and
-// codes the selected file into the other output folder.
+// codes the selected file into the other output folder. Files dropped onto a viewer from a file
+// manager are coded into its own folder: encoded onto Encoded File(s), decoded onto Decoded
+// File(s).
 #pragma once
 
 #include "platform/Form.h"
@@ -26,6 +28,9 @@ public:
 
 protected:
     void Form_Load() override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct Settings;
@@ -36,6 +41,7 @@ private:
     void Action_Click();  // cmddecode1_Click or cmdencode1_Click
     // Reads the own folder again; one that does not exist yet shows an empty list.
     void ReRead();
+    void CodeDropped(const QStringList& paths);
 
     const Settings& settings_;
     platform::FileList* list_;   // File1
