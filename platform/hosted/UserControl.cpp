@@ -1,5 +1,7 @@
 #include "platform/hosted/UserControl.h"
 
+#include "platform/hosted/KeyRepeat.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -81,6 +83,7 @@ void SetAmbientForeColor(QWidget* window, OleColor colour)
 
 UserControl::UserControl(QWidget* parent) : QWidget(parent), image_(size(), QImage::Format_RGB32)
 {
+    UseUnpairedKeyRepeat();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -54,6 +54,33 @@ TEST_F(ButtonWindow, SpaceAndEnterClickOnTheirRelease)
     }
 }
 
+TEST_F(ButtonWindow, HoldingSpaceOrEnterClicksOnceOnTheRealRelease)
+{
+    struct Row {
+        Qt::Key key;
+        const char* text;
+        int code;
+        KeyRepeatReport report;
+    };
+    const Row rows[] = {{Qt::Key_Space, " ", 32, KeyRepeatReport::FlaggedPairs},
+                        {Qt::Key_Return, "\r", 13, KeyRepeatReport::FlaggedPairs},
+                        {Qt::Key_Space, " ", 32, KeyRepeatReport::PressesOnly},
+                        {Qt::Key_Return, "\r", 13, KeyRepeatReport::PressesOnly}};
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);  // a keyboard click first, so that key-down shows the pressed look
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "key " << row.code
+                                          << (row.report == KeyRepeatReport::FlaggedPairs ? " flagged pairs" : " presses only"));
+        Log();
+        HoldKey(button, row.key, QString::fromUtf8(row.text), 3, row.report);
+        QStringList expected;
+        for (int press = 0; press < 4; ++press)
+            expected << QStringLiteral("KeyDown %1 0 [pressed]").arg(row.code) << QStringLiteral("KeyPress %1 [pressed]").arg(row.code);
+        expected << QStringLiteral("Click [focused]") << QStringLiteral("KeyUp %1 0 [focused]").arg(row.code);
+        EXPECT_EQ(Log(), expected);
+    }
+}
+
 TEST_F(ButtonWindow, SpaceDownAndEnterUpOrTheReverseGiveNoClick)
 {
     button->setFocus();

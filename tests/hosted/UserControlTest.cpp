@@ -135,6 +135,18 @@ TEST_F(HostedWindow, KeysReachTheFocusedControlAsDownPressUp)
                             "KeyDown 13 0", "KeyPress 13", "KeyUp 13 0", "KeyDown 37 0", "KeyUp 37 0"}));
 }
 
+TEST_F(HostedWindow, AHeldKeyRepeatsDownAndPressButGivesOneUpOnTheRealRelease)
+{
+    control->setFocus();
+    Log();
+    for (const auto report : {KeyRepeatReport::FlaggedPairs, KeyRepeatReport::PressesOnly}) {
+        SCOPED_TRACE(report == KeyRepeatReport::FlaggedPairs ? "flagged pairs" : "presses only");
+        HoldKey(control, Qt::Key_Space, QStringLiteral(" "), 2, report);
+        EXPECT_EQ(Log(), Lines({"KeyDown 32 0", "KeyPress 32", "KeyDown 32 0", "KeyPress 32", "KeyDown 32 0",
+                                "KeyPress 32", "KeyUp 32 0"}));
+    }
+}
+
 TEST_F(HostedWindow, AltWithAnAccessKeyWorksFromAnywhereInTheWindow)
 {
     control->SetAccessKeys(QStringLiteral("a"));
