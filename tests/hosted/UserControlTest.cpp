@@ -270,6 +270,22 @@ TEST(ChildTimer, TicksOnlyWhileEnabled)
     EXPECT_EQ(ticks, stopped);
 }
 
+TEST(ChildTimer, RunsNoFasterThanTheFloorAndKeepsTheIntervalAsSet)
+{
+    struct Row {
+        int set;
+        int runs;
+    };
+    const Row rows[] = {{0, 10}, {1, 10}, {9, 10}, {10, 10}, {11, 11}, {250, 250}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "interval " << row.set);
+        ChildTimer timer;
+        timer.SetInterval(row.set);
+        EXPECT_EQ(timer.Interval(), row.set);
+        EXPECT_EQ(timer.EffectiveInterval(), row.runs);
+    }
+}
+
 TEST(WindowShape, TheWindowBehindTakesThePointerOverACutPixel)
 {
     QWidget window;
