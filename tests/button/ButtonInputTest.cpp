@@ -2,6 +2,8 @@
 #include "ButtonFixture.h"
 
 #include <QAccessible>
+#include <QDialog>
+#include <QTimer>
 
 namespace corvane::testing {
 namespace {
@@ -270,7 +272,41 @@ TEST_F(ButtonWindow, ScreenReadersSeeAPushButtonNamedByItsCaptionAndCanPressIt)
     EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
     EXPECT_EQ(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()), QStringList{QStringLiteral("Alt+A")});
     actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(Log().isEmpty()) << "the press returns before the Click runs";
+    EXPECT_TRUE(WaitFor([this] { return !log.isEmpty(); }));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Log(), Lines({"Click [normal]"}));
+}
+
+TEST_F(ButtonWindow, AnAccessiblePressReturnsWhileTheClicksModalBoxIsOpen)
+{
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    bool boxShown = false;
+    QObject::connect(button, &ZelXpButton::Click, [this, &boxShown] {
+        QDialog box(window.get());
+        box.setModal(true);
+        QTimer::singleShot(0, &box, [&box, &boxShown] {
+            boxShown = box.isVisible();
+            box.reject();
+        });
+        box.exec();
+    });
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(boxShown);
+    EXPECT_TRUE(WaitFor([&] { return boxShown; }));
+    EXPECT_EQ(Log(), Lines({"Click [normal]"}));
+}
+
+TEST_F(ButtonWindow, AnAccessiblePressOnADisabledButtonDoesNothing)
+{
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    button->SetEnabled(false);  // disabled before the queued Click runs
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(Log().isEmpty());
 }
 
 }  // namespace
