@@ -33,7 +33,10 @@ Rect GetClientRect(const QWidget* window)
 
 Painter::Painter(QImage& image, const QFont& font) : image_(image), font_(font)
 {
-    font_.setStyleStrategy(QFont::NoAntialias);
+    // Small captions read best smoothed, with stems and advances hinted to whole pixels: unsmoothed
+    // stand-in faces set their letters unevenly enough to run words together.
+    font_.setStyleStrategy(QFont::PreferAntialias);
+    font_.setHintingPreference(QFont::PreferFullHinting);
 }
 
 void Painter::Plot(int x, int y, QRgb rgb)
@@ -110,7 +113,7 @@ void Painter::DrawText(const Rect& rect, const QString& text, OleColor colour, T
                        TextWrapping wrapping)
 {
     QPainter painter(&image_);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setClipRect(ToQRect(rect));
     painter.setFont(font_);
     painter.setPen(QColor::fromRgb(ToQRgb(colour)));

@@ -40,8 +40,8 @@ enum class TextWrapping { DontWrap, Wrap };
 
 class Painter {
 public:
-    // The image belongs to the caller and must outlive the painter. Text is drawn in `font` in
-    // whole pixels of its colour, like the classic non-smoothed fonts.
+    // The image belongs to the caller and must outlive the painter. Text is drawn in `font`,
+    // smoothed and hinted to whole pixels; everything else paints whole pixels of its colour.
     Painter(QImage& image, const QFont& font);
 
     const QFont& Font() const { return font_; }
