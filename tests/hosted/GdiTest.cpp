@@ -50,6 +50,23 @@ TEST_P(DrawingPictures, PaintExactlyTheNamedPixels)
     EXPECT_EQ(Picture(image), GetParam().expected) << GetParam().name;
 }
 
+// At two device pixels to a pixel, every pixel of the picture is a 2 x 2 square: lines, pens,
+// fills and single pixels scale, and clipping works on the same pixels.
+TEST_P(DrawingPictures, PaintEachNamedPixelAsASquareOfDevicePixelsAtRatioTwo)
+{
+    QImage image = Blank(12, 12);
+    image.setDevicePixelRatio(2);
+    Painter painter(image, QFont());
+    GetParam().draw(painter);
+    QImage halved(6, 6, QImage::Format_RGB32);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) {
+            if (x % 2 == 0 && y % 2 == 0) halved.setPixel(x / 2, y / 2, image.pixel(x, y));
+            ASSERT_EQ(image.pixel(x, y), image.pixel(x & ~1, y & ~1)) << GetParam().name << ": device pixel " << x << "," << y;
+        }
+    EXPECT_EQ(Picture(halved), GetParam().expected) << GetParam().name;
+}
+
 void Line(Painter& painter, int width, int x0, int y0, int x1, int y1)
 {
     painter.DrawLine({x0, y0}, {x1, y1}, kInk, width);
