@@ -1,5 +1,5 @@
 // A control's child timer: while Enabled, Timer() is raised every Interval milliseconds on the
-// user-interface thread. As window timers on the control's home platform, it never fires more
+// user-interface thread. Like a window timer on Windows (USER_TIMER_MINIMUM), it never fires more
 // often than every MinimumInterval milliseconds: a shorter Interval runs at that floor, which
 // keeps a control polling the pointer from waking the processor thousands of times a second.
 #pragma once
