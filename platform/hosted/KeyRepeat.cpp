@@ -2,6 +2,10 @@
 
 #include <QGuiApplication>
 
+#if defined(CORVANE_X11_KEY_REPEAT) && !QT_CONFIG(xcb)
+#undef CORVANE_X11_KEY_REPEAT  // a Qt without its X11 platform never runs on X11
+#endif
+
 #ifdef CORVANE_X11_KEY_REPEAT
 // Included last: the X11 headers define macros that clash with Qt's names.
 #include <X11/XKBlib.h>
