@@ -1,11 +1,14 @@
 #include "platform/hosted/ChildTimer.h"
 
+#include <algorithm>
+
 namespace corvane::platform {
 
 ChildTimer::ChildTimer(QObject* parent) : QObject(parent)
 {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &ChildTimer::Timer);
+    SetInterval(0);
 }
 
 void ChildTimer::SetEnabled(bool enabled)
@@ -16,7 +19,8 @@ void ChildTimer::SetEnabled(bool enabled)
 
 void ChildTimer::SetInterval(int milliseconds)
 {
-    timer_.setInterval(milliseconds);
+    interval_ = milliseconds;
+    timer_.setInterval(std::max(milliseconds, MinimumInterval));
 }
 
 }  // namespace corvane::platform

@@ -33,13 +33,28 @@ Rect GetClientRect(const QWidget* window)
 
 Painter::Painter(QImage& image, const QFont& font) : image_(image), font_(font)
 {
-    font_.setStyleStrategy(QFont::NoAntialias);
+    // Small captions read best smoothed, with stems and advances hinted to whole pixels: unsmoothed
+    // stand-in faces set their letters unevenly enough to run words together.
+    font_.setStyleStrategy(QFont::PreferAntialias);
+    font_.setHintingPreference(QFont::PreferFullHinting);
 }
 
 void Painter::Plot(int x, int y, QRgb rgb)
 {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
-    image_.setPixel(x, y, rgb);
+    const qreal ratio = image_.devicePixelRatio();
+    if (ratio == 1) {
+        if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+        image_.setPixel(x, y, rgb);
+        return;
+    }
+    // A pixel is a square of device pixels. Its edges are rounded the same way for every pixel,
+    // so that neighbouring squares tile the image without gaps or overlaps at any ratio.
+    const int left = std::max(0, qRound(x * ratio));
+    const int top = std::max(0, qRound(y * ratio));
+    const int right = std::min(image_.width(), qRound((x + 1) * ratio));
+    const int bottom = std::min(image_.height(), qRound((y + 1) * ratio));
+    for (int deviceY = top; deviceY < bottom; ++deviceY)
+        for (int deviceX = left; deviceX < right; ++deviceX) image_.setPixel(deviceX, deviceY, rgb);
 }
 
 void Painter::SetPixel(QPoint at, OleColor colour)
@@ -110,7 +125,7 @@ void Painter::DrawText(const Rect& rect, const QString& text, OleColor colour, T
                        TextWrapping wrapping)
 {
     QPainter painter(&image_);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setClipRect(ToQRect(rect));
     painter.setFont(font_);
     painter.setPen(QColor::fromRgb(ToQRgb(colour)));

@@ -3,6 +3,10 @@
 // pixels, origin at the top-left pixel; a rectangle's right and bottom are exclusive. Whatever
 // falls outside the image is clipped, never an error.
 //
+// On a high-density screen the image holds devicePixelRatio device pixels to a pixel: each pixel
+// drawn is a square of device pixels (so a line w pixels wide is w * ratio device pixels wide),
+// and text is drawn at the device's resolution.
+//
 // A line is drawn from its start up to, but not including, its end point. A pen w pixels wide
 // paints, across a horizontal or vertical line, the w rows (or columns) starting w / 2 before it,
 // and along the line exactly the pixels a 1-pixel pen would: so a 4-pixel line at row y covers
@@ -40,8 +44,8 @@ enum class TextWrapping { DontWrap, Wrap };
 
 class Painter {
 public:
-    // The image belongs to the caller and must outlive the painter. Text is drawn in `font` in
-    // whole pixels of its colour, like the classic non-smoothed fonts.
+    // The image belongs to the caller and must outlive the painter. Text is drawn in `font`,
+    // smoothed and hinted to whole pixels; everything else paints whole pixels of its colour.
     Painter(QImage& image, const QFont& font);
 
     const QFont& Font() const { return font_; }

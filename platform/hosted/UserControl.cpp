@@ -1,5 +1,7 @@
 #include "platform/hosted/UserControl.h"
 
+#include "platform/hosted/KeyRepeat.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -81,6 +83,7 @@ void SetAmbientForeColor(QWidget* window, OleColor colour)
 
 UserControl::UserControl(QWidget* parent) : QWidget(parent), image_(size(), QImage::Format_RGB32)
 {
+    UseUnpairedKeyRepeat();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -199,9 +202,13 @@ void UserControl::paintEvent(QPaintEvent*)
 
 void UserControl::FollowSize()
 {
-    if (image_.size() == size()) return;
-    // The image keeps what it shows; new area starts in the background colour.
-    QImage grown(size(), QImage::Format_RGB32);
+    const qreal ratio = devicePixelRatioF();
+    const QSize deviceSize(qRound(width() * ratio), qRound(height() * ratio));
+    if (image_.size() == deviceSize && image_.devicePixelRatio() == ratio) return;
+    // The image keeps what it shows; new area starts in the background colour. It holds the
+    // screen's device pixels, so that lines and text are drawn sharp on high-density screens.
+    QImage grown(deviceSize, QImage::Format_RGB32);
+    grown.setDevicePixelRatio(ratio);
     grown.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
     grown.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
     grown.fill(ToQRgb(backColor_));

@@ -102,7 +102,9 @@ public:
     PropertyBag WriteProperties();
     bool LayoutChanged() const { return layoutChanged_; }  // since the last read or write
 
-    // The surface: an image that keeps what is drawn into it, in pixels, drawn in Font.
+    // The surface: an image that keeps what is drawn into it, in pixels, drawn in Font. It has the
+    // screen's device pixel ratio (Image().devicePixelRatio()); ScaleWidth and ScaleHeight, like
+    // every drawing coordinate, are in pixels independent of it.
     QWidget* hWnd() { return this; }
     Painter hDC();
     const QImage& Image() const { return image_; }

@@ -1,6 +1,7 @@
 // A window showing ZelXpButton's five looks side by side, each also three times enlarged, above a
 // row of live buttons to try by hand. Run it on a screen (or under Xvfb) to look at the faces:
 //   corvane_button_gallery [--hover]   (--hover puts the pointer over the middle live button)
+// With QT_SCALE_FACTOR=2 it shows the faces as a high-density screen gets them.
 #include "ui/button/ZelXpButton.h"
 
 #include "platform/hosted/UserControl.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QLabel>
+#include <QPainter>
 #include <QTimer>
 
 namespace corvane {
@@ -50,11 +52,19 @@ platform::UserControl* Face(QWidget* window, const Sample& sample, QPoint at)
 
 QLabel* Enlarged(QWidget* window, const QImage& face, QPoint at)
 {
+    // The face's image holds the screen's device pixels; it is enlarged in those.
     QImage image = face.copy();
-    for (const QPoint corner : {QPoint(0, 0), QPoint(0, kH - 1), QPoint(kW - 1, 0), QPoint(kW - 1, kH - 1)})
-        image.setPixel(corner, kDialogGrey);
+    {
+        QPainter painter(&image);
+        for (const QPoint corner : {QPoint(0, 0), QPoint(0, kH - 1), QPoint(kW - 1, 0), QPoint(kW - 1, kH - 1)})
+            painter.fillRect(QRect(corner, QSize(1, 1)), QColor(kDialogGrey));
+    }
+    const qreal ratio = face.devicePixelRatio();
+    QImage enlarged = image.scaled(qRound(kW * kZoom * ratio), qRound(kH * kZoom * ratio), Qt::IgnoreAspectRatio,
+                                   Qt::FastTransformation);
+    enlarged.setDevicePixelRatio(ratio);
     auto* label = new QLabel(window);
-    label->setPixmap(QPixmap::fromImage(image.scaled(kW * kZoom, kH * kZoom, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    label->setPixmap(QPixmap::fromImage(enlarged));
     label->setGeometry(at.x(), at.y(), kW * kZoom, kH * kZoom);
     return label;
 }

@@ -2,6 +2,8 @@
 #include "ButtonFixture.h"
 
 #include <QAccessible>
+#include <QDialog>
+#include <QTimer>
 
 namespace corvane::testing {
 namespace {
@@ -51,6 +53,33 @@ TEST_F(ButtonWindow, SpaceAndEnterClickOnTheirRelease)
                                       QStringLiteral("KeyPress %1 [%2]").arg(row.code).arg(look)}));
         QTest::keyRelease(button, row.key);
         EXPECT_EQ(Log(), (QStringList{QStringLiteral("Click [focused]"), QStringLiteral("KeyUp %1 0 [focused]").arg(row.code)}));
+    }
+}
+
+TEST_F(ButtonWindow, HoldingSpaceOrEnterClicksOnceOnTheRealRelease)
+{
+    struct Row {
+        Qt::Key key;
+        const char* text;
+        int code;
+        KeyRepeatReport report;
+    };
+    const Row rows[] = {{Qt::Key_Space, " ", 32, KeyRepeatReport::FlaggedPairs},
+                        {Qt::Key_Return, "\r", 13, KeyRepeatReport::FlaggedPairs},
+                        {Qt::Key_Space, " ", 32, KeyRepeatReport::PressesOnly},
+                        {Qt::Key_Return, "\r", 13, KeyRepeatReport::PressesOnly}};
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);  // a keyboard click first, so that key-down shows the pressed look
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "key " << row.code
+                                          << (row.report == KeyRepeatReport::FlaggedPairs ? " flagged pairs" : " presses only"));
+        Log();
+        HoldKey(button, row.key, QString::fromUtf8(row.text), 3, row.report);
+        QStringList expected;
+        for (int press = 0; press < 4; ++press)
+            expected << QStringLiteral("KeyDown %1 0 [pressed]").arg(row.code) << QStringLiteral("KeyPress %1 [pressed]").arg(row.code);
+        expected << QStringLiteral("Click [focused]") << QStringLiteral("KeyUp %1 0 [focused]").arg(row.code);
+        EXPECT_EQ(Log(), expected);
     }
 }
 
@@ -243,7 +272,41 @@ TEST_F(ButtonWindow, ScreenReadersSeeAPushButtonNamedByItsCaptionAndCanPressIt)
     EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
     EXPECT_EQ(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()), QStringList{QStringLiteral("Alt+A")});
     actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(Log().isEmpty()) << "the press returns before the Click runs";
+    EXPECT_TRUE(WaitFor([this] { return !log.isEmpty(); }));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Log(), Lines({"Click [normal]"}));
+}
+
+TEST_F(ButtonWindow, AnAccessiblePressReturnsWhileTheClicksModalBoxIsOpen)
+{
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    bool boxShown = false;
+    QObject::connect(button, &ZelXpButton::Click, [this, &boxShown] {
+        QDialog box(window.get());
+        box.setModal(true);
+        QTimer::singleShot(0, &box, [&box, &boxShown] {
+            boxShown = box.isVisible();
+            box.reject();
+        });
+        box.exec();
+    });
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(boxShown);
+    EXPECT_TRUE(WaitFor([&] { return boxShown; }));
+    EXPECT_EQ(Log(), Lines({"Click [normal]"}));
+}
+
+TEST_F(ButtonWindow, AnAccessiblePressOnADisabledButtonDoesNothing)
+{
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    button->SetEnabled(false);  // disabled before the queued Click runs
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(Log().isEmpty());
 }
 
 }  // namespace

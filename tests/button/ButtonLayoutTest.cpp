@@ -5,6 +5,9 @@
 
 #include <QFontMetrics>
 
+#include <array>
+#include <tuple>
+
 namespace corvane::testing {
 namespace {
 
@@ -310,22 +313,32 @@ TEST(ButtonShape, CutsExactlyTheFourCornerPixelsAfterEveryRepaint)
     EXPECT_EQ(button->mask(), resized);
 }
 
-// The rows and colours of the caption's ink.
+// The rows of the caption's ink, and whether it is the text colour smoothed onto the face: every
+// inked pixel lies, channel by channel, between the face colour of its row and the text colour,
+// and the darkest comes within a quarter of the way to the text colour.
 struct Ink {
     int top = 1000, bottom = -1;
-    QSet<QRgb> colours;
+    bool blends = true;
+    double closest = 1.0;  // of the inked pixels, the least share of the way from the text colour to the face
 };
-Ink InkOf(const QImage& image, QRgb face)
+Ink InkOf(const QImage& image, QRgb text)
 {
     Ink ink;
+    const auto channels = [](QRgb rgb) { return std::array<int, 3>{qRed(rgb), qGreen(rgb), qBlue(rgb)}; };
     for (int y = 3; y < image.height() - 4; ++y)
         for (int x = 4; x < image.width() - 4; ++x) {
             const QRgb rgb = image.pixel(x, y);
-            const QRgb row = image.pixel(3, y);  // the face colour of this row, beside the text
-            if (rgb == row || rgb == face) continue;
+            const QRgb face = image.pixel(3, y);  // the face colour of this row, beside the text
+            if (rgb == face) continue;
             ink.top = std::min(ink.top, y);
             ink.bottom = std::max(ink.bottom, y);
-            ink.colours.insert(rgb);
+            const auto [p, f, t] = std::tuple{channels(rgb), channels(face), channels(text)};
+            double share = 0;
+            for (int c = 0; c < 3; ++c) {
+                ink.blends = ink.blends && p[c] >= std::min(f[c], t[c]) && p[c] <= std::max(f[c], t[c]);
+                if (f[c] != t[c]) share = std::max(share, double(p[c] - t[c]) / (f[c] - t[c]));
+            }
+            ink.closest = std::min(ink.closest, share);
         }
     return ink;
 }
@@ -341,14 +354,20 @@ TEST(ButtonCaption, IsDrawnInsideItsCentredRectangleInTheLooksColour)
         window.show();
         const int textHeight = QFontMetrics(platform::ToQFont(button->Font()), &button->Image()).height();
         const auto rect = CaptionRectangle(75, H, textHeight);
-        const Ink ink = InkOf(button->Image(), 0);
+        const QRgb black = qRgb(0, 0, 0);  // the window frame colour resolves to black
+        const Ink ink = InkOf(button->Image(), black);
         EXPECT_LE(ink.top, ink.bottom) << "no caption drawn";
         EXPECT_GE(ink.top, rect.Top);
         EXPECT_LT(ink.bottom, rect.Bottom);
-        EXPECT_EQ(ink.colours, QSet<QRgb>{qRgb(0, 0, 0)}) << "window frame colour resolves to black";
+        EXPECT_TRUE(ink.blends);
+        EXPECT_LE(ink.closest, 0.25);
 
         button->SetEnabled(false);
-        EXPECT_EQ(InkOf(button->Image(), 0).colours, QSet<QRgb>{qRgb(161, 161, 146)});
+        const Ink disabled = InkOf(button->Image(), qRgb(161, 161, 146));
+        EXPECT_LE(disabled.top, disabled.bottom) << "no caption drawn";
+        EXPECT_TRUE(disabled.blends);
+        EXPECT_LE(disabled.closest, 0.25);
+        EXPECT_GT(InkOf(button->Image(), black).closest, 0.25) << "the disabled caption comes nowhere near black";
     }
 }
 

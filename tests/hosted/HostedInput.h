@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -72,6 +73,27 @@ inline void AltKey(QWidget* widget, Qt::Key key)
 {
     QTest::keyClick(widget, key, Qt::AltModifier);
     QTest::keyRelease(widget->window(), Qt::Key_Alt);
+}
+
+// How a window system reports a held key's repeats: a release and a press for each, both flagged
+// as repeats (X11 as the toolkit reads it), or a press alone (X11 asked for unpaired repeats, and
+// Windows).
+enum class KeyRepeatReport { FlaggedPairs, PressesOnly };
+
+// Holds `key` down on `widget` long enough for the keyboard to repeat it `repeats` times, then
+// lets it go.
+inline void HoldKey(QWidget* widget, Qt::Key key, const QString& text, int repeats, KeyRepeatReport report)
+{
+    const auto send = [&](QEvent::Type type, bool autoRepeat) {
+        QKeyEvent event(type, key, Qt::NoModifier, text, autoRepeat);
+        QApplication::sendEvent(widget, &event);
+    };
+    send(QEvent::KeyPress, false);
+    for (int i = 0; i < repeats; ++i) {
+        if (report == KeyRepeatReport::FlaggedPairs) send(QEvent::KeyRelease, true);
+        send(QEvent::KeyPress, report == KeyRepeatReport::FlaggedPairs);
+    }
+    send(QEvent::KeyRelease, false);
 }
 
 // Processes events until `done` holds or the deadline passes; returns whether it holds.

@@ -135,6 +135,18 @@ TEST_F(HostedWindow, KeysReachTheFocusedControlAsDownPressUp)
                             "KeyDown 13 0", "KeyPress 13", "KeyUp 13 0", "KeyDown 37 0", "KeyUp 37 0"}));
 }
 
+TEST_F(HostedWindow, AHeldKeyRepeatsDownAndPressButGivesOneUpOnTheRealRelease)
+{
+    control->setFocus();
+    Log();
+    for (const auto report : {KeyRepeatReport::FlaggedPairs, KeyRepeatReport::PressesOnly}) {
+        SCOPED_TRACE(report == KeyRepeatReport::FlaggedPairs ? "flagged pairs" : "presses only");
+        HoldKey(control, Qt::Key_Space, QStringLiteral(" "), 2, report);
+        EXPECT_EQ(Log(), Lines({"KeyDown 32 0", "KeyPress 32", "KeyDown 32 0", "KeyPress 32", "KeyDown 32 0",
+                                "KeyPress 32", "KeyUp 32 0"}));
+    }
+}
+
 TEST_F(HostedWindow, AltWithAnAccessKeyWorksFromAnywhereInTheWindow)
 {
     control->SetAccessKeys(QStringLiteral("a"));
@@ -256,6 +268,22 @@ TEST(ChildTimer, TicksOnlyWhileEnabled)
     const int stopped = ticks;
     QCoreApplication::processEvents();
     EXPECT_EQ(ticks, stopped);
+}
+
+TEST(ChildTimer, RunsNoFasterThanTheFloorAndKeepsTheIntervalAsSet)
+{
+    struct Row {
+        int set;
+        int runs;
+    };
+    const Row rows[] = {{0, 10}, {1, 10}, {9, 10}, {10, 10}, {11, 11}, {250, 250}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "interval " << row.set);
+        ChildTimer timer;
+        timer.SetInterval(row.set);
+        EXPECT_EQ(timer.Interval(), row.set);
+        EXPECT_EQ(timer.EffectiveInterval(), row.runs);
+    }
 }
 
 TEST(WindowShape, TheWindowBehindTakesThePointerOverACutPixel)

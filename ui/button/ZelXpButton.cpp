@@ -287,9 +287,17 @@ void ZelXpButton::UserControl_AccessKeyPress(short&)
 
 void ZelXpButton::AccessiblePress()
 {
+    // The Click runs after the screen reader's call has returned, as with Qt's own buttons: a
+    // Click that opens a modal box would otherwise hold the call until the box is closed.
     if (!Stored.Enabled) return;
-    MouseButton = PressedButton::Left;
-    UserControl_Click();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!Stored.Enabled) return;
+            MouseButton = PressedButton::Left;
+            UserControl_Click();
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
 // Screen readers see ZelXpButton as a push button named by its caption, and its press action
-// clicks it.
+// clicks it once the action's call has returned.
 #include "ui/button/Mnemonic.h"
 #include "ui/button/ZelXpButton.h"
 
