@@ -116,7 +116,9 @@ int NextChunk(int in, std::uint64_t at, const CopyOptions& options, std::uint8_t
     struct stat info {};
     if (::fstat(in, &info) != 0) return errno;
     const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
-    const std::size_t length = at >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(options.bufferSize, size - at));
+    // Mapped only within the length the file has now, as a transform reading this way would.
+    const std::size_t length =
+        at >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(options.bufferSize, size - at));
     chunk = {};
     if (length == 0) return 0;
     mapping = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, in, static_cast<off_t>(at));
@@ -129,8 +131,8 @@ int NextChunk(int in, std::uint64_t at, const CopyOptions& options, std::uint8_t
     return 0;
 }
 
-// What the file transform does, with or without the coding: read the source into one buffer,
-// write a temporary file beside the destination, optionally flush it, rename it over the
+// What the file transform does, with or without the coding: read (or map) the source into one
+// buffer, write a temporary file beside the destination, optionally flush it, rename it over the
 // destination. Returns 0 or the errno of the first failure.
 int CopyThroughBuffer(const fs::path& from, const fs::path& to, const CopyOptions& options)
 {
@@ -331,8 +333,8 @@ template <typename Function>
 benchmark::internal::Benchmark* RegisterFileRun(const std::string& name, Function function)
 {
     return benchmark::RegisterBenchmark(name.c_str(), function)
-        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
-        ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
+        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::ranges::min_element(v); })
+        ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::ranges::max_element(v); })
         ->UseManualTime()
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
