@@ -1,13 +1,17 @@
 // Coding whole files against copying them, measured in the same run, and the peak memory of
-// coding a file larger than 4 GiB. Ends with a table of medians and ratios.
+// coding a file larger than 4 GiB. Ends with a table of medians and ratios, with their spread.
 //
 // Heavy: writes a 1 GiB source and, for each run, a 1 GiB destination flushed to disk, then a
 // 4 GiB destination (from a sparse source); all in a scratch folder (CORVANE_BENCH_DIR, else the
-// system's temporary folder) that is removed at the end. Needs about 7 GiB free there.
+// system's temporary folder) that is removed at the end. Needs about 7 GiB free there. Run it
+// once with CORVANE_BENCH_DIR on a disk and once on /dev/shm, where `cp` copies inside the
+// system and every copy through a buffer shows.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,14 +86,53 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
     return 0;
 }
 
+constexpr std::size_t kPage = 4096;
+
 struct CopyOptions {
     std::size_t bufferSize = kTransformBuffer;
     bool code = false;     // encode every chunk on its way through
     bool durable = false;  // fsync before the rename
+    // Where the buffer starts past a page boundary: `new` gives a 1 MiB block 16 bytes past one.
+    std::size_t offset = 0;
+    // The source is mapped a buffer's size at a time and coded from the mapping into the buffer,
+    // instead of read() into it: one copy fewer.
+    bool mappedSource = false;
 };
 
-// What the file transform does, with or without the coding: read the source into one buffer,
-// write a temporary file beside the destination, optionally flush it, rename it over the
+struct AlignedDelete {
+    void operator()(std::uint8_t* bytes) const { ::operator delete[](bytes, std::align_val_t{kPage}); }
+};
+
+// The next buffer's worth of the source in `chunk`, read or mapped; 0 or an errno.
+int NextChunk(int in, std::uint64_t at, const CopyOptions& options, std::uint8_t* buffer,
+              std::span<const std::uint8_t>& chunk, void*& mapping)
+{
+    if (!options.mappedSource) {
+        std::size_t got = 0;
+        const int error = ReadFull(in, buffer, options.bufferSize, got);
+        chunk = {buffer, got};
+        return error;
+    }
+    struct stat info {};
+    if (::fstat(in, &info) != 0) return errno;
+    const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+    // Mapped only within the length the file has now, as a transform reading this way would.
+    const std::size_t length =
+        at >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(options.bufferSize, size - at));
+    chunk = {};
+    if (length == 0) return 0;
+    mapping = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, in, static_cast<off_t>(at));
+    if (mapping == MAP_FAILED) {
+        mapping = nullptr;
+        return errno;
+    }
+    ::madvise(mapping, length, MADV_SEQUENTIAL);
+    chunk = {static_cast<const std::uint8_t*>(mapping), length};
+    return 0;
+}
+
+// What the file transform does, with or without the coding: read (or map) the source into one
+// buffer, write a temporary file beside the destination, optionally flush it, rename it over the
 // destination. Returns 0 or the errno of the first failure.
 int CopyThroughBuffer(const fs::path& from, const fs::path& to, const CopyOptions& options)
 {
@@ -101,13 +145,22 @@ int CopyThroughBuffer(const fs::path& from, const fs::path& to, const CopyOption
         ::close(in);
         return errno;
     }
-    const auto buffer = std::make_unique<std::uint8_t[]>(options.bufferSize);
+    const std::unique_ptr<std::uint8_t[], AlignedDelete> block(
+        new (std::align_val_t{kPage}) std::uint8_t[options.bufferSize + kPage]);
+    std::uint8_t* const buffer = block.get() + options.offset;
     std::uint8_t running = 0;
     int error = 0;
-    for (std::size_t got = options.bufferSize; error == 0 && got == options.bufferSize;) {
-        error = ReadFull(in, buffer.get(), options.bufferSize, got);
-        if (error == 0 && options.code) running = EncodeBytes({buffer.get(), got}, running);
-        if (error == 0) error = WriteAll(out, buffer.get(), got);
+    std::uint64_t at = 0;
+    for (std::size_t got = options.bufferSize; error == 0 && got == options.bufferSize; at += got) {
+        std::span<const std::uint8_t> chunk;
+        void* mapping = nullptr;
+        error = NextChunk(in, at, options, buffer, chunk, mapping);
+        got = chunk.size();
+        const std::span<std::uint8_t> to(buffer, got);
+        if (error == 0 && options.code) running = EncodeBytes(chunk, to, running);
+        if (error == 0 && !options.code && mapping) std::memcpy(buffer, chunk.data(), got);
+        if (mapping) ::munmap(mapping, got);
+        if (error == 0) error = WriteAll(out, buffer, got);
     }
     if (error == 0 && options.durable && ::fsync(out) != 0) error = errno;
     ::close(out);
@@ -125,22 +178,23 @@ int FlushToDisk(const fs::path& path)
     return error;
 }
 
-// Runs `cp source destination` and waits for it; "" or a description of the failure.
-std::string RunCp(const fs::path& from, const fs::path& to)
+// Runs a program (found on PATH) and waits for it; "" or a description of the failure.
+std::string RunProgram(std::vector<std::string> arguments)
 {
-    const std::string source = from.string();
-    const std::string destination = to.string();
-    char* argv[] = {const_cast<char*>("cp"), const_cast<char*>(source.c_str()),
-                    const_cast<char*>(destination.c_str()), nullptr};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    if (const int error = ::posix_spawnp(&pid, "cp", nullptr, nullptr, argv, environ)) {
-        return std::string("cannot start cp: ") + std::strerror(error);
+    if (const int error = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ)) {
+        return "cannot start " + arguments[0] + ": " + std::strerror(error);
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "cp failed";
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : arguments[0] + " failed";
 }
+
+std::string RunCp(const fs::path& from, const fs::path& to) { return RunProgram({"cp", from, to}); }
 
 // Removes the destination and waits until the removal is on disk, so that a run does not pay
 // for an earlier run's write-back or freed blocks.
@@ -202,7 +256,8 @@ std::string ErrnoText(int error) { return error == 0 ? "" : std::strerror(error)
 std::string CopyName(const CopyOptions& options)
 {
     return std::string(options.code ? "coded copy/" : "copy/") + BufferName(options.bufferSize) +
-           (options.durable ? "/fsync" : "/no fsync");
+           (options.offset ? "/" + std::to_string(options.offset) + " bytes past a page" : "") +
+           (options.mappedSource ? "/mapped source" : "") + (options.durable ? "/fsync" : "/no fsync");
 }
 
 // The peak resident memory (VmHWM) of a running process, in bytes; 0 once it has ended.
@@ -278,6 +333,8 @@ template <typename Function>
 benchmark::internal::Benchmark* RegisterFileRun(const std::string& name, Function function)
 {
     return benchmark::RegisterBenchmark(name.c_str(), function)
+        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::ranges::min_element(v); })
+        ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::ranges::max_element(v); })
         ->UseManualTime()
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
@@ -313,6 +370,27 @@ Job CpAndFsync()
     };
 }
 
+// The companion as a user runs it, in its own process.
+Job Companion()
+{
+    return [] { return RunProgram({CORVANE_CODEC_EXE, "encode", gScratch.source, gScratch.destination}); };
+}
+
+// A copy as durable as the transform's: cp to a temporary name, flush it, rename it over the
+// destination, flush the folder.
+Job DurableCp()
+{
+    return [] {
+        const fs::path temporary = gScratch.destination.string() + ".part";
+        std::string failure = RunCp(gScratch.source, temporary);
+        if (failure.empty()) failure = ErrnoText(FlushToDisk(temporary));
+        if (failure.empty() && ::rename(temporary.c_str(), gScratch.destination.c_str()) != 0) {
+            failure = std::strerror(errno);
+        }
+        return failure.empty() ? ErrnoText(FlushToDisk(gScratch.folder)) : failure;
+    };
+}
+
 std::vector<Pair> Pairs()
 {
     std::vector<Pair> pairs;
@@ -324,7 +402,16 @@ std::vector<Pair> Pairs()
             pairs.push_back({"coded copy vs " + CopyName(plain), Copy(coded), Copy(plain)});
         }
     }
+    // Where the buffer lies, and a mapped source instead of read(), without the disk.
+    const CopyOptions coded{kTransformBuffer, true, false};
+    CopyOptions pastPage = coded;
+    pastPage.offset = 16;
+    CopyOptions mapped = coded;
+    mapped.mappedSource = true;
+    pairs.push_back({CopyName(pastPage) + " vs page-aligned", Copy(pastPage), Copy(coded)});
+    pairs.push_back({CopyName(mapped) + " vs read()", Copy(mapped), Copy(coded)});
     const CopyOptions plain{kTransformBuffer, false, true};
+    pairs.push_back({"corvane-codec encode vs cp, fsync, rename, fsync folder", Companion(), DurableCp()});
     pairs.push_back({"EncodeFile vs " + CopyName(plain), Transform(Coding::Encode), Copy(plain)});
     pairs.push_back({"DecodeFile vs " + CopyName(plain), Transform(Coding::Decode), Copy(plain)});
     pairs.push_back({"EncodeFile vs cp + fsync", Transform(Coding::Encode), CpAndFsync()});
@@ -381,13 +468,19 @@ bool PrepareScratch()
 
 void PrintRatios(const RatioReport& report)
 {
-    std::printf("\nA 1 GiB file in the page cache; medians over the repetitions.\n\n");
-    std::printf("| run | seconds | baseline seconds | ratio of times |\n|---|---|---|---|\n");
+    std::printf("\nA 1 GiB file in the page cache, in %s; medians over the repetitions, and the\n"
+                "lowest and highest ratio.\n\n", gScratch.folder.c_str());
+    std::printf("| run | seconds | baseline seconds | ratio of times | ratios from, to |\n"
+                "|---|---|---|---|---|\n");
     for (const Pair& pair : Pairs()) {
         const Median* run = report.Find(pair.name);
         if (!run) continue;
-        std::printf("| %s | %.3f | %.3f | %.2f |\n", pair.name.c_str(), run->counters.at("subject_s"),
+        const Median* low = report.FindAggregate(pair.name, "min");
+        const Median* high = report.FindAggregate(pair.name, "max");
+        std::printf("| %s | %.3f | %.3f | %.2f |", pair.name.c_str(), run->counters.at("subject_s"),
                     run->counters.at("baseline_s"), run->counters.at("ratio"));
+        if (low && high) std::printf(" %.2f, %.2f |", low->counters.at("ratio"), high->counters.at("ratio"));
+        std::printf("\n");
     }
     if (const Median* big = report.Find("EncodeFile 4 GiB/peak memory")) {
         std::printf("\nPeak resident memory of corvane-codec encoding %llu bytes: %.1f MiB (%.1f s).\n",
