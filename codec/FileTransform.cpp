@@ -79,6 +79,10 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
     // failure to close a file only read loses nothing.
     static_cast<void>(in->Close());
     if (IsCancelled(control)) return Cancelled(*in);
+    // On slow media the flush takes seconds: a cancel during it still leaves the destination
+    // as it was.
+    if (auto error = out->Flush()) return error;
+    if (IsCancelled(control)) return Cancelled(*in);
     return out->Commit();
 }
 

@@ -57,8 +57,8 @@ struct Endpoint {
 
 // Lets a caller, on this thread or another, follow a transform and stop it. The transform sets
 // `total` (the source's size; 0 for a standard stream) before the first chunk and adds to `done`
-// after each chunk written; it looks at `cancel` before each chunk and once more just before the
-// result takes the destination's place.
+// after each chunk written; it looks at `cancel` before each chunk and before and after the final
+// flush to disk. The result takes the destination's place only when no cancel came by then.
 struct TransformControl {
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::uint64_t> total{0};

@@ -61,6 +61,14 @@ Error SystemError(int code, std::string_view what, std::string_view name)
 
 namespace detail {
 
+std::optional<Error> Destination::Flush()
+{
+    if (kind_ == Kind::Stream || kind_ == Kind::Done || flushed_) return std::nullopt;
+    if (auto error = file_.FlushToDisk()) return error;
+    flushed_ = true;
+    return std::nullopt;
+}
+
 std::string TemporaryName()
 {
     static thread_local std::mt19937 generator{std::random_device{}()};

@@ -113,7 +113,10 @@ public:
     ~Destination();
 
     OsFile& file() { return file_; }
-    // Flushes the bytes to disk, gives the file its final mode, owner and group, puts it in the
+    // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
+    // caller may still drop the result.
+    [[nodiscard]] std::optional<Error> Flush();
+    // Flushes (unless Flush has), gives the file its final mode, owner and group, puts it in the
     // destination's place and flushes the folder.
     [[nodiscard]] std::optional<Error> Commit();
 
@@ -133,6 +136,7 @@ private:
     bool folderFlushable_ = true;
 #endif
     bool existed_ = false;
+    bool flushed_ = false;
     unsigned mode_ = 0;
     std::int64_t owner_ = -1;
     std::int64_t group_ = -1;

@@ -314,6 +314,7 @@ Destination::Destination(Destination&& other) noexcept
       folder_(std::exchange(other.folder_, -1)),
       folderFlushable_(other.folderFlushable_),
       existed_(other.existed_),
+      flushed_(other.flushed_),
       mode_(other.mode_),
       owner_(other.owner_),
       group_(other.group_)
@@ -338,7 +339,7 @@ std::optional<Error> Destination::Commit()
         kind_ = Kind::Done;
         return file_.Close();
     }
-    if (auto error = file_.FlushToDisk()) return error;
+    if (auto error = Flush()) return error;
 
     const int fd = file_.handle();
     if (existed_) {

@@ -236,6 +236,7 @@ Destination::Destination(Destination&& other) noexcept
       leaf_(std::move(other.leaf_)),
       temporary_(std::move(other.temporary_)),
       existed_(other.existed_),
+      flushed_(other.flushed_),
       mode_(other.mode_),
       owner_(other.owner_),
       group_(other.group_)
@@ -258,7 +259,7 @@ std::optional<Error> Destination::Commit()
         kind_ = Kind::Done;
         return file_.Close();
     }
-    if (auto error = file_.FlushToDisk()) return error;
+    if (auto error = Flush()) return error;
     if (auto error = file_.Close()) return error;
     // Write-through: the move is on disk before success is reported.
     if (!::MoveFileExW(temporary_.c_str(), path_.c_str(),
