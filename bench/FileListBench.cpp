@@ -47,7 +47,10 @@ void BM_FileListSetPath(benchmark::State& state)
     list.show();
     const QString folder = QString::fromStdString(Folder().string());
     for (auto _ : state) {
-        list.SetPath(folder);
+        if (const auto error = list.SetPath(folder)) {
+            state.SkipWithError(corvane::ErrorLine(*error).c_str());
+            break;
+        }
         QApplication::processEvents();  // the view lays out and paints its first page
         benchmark::DoNotOptimize(list.ListCount());
     }

@@ -63,7 +63,9 @@ TEST_F(Files, AttributeBits)
         const auto bits = FileAttributes(Q(path));
         fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
         EXPECT_TRUE(bits) << (bits ? "" : ErrorLine(bits.error()));
-        if (bits) EXPECT_EQ(*bits, c.bits);
+        if (bits) {
+            EXPECT_EQ(*bits, c.bits);
+        }
     }
     const auto missing = FileAttributes(Q(dir / "missing"));
     ASSERT_FALSE(missing);
