@@ -15,6 +15,7 @@
 #include "support/TempDir.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
+#include "ui/shared/CodingJob.h"
 #include "ui/viewers/FolderViewer.h"
 
 namespace corvane {
@@ -44,6 +45,14 @@ void Select(platform::FileList* list, const QString& name)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
+// Clicks a command that codes a file, then waits for the coding to end (it runs beside the
+// windows, on a thread of its own).
+void ClickAndFinish(QWidget* widget)
+{
+    Click(widget);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !CodingJob::Running(); }, 60000));
+}
+
 std::string BoxTexts(const testing::FakeDesktop& desktop)
 {
     std::string texts;
@@ -70,7 +79,7 @@ TEST(UnpackedPackage, EncodeAndDecodeLandInTheUsersDocumentsFolder)
     window->Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     Select(window->Control<platform::FileList>(QStringLiteral("FileListBox")), QStringLiteral("letter.txt"));
-    Click(window->Control(QStringLiteral("cmdencode")));
+    ClickAndFinish(window->Control(QStringLiteral("cmdencode")));
     EXPECT_TRUE(desktop.boxes.empty()) << BoxTexts(desktop);
     EXPECT_EQ(testing::FirstDifference(testing::ReadBytes(results / "Encoded File(s)" / "letter.txt"),
                                        testing::Encoded(plain)), "");
@@ -78,7 +87,7 @@ TEST(UnpackedPackage, EncodeAndDecodeLandInTheUsersDocumentsFolder)
     FolderViewer* viewer = FolderViewer::ShowEncoded();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     Select(viewer->Control<platform::FileList>(QStringLiteral("File1")), QStringLiteral("letter.txt"));
-    Click(viewer->Control(QStringLiteral("cmddecode1")));
+    ClickAndFinish(viewer->Control(QStringLiteral("cmddecode1")));
     EXPECT_EQ(BoxTexts(desktop), "The file 'letter.txt' decoded and can be found at Decoded File(s) folder\n");
     EXPECT_EQ(testing::FirstDifference(testing::ReadBytes(results / "Decoded File(s)" / "letter.txt"), plain), "");
 
