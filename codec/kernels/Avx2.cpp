@@ -142,7 +142,7 @@ CORVANE_AVX2 std::uint8_t EncodeAvx2(const std::uint8_t* from, std::uint8_t* to,
     // The groups load from one byte below each vector, so the first vector is coded alone; the
     // byte below a vector is masked off, so coding in place never uses a coded byte. Asking for
     // the source ahead measured slower at 1 MiB, the file chunk, which the caches hold, and
-    // faster at 256 MiB, so only calls larger than the caches here do it.
+    // faster at 256 MiB, so only calls of 4 MiB and more do it.
     if (size >= kWidth) {
         carry = EncodeVector(from, to, 0, carry);
         i = kWidth;
