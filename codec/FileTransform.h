@@ -89,6 +89,10 @@ bool IsTemporaryName(std::string_view fileName);
 // 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a named
 // temporary file stays behind; an unnamed one never does. Process-wide; call it once. On
 // Windows the console's Ctrl+C, Ctrl+Break and close events remove the file the same way.
-void InstallTemporaryFileCleanup();
+// `first`, when given, runs before that in the handler, so it must be async-signal-safe (on
+// Windows it runs on the console handler's thread). A program with threads of its own must keep
+// these signals blocked on them: the transform holds them back on its own thread while a
+// temporary file's name appears or goes, and a signal taken elsewhere would slip past that.
+void InstallTemporaryFileCleanup(void (*first)() = nullptr);
 
 }  // namespace corvane

@@ -30,8 +30,11 @@ std::atomic<bool> gInFlightClaimed{false};
 std::atomic<int> gInFlightFolder{-1};
 char gInFlightName[16];
 
+std::atomic<void (*)()> gFirst{nullptr};
+
 extern "C" void RemoveInFlightAndEnd(int signalNumber)
 {
+    if (void (*first)() = gFirst.load()) first();
     const int folder = gInFlightFolder.load();
     if (folder >= 0) ::unlinkat(folder, gInFlightName, 0);
     // Ending through the signal itself lets the parent see it (a shell reports 128+signal).
@@ -44,8 +47,11 @@ extern "C" void RemoveInFlightAndEnd(int signalNumber)
 
 }  // namespace
 
-void InstallTemporaryFileCleanup()
+const std::int32_t kErrorCancelled = ECANCELED;
+
+void InstallTemporaryFileCleanup(void (*first)())
 {
+    gFirst.store(first);
     struct sigaction action {};
     action.sa_handler = RemoveInFlightAndEnd;
     ::sigemptyset(&action.sa_mask);
@@ -62,9 +68,6 @@ namespace detail {
 
 const int kErrorIsFolder = EISDIR;
 const int kErrorOutOfMemory = ENOMEM;
-}  // namespace detail
-const std::int32_t kErrorCancelled = ECANCELED;
-namespace detail {
 // A file that changed while it was read is a passing state, not a fault of the device: EAGAIN
 // says that trying again later can succeed, where EIO would suggest a failing disk.
 const int kErrorChanged = EAGAIN;

@@ -25,8 +25,11 @@ std::atomic<bool> gInFlightClaimed{false};
 std::atomic<bool> gInFlightSet{false};
 wchar_t gInFlightPath[32768];
 
+std::atomic<void (*)()> gFirst{nullptr};
+
 BOOL WINAPI RemoveInFlight(DWORD)
 {
+    if (void (*first)() = gFirst.load()) first();
     // The file was opened with FILE_SHARE_DELETE: it goes when the process ends.
     if (gInFlightSet.load()) ::DeleteFileW(gInFlightPath);
     return FALSE;  // the default handler then ends the process
@@ -34,7 +37,13 @@ BOOL WINAPI RemoveInFlight(DWORD)
 
 }  // namespace
 
-void InstallTemporaryFileCleanup() { ::SetConsoleCtrlHandler(RemoveInFlight, TRUE); }
+const std::int32_t kErrorCancelled = ERROR_CANCELLED;
+
+void InstallTemporaryFileCleanup(void (*first)())
+{
+    gFirst.store(first);
+    ::SetConsoleCtrlHandler(RemoveInFlight, TRUE);
+}
 
 namespace detail {
 
@@ -71,9 +80,6 @@ FileState StateOf(const BY_HANDLE_FILE_INFORMATION& info, const FILE_BASIC_INFO&
 // What Windows itself answers when a folder is opened as a file.
 const int kErrorIsFolder = ERROR_ACCESS_DENIED;
 const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
-}  // namespace detail
-const std::int32_t kErrorCancelled = ERROR_CANCELLED;
-namespace detail {
 // A file that changed while it was read is a passing state: trying again can succeed.
 const int kErrorChanged = ERROR_RETRY;
 const int kErrorSameFile = ERROR_INVALID_PARAMETER;

@@ -268,60 +268,17 @@ void Progress::Erase()
     gLineShowing.store(false);
 }
 
+void EndProgressLine()
+{
+    gEnding.store(true);
+    if (!gLineShowing.load()) return;
 #ifdef _WIN32
-namespace {
-BOOL WINAPI EndLine(DWORD)
-{
-    gEnding.store(true);
     DWORD written = 0;
-    if (gLineShowing.load()) ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "\n", 1, &written, nullptr);
-    return FALSE;  // on to the codec's handler, then the default one, which ends the process
-}
-}  // namespace
-
-// Handlers run last registered first: this one before the codec's.
-void EndProgressLineOnSignal() { ::SetConsoleCtrlHandler(EndLine, TRUE); }
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "\n", 1, &written, nullptr);
 #else
-namespace {
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-void (*gPassOn[std::size(kEndingSignals)])(int) = {};
-
-extern "C" void EndLineAndPassOn(int signalNumber)
-{
-    gEnding.store(true);
-    if (gLineShowing.load()) {
-        const ssize_t ignored = ::write(STDERR_FILENO, "\n", 1);
-        static_cast<void>(ignored);
-    }
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-        if (kEndingSignals[i] == signalNumber && gPassOn[i] != SIG_DFL) {
-            gPassOn[i](signalNumber);
-            return;
-        }
-    }
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigemptyset(&fallback.sa_mask);
-    ::sigaction(signalNumber, &fallback, nullptr);
-    ::raise(signalNumber);
-}
-}  // namespace
-
-void EndProgressLineOnSignal()
-{
-    struct sigaction action {};
-    action.sa_handler = EndLineAndPassOn;
-    ::sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kEndingSignals) ::sigaddset(&action.sa_mask, signalNumber);
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-        struct sigaction earlier {};
-        ::sigaction(kEndingSignals[i], nullptr, &earlier);
-        // A signal the process was started to ignore (nohup) stays ignored.
-        if (earlier.sa_handler == SIG_IGN || (earlier.sa_flags & SA_SIGINFO)) continue;
-        gPassOn[i] = earlier.sa_handler;
-        ::sigaction(kEndingSignals[i], &action, nullptr);
-    }
-}
+    const ssize_t ignored = ::write(STDERR_FILENO, "\n", 1);
+    static_cast<void>(ignored);
 #endif
+}
 
 }  // namespace corvane::tools

@@ -63,10 +63,9 @@ private:
     std::thread thread_;
 };
 
-// Makes the signals that end the program (SIGINT, SIGTERM, SIGHUP, SIGQUIT; Ctrl+C and the
-// console's close on Windows) first end a progress line that is showing with a newline, so that
-// the shell's next output starts on a line of its own. Call it once, after
-// InstallTemporaryFileCleanup(), whose handling then goes on as before.
-void EndProgressLineOnSignal();
+// Ends a progress line that is showing with a newline, so that the shell's next output starts on
+// a line of its own, and keeps any later redraw off the terminal. Async-signal-safe: for the
+// signals that end the program (InstallTemporaryFileCleanup's `first`).
+void EndProgressLine();
 
 }  // namespace corvane::tools

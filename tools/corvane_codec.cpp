@@ -193,12 +193,9 @@ int Run(const std::vector<Argument>& arguments)
     std::vector<Job> jobs;
     if (auto status = PlanJobs({operands.begin() + 1, operands.end()}, jobs)) return *status;
 
-    corvane::InstallTemporaryFileCleanup();
+    corvane::InstallTemporaryFileCleanup(showProgress ? corvane::tools::EndProgressLine : nullptr);
     std::unique_ptr<corvane::tools::Progress> progress;
-    if (showProgress) {
-        corvane::tools::EndProgressLineOnSignal();
-        progress = std::make_unique<corvane::tools::Progress>(jobs.size());
-    }
+    if (showProgress) progress = std::make_unique<corvane::tools::Progress>(jobs.size());
     // Names coded into the folder in this run: a later source of the same name would replace
     // an earlier one's result (or code it a second time), so it is refused, as cp does.
     std::set<Argument> written;
