@@ -20,9 +20,8 @@
 
 #include <csignal>
 
+#include "support/Companion.h"
 #include "support/SmallDisk.h"
-
-extern char** environ;
 #endif
 
 #include <cerrno>
@@ -142,37 +141,12 @@ int Spawn(const std::vector<Path>& args, const Path& folder, const Path& input, 
 pid_t Start(const std::vector<Path>& args, const Path& folder, int in, int out, int err,
             const std::vector<std::string>& extraEnvironment = {})
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-
-    std::vector<std::string> texts{CORVANE_CODEC_EXE};
+    std::vector<std::string> texts;
     for (const Path& a : args) texts.push_back(a.native());
-    std::vector<char*> argv;
-    for (auto& t : texts) argv.push_back(t.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return testing::StartCompanion(texts, in, out, err, folder, extraEnvironment);
 }
 
-// The exit status as a shell reports it: 128+signal for a process ended by a signal.
-int WaitStatus(pid_t pid)
-{
-    int status = 0;
-    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using testing::WaitStatus;
 
 int Spawn(const std::vector<Path>& args, const Path& folder, const Path& input, const Path& out,
           const Path& err)

@@ -26,10 +26,9 @@
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
 #include "support/Coded.h"
+#include "support/Companion.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace corvane {
 namespace {
@@ -581,37 +580,8 @@ TEST_F(FileTransform, SourceTruncatedWhileWrittenToAFifoIsAnError)
     EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
 }
 
-// Starts the real companion with the given standard streams and extra environment.
-pid_t StartCompanion(std::vector<std::string> args, int in, int out, int err,
-                     const std::vector<std::string>& extraEnvironment = {})
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    args.insert(args.begin(), CORVANE_CODEC_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The exit status as a shell reports it: 128+signal for a process ended by a signal.
-int WaitStatus(pid_t pid)
-{
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using testing::StartCompanion;
+using testing::WaitStatus;
 
 TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
 {
@@ -676,7 +646,7 @@ TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::vector<std::string> environment;
     if (row.temporary == Temporary::Named) environment.push_back("CORVANE_TEMPORARY_FILE=named");
-    const pid_t pid = StartCompanion({"encode", "-", result.string()}, feed[0], null, null, environment);
+    const pid_t pid = StartCompanion({"encode", "-", result.string()}, feed[0], null, null, {}, environment);
     ::close(feed[0]);
     ::close(null);
     ASSERT_GT(pid, 0);
