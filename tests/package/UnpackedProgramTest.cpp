@@ -13,6 +13,7 @@
 #include "support/Coded.h"
 #include "support/FakeDesktop.h"
 #include "support/TempDir.h"
+#include "support/UiFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
 #include "ui/shared/CodingJob.h"
@@ -30,19 +31,6 @@ void Click(QWidget* widget)
 {
     ASSERT_TRUE(widget);
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-}
-
-// Selects `name` in `list` by a real click on its entry.
-void Select(platform::FileList* list, const QString& name)
-{
-    int row = -1;
-    for (int i = 0; i < list->ListCount(); ++i) {
-        if (list->List(i) == name) row = i;
-    }
-    ASSERT_GE(row, 0) << name.toStdString();
-    const QModelIndex index = list->model()->index(row, 0);
-    list->scrollTo(index);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
 // Clicks a command that codes a file, then waits for the coding to end (it runs beside the
@@ -78,7 +66,7 @@ TEST(UnpackedPackage, EncodeAndDecodeLandInTheUsersDocumentsFolder)
     auto* window = new frmMain;
     window->Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    Select(window->Control<platform::FileList>(QStringLiteral("FileListBox")), QStringLiteral("letter.txt"));
+    testing::ClickEntry(window->Control<platform::FileList>(QStringLiteral("FileListBox")), QStringLiteral("letter.txt"));
     ClickAndFinish(window->Control(QStringLiteral("cmdencode")));
     EXPECT_TRUE(desktop.boxes.empty()) << BoxTexts(desktop);
     EXPECT_EQ(testing::FirstDifference(testing::ReadBytes(results / "Encoded File(s)" / "letter.txt"),
@@ -86,7 +74,7 @@ TEST(UnpackedPackage, EncodeAndDecodeLandInTheUsersDocumentsFolder)
 
     FolderViewer* viewer = FolderViewer::ShowEncoded();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
-    Select(viewer->Control<platform::FileList>(QStringLiteral("File1")), QStringLiteral("letter.txt"));
+    testing::ClickEntry(viewer->Control<platform::FileList>(QStringLiteral("File1")), QStringLiteral("letter.txt"));
     ClickAndFinish(viewer->Control(QStringLiteral("cmddecode1")));
     EXPECT_EQ(BoxTexts(desktop), "The file 'letter.txt' decoded and can be found at Decoded File(s) folder\n");
     EXPECT_EQ(testing::FirstDifference(testing::ReadBytes(results / "Decoded File(s)" / "letter.txt"), plain), "");

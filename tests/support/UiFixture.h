@@ -13,6 +13,7 @@
 #include <string>
 
 #include "hosted/HostedInput.h"
+#include "platform/FileList.h"
 #include "platform/Files.h"
 #include "platform/Form.h"
 #include "support/FakeDesktop.h"
@@ -31,6 +32,19 @@ T* Child(const platform::Form* form, const char* name)
     T* control = form ? form->Control<T>(QLatin1String(name)) : nullptr;
     if (!control) throw std::runtime_error(std::string("no control '") + name + "' of the expected kind");
     return control;
+}
+
+// A real click on the entry `name` of `list`, scrolled into view first.
+inline void ClickEntry(platform::FileList* list, const QString& name)
+{
+    int row = -1;
+    for (int i = 0; i < list->ListCount(); ++i) {
+        if (list->List(i) == name) row = i;
+    }
+    ASSERT_GE(row, 0) << name.toStdString();
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
 class UiTest : public ::testing::Test {

@@ -50,14 +50,7 @@ protected:
     void SelectFile(const QString& name)
     {
         auto* list = Get<platform::FileList>("FileListBox");
-        int row = -1;
-        for (int i = 0; i < list->ListCount(); ++i) {
-            if (list->List(i) == name) row = i;
-        }
-        ASSERT_GE(row, 0) << name.toStdString();
-        const QModelIndex index = list->model()->index(row, 0);
-        list->scrollTo(index);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        ASSERT_NO_FATAL_FAILURE(testing::ClickEntry(list, name));
         ASSERT_EQ(list->FileName(), name);
     }
 

@@ -31,13 +31,7 @@ protected:
 
     static void Select(FolderViewer* viewer, const QString& name)
     {
-        platform::FileList* list = List(viewer);
-        const auto names = platform::FileList::ReadFileNames(list->Path());
-        ASSERT_TRUE(names) << ErrorLine(names.error());
-        const int row = static_cast<int>(names->indexOf(name));
-        ASSERT_GE(row, 0) << name.toStdString();
-        const QModelIndex index = list->model()->index(row, 0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        testing::ClickEntry(List(viewer), name);
     }
 
     static QStringList Entries(FolderViewer* viewer)
