@@ -131,9 +131,7 @@ std::optional<Error> frmMain::ShowFile(const QString& path)
 {
     const QFileInfo file(path);
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
-    const auto names = platform::FileList::ReadFileNames(folder);
-    if (!names) return names.error();
-    if (!names->contains(file.fileName())) {
+    if (!file.isFile()) {
         return Error{ENOENT, "Cannot find '" + QDir::toNativeSeparators(file.absoluteFilePath()).toStdString() +
                                  "': No such file or directory"};
     }
