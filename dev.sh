@@ -7,7 +7,8 @@
 #                    tests for Windows with mingw-w64, and run the tests under Wine
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
 #                    (`./dev.sh bench files`: the slow whole-file benchmark;
-#                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode)
+#                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode;
+#                    `./dev.sh bench hover`: processor time with the pointer resting on a button)
 #   ./dev.sh package install what is missing, build, and make the Debian package
 #                    build/corvane_<version>_<arch>.deb (`./dev.sh test` also checks it)
 set -euo pipefail
@@ -200,6 +201,10 @@ case "${1:-}" in
       shift
       say build/bin/codec_file_bench
       build/bin/codec_file_bench "$@"
+    elif [ "${1:-}" = hover ]; then
+      shift
+      say bench/hover_cpu.sh
+      bench/hover_cpu.sh "$@"
     elif [ "${1:-}" = responsiveness ]; then
       shift
       say build/bin/responsiveness_bench
@@ -213,7 +218,7 @@ case "${1:-}" in
     fi
     ;;
   *)
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,7 +1,6 @@
 #include "platform/hosted/Gdi.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QWidget>
@@ -150,18 +149,6 @@ void SetWindowRgn(QWidget* window, const Region& region)
 {
     window->setMask(region.Area());
     if (window->isVisible()) window->repaint();
-}
-
-QPoint GetCursorPos()
-{
-    return QCursor::pos();
-}
-
-QWidget* WindowFromPoint(QPoint screenPoint)
-{
-    QWidget* window = QApplication::widgetAt(screenPoint);
-    while (window && !window->isWindow() && !window->isEnabled()) window = window->parentWidget();
-    return window;
 }
 
 void SetCapture(QWidget* window)
