@@ -2,9 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
-#include <semaphore>
 #include <system_error>
 #include <thread>
 
@@ -78,14 +79,22 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
     };
     std::array<Slot, kSlots> slots;
     for (std::size_t i = 0; i < kSlots; ++i) slots[i].bytes = {buffer.get() + i * kSlotSize, kSlotSize};
-    std::counting_semaphore<kSlots> empty(kSlots);
-    std::counting_semaphore<kSlots> full(0);
+    // Quarters filled by the reader and given back by the writer, counted from the start. A mutex
+    // and a condition rather than semaphores: the standard library's semaphores can miss a wake-up
+    // where they have no futex to wait on (they hung the Windows build).
+    std::mutex handover;
+    std::condition_variable changed;
+    std::size_t filled = 0;
+    std::size_t returned = 0;
     std::atomic<bool> stop{false};
 
     const auto readAhead = [&] {
         std::uint8_t running = 0;
         for (std::size_t i = 0;; ++i) {
-            empty.acquire();
+            {
+                std::unique_lock lock(handover);
+                changed.wait(lock, [&] { return i - returned < kSlots; });
+            }
             Slot& slot = slots[i % kSlots];
             slot.size = 0;
             slot.last = true;
@@ -104,7 +113,11 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
                     slot.last = false;
             }
             const bool last = slot.last;
-            full.release();
+            {
+                const std::lock_guard lock(handover);
+                filled = i + 1;
+            }
+            changed.notify_all();
             if (last) return;
         }
     };
@@ -117,7 +130,10 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
 
     std::optional<Error> result;
     for (std::size_t i = 0;; ++i) {
-        full.acquire();
+        {
+            std::unique_lock lock(handover);
+            changed.wait(lock, [&] { return filled > i; });
+        }
         Slot& slot = slots[i % kSlots];
         if (!result) {
             if (IsCancelled(control)) {
@@ -131,7 +147,11 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
             if (result) stop.store(true, std::memory_order_relaxed);
         }
         const bool last = slot.last;
-        empty.release();
+        {
+            const std::lock_guard lock(handover);
+            returned = i + 1;
+        }
+        changed.notify_all();
         if (last) break;
     }
     reader.join();
