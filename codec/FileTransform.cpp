@@ -3,10 +3,10 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "ByteCodec.h"
@@ -40,45 +40,43 @@ bool IsCancelled(const TransformControl* control)
     return control && control->cancel.load(std::memory_order_relaxed);
 }
 
-// Reads `in` to its end, coding chunk by chunk into `out`, and checks that `in` did not change
-// meanwhile. One thread does it all.
-std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
+// Reads `in` to its end, coding it through `buffer` into `out`, and checks that `in` did not
+// change meanwhile. One thread does it all.
+std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, TransformControl* control,
+                               std::span<std::uint8_t> buffer)
 {
-    const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
-    if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
-
     std::uint8_t running = 0;
     for (;;) {
         if (IsCancelled(control)) return Cancelled(in);
-        const ErrorOr<std::size_t> got = in.ReadFull({buffer.get(), kChunkSize});
+        const ErrorOr<std::size_t> got = in.ReadFull(buffer);
         if (!got) return got.error();
-        const std::span<std::uint8_t> chunk(buffer.get(), *got);
+        const std::span<std::uint8_t> chunk = buffer.first(*got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
         if (auto error = out.WriteAll(chunk)) return error;
         if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
-        if (*got < kChunkSize) return in.CheckUnchanged();
+        if (*got < buffer.size()) return in.CheckUnchanged();
     }
 }
 
 // The same with the reading and coding on a second thread, which fills the buffer's quarters a
 // few ahead of the writes. Every failure and the end come to the writing thread through the
 // quarter they stopped at; a failed write or a cancel stops the reader at its next quarter.
-std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
+std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, TransformControl* control,
+                               std::span<std::uint8_t> buffer)
 {
     constexpr std::size_t kSlots = 4;
-    constexpr std::size_t kSlotSize = kChunkSize / kSlots;
-    const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
-    if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
+    const std::size_t slotSize = buffer.size() / kSlots;
 
     struct Slot {
-        std::span<std::uint8_t> bytes;   // the quarter of the buffer
-        std::size_t size = 0;            // of it filled with coded bytes
-        bool last = false;               // the reader stopped here
-        std::optional<Error> error;      // why it stopped, if not at a checked end
+        std::span<std::uint8_t> bytes;  // the quarter of the buffer
+        std::size_t size = 0;           // of it filled with coded bytes
+        bool last = false;              // the reader stopped here
+        std::optional<Error> error;     // why it stopped, if not at a checked end
+        std::exception_ptr thrown;      // or what it threw
     };
     std::array<Slot, kSlots> slots;
-    for (std::size_t i = 0; i < kSlots; ++i) slots[i].bytes = {buffer.get() + i * kSlotSize, kSlotSize};
+    for (std::size_t i = 0; i < kSlots; ++i) slots[i].bytes = buffer.subspan(i * slotSize, slotSize);
     // Quarters filled by the reader and given back by the writer, counted from the start. Each
     // side looks at the other's count for a moment before it sleeps: a quarter takes a fraction
     // of a millisecond, and a sleep and a wake-up for every one cost a tenth of the time in
@@ -89,6 +87,7 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
     std::condition_variable changed;
     std::atomic<std::size_t> filled{0};
     std::atomic<std::size_t> returned{0};
+    std::atomic<bool> stop{false};
     const auto waitUntil = [&](const auto& ready) {
         for (int look = 0; look < 200; ++look) {
             if (ready()) return;
@@ -104,7 +103,6 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
         }
         changed.notify_all();
     };
-    std::atomic<bool> stop{false};
 
     const auto readAhead = [&] {
         std::uint8_t running = 0;
@@ -114,18 +112,24 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
             slot.size = 0;
             slot.last = true;
             slot.error.reset();
-            if (stop.load(std::memory_order_relaxed)) {
-                // the writer has its answer already
-            } else if (const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes); !got) {
-                slot.error = got.error();
-            } else {
-                slot.size = *got;
-                const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
-                running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
-                if (*got < kSlotSize)
-                    slot.error = in.CheckUnchanged();
-                else
-                    slot.last = false;
+            try {
+                if (stop.load(std::memory_order_relaxed)) {
+                    // the writer has its answer already
+                } else if (const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes); !got) {
+                    slot.error = got.error();
+                } else {
+                    slot.size = *got;
+                    const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
+                    running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
+                    if (*got < slotSize)
+                        slot.error = in.CheckUnchanged();
+                    else
+                        slot.last = false;
+                }
+            } catch (...) {  // out of memory for a message: the writer throws it on
+                slot.size = 0;
+                slot.last = true;
+                slot.thrown = std::current_exception();
             }
             const bool last = slot.last;
             publish(filled, i + 1);
@@ -135,42 +139,63 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
     std::thread reader;
     try {
         reader = std::thread(readAhead);
-    } catch (const std::system_error&) {  // no thread to be had: code the file on this one
-        return PumpAlone(coding, in, out, control);
+    } catch (...) {  // no thread to be had: code the file on this one
+        return PumpAlone(coding, in, out, control, buffer);
     }
 
     std::optional<Error> result;
-    for (std::size_t i = 0;; ++i) {
-        waitUntil([&] { return filled.load() > i; });
-        Slot& slot = slots[i % kSlots];
-        if (!result) {
-            if (IsCancelled(control)) {
-                result = Cancelled(in);
-            } else if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
-                result = std::move(error);
-            } else {
-                if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
-                if (slot.last) result = std::move(slot.error);
+    std::exception_ptr thrown;
+    try {
+        for (std::size_t i = 0;; ++i) {
+            waitUntil([&] { return filled.load() > i; });
+            Slot& slot = slots[i % kSlots];
+            if (!result && !thrown) {
+                if (slot.thrown) {
+                    thrown = slot.thrown;
+                } else if (IsCancelled(control)) {
+                    result = Cancelled(in);
+                } else if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
+                    result = std::move(error);
+                } else {
+                    if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
+                    if (slot.last) result = std::move(slot.error);
+                }
+                if (result || thrown) stop.store(true, std::memory_order_relaxed);
             }
-            if (result) stop.store(true, std::memory_order_relaxed);
+            const bool last = slot.last;
+            publish(returned, i + 1);
+            if (last) break;
         }
-        const bool last = slot.last;
-        publish(returned, i + 1);
-        if (last) break;
+    } catch (...) {
+        // Let the reader stop at its next quarter, with every quarter given back, before the
+        // buffer and the files it uses go.
+        thrown = std::current_exception();
+        stop.store(true);
+        while (true) {
+            const std::size_t done = filled.load();
+            publish(returned, done);
+            if (done > 0 && slots[(done - 1) % kSlots].last) break;
+            waitUntil([&] { return filled.load() > done; });
+        }
     }
     reader.join();
+    if (thrown) std::rethrow_exception(thrown);
     return result;
 }
 
 // A file of more than one buffer is read and coded on a second thread while the first writes:
 // the system's copy out of the buffer then overlaps its copy into the next one, which brings a
 // coded copy between files in memory from about 1.2 times the time of `cp` to below it. A
-// smaller file, or a single processor, has nothing to overlap.
+// smaller file, or a single processor, has nothing to overlap. A pipe or a device, whose reads
+// may wait on another program, keeps to one thread, so that nothing is read after a write fails.
 std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
 {
-    const bool small = in.openedSize() > 0 && in.openedSize() <= kChunkSize;
-    if (small || std::thread::hardware_concurrency() < 2) return PumpAlone(coding, in, out, control);
-    return PumpAhead(coding, in, out, control);
+    const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
+    if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
+    const std::span<std::uint8_t> bytes(buffer.get(), kChunkSize);
+    if (in.openedSize() <= kChunkSize || std::thread::hardware_concurrency() < 2)
+        return PumpAlone(coding, in, out, control, bytes);
+    return PumpAhead(coding, in, out, control, bytes);
 }
 
 }  // namespace
