@@ -6,6 +6,8 @@
 #
 #   bench/hover_cpu.sh [SECONDS [ROUNDS]]     (defaults: 20 s, 3 rounds)
 set -euo pipefail
+export LC_ALL=C
+cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
 rounds=${2:-3}
@@ -16,6 +18,7 @@ trap 'kill "${app:-}" "${server:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 server=$!
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "hover_cpu.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 mkdir -p "$work/home/Documents"
 printf 'resting pointer\n' >"$work/home/Documents/report.txt"
@@ -28,8 +31,9 @@ ticks_and_switches() {
   stat=$(cat "/proc/$app/stat")
   stat=${stat##*) }  # the fields after the program's name
   read -ra field <<<"$stat"
+  # processor time of the whole process; switches of every thread (the X connection's reader too)
   awk -v cpu=$(( field[11] + field[12] )) \
-    '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print cpu, n }' "/proc/$app/status"
+    '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print cpu, n }' /proc/"$app"/task/*/status
 }
 
 # measure X Y: % of a core and switches a second with the pointer at X,Y of the window

@@ -28,17 +28,16 @@ public:
     // The application's reports, or null where asking the system is cheap.
     static PointerReports* OnThisSystem()
     {
-        static PointerReports* reports = [] {
-            if (!qApp || QGuiApplication::platformName() != QLatin1String("xcb")) return (PointerReports*)nullptr;
-            return new PointerReports(qApp);
-        }();
+        static QPointer<PointerReports> reports;
+        if (!reports && qApp && QGuiApplication::platformName() == QLatin1String("xcb"))
+            reports = new PointerReports(qApp);
         return reports;
     }
 
     QPoint Position()
     {
         if (!Trusted()) Ask();
-        return window_ ? position_ : QCursor::pos();
+        return position_;
     }
 
     // The top-level window of ours under `screenPoint`, when the reports know it.
@@ -77,9 +76,11 @@ private:
 
     explicit PointerReports(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
 
+    // A report names the window that received it, which is the window under the pointer unless
+    // a popup or a held button has the pointer's reports: then it is only a position.
     void Heard(QWindow* window, QPoint position)
     {
-        window_ = window;
+        window_ = window->geometry().contains(position) ? window : nullptr;
         position_ = position;
         heard_.start();
     }
@@ -87,7 +88,8 @@ private:
     bool Trusted() const
     {
         return window_ && window_->isVisible() && heard_.isValid() && !heard_.hasExpired(kTrustMilliseconds) &&
-               QGuiApplication::mouseButtons() == Qt::NoButton && !QWidget::mouseGrabber();
+               QGuiApplication::mouseButtons() == Qt::NoButton && !QWidget::mouseGrabber() &&
+               !QApplication::activePopupWidget();
     }
 
     void Ask()

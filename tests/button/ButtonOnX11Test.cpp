@@ -83,6 +83,8 @@ TEST_F(ButtonOnX11, AWindowOpeningUnderTheRestingPointerEndsTheHover)
     cover.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
     EXPECT_TRUE(Away());
+    // A late report of the warp onto the button may still add a move; the leave is one MouseOut.
+    log.removeIf([](const QString& line) { return line.startsWith(QLatin1String("MouseMove")); });
     EXPECT_EQ(log, QStringList{QStringLiteral("MouseOut [normal]")});
 }
 
