@@ -1,10 +1,6 @@
 // The file layer on Windows. The same rules as on POSIX where they have a meaning: the
 // read-only attribute refuses a destination, devices are written as streams, and the complete
 // temporary file replaces the destination with a write-through move.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <algorithm>
