@@ -17,7 +17,7 @@
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
-#include "support/UiFixture.h"
+#include "support/MainWindowFixture.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/frmMain.h"
 #include "ui/viewers/FolderViewer.h"
@@ -34,23 +34,9 @@ QAccessibleInterface* Accessible(QObject* object)
     return iface;
 }
 
-class Accessibility : public testing::UiTest {
+class Accessibility : public testing::MainWindowUi {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        std::filesystem::create_directories(data / "inner");
-        testing::WriteBytes(data / "a.txt", {'a', 'b', 'c'});
-        window = new frmMain;
-        window->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    }
-
-    template <class T = QWidget>
-    T* Get(const char* name)
-    {
-        return testing::Child<T>(window, name);
-    }
+    void PrepareData() override { std::filesystem::create_directories(data / "inner"); }
 
     void SelectFile(const QString& name)
     {
@@ -60,8 +46,6 @@ protected:
         }
         ASSERT_EQ(list->FileName(), name);
     }
-
-    frmMain* window = nullptr;
 };
 
 TEST_F(Accessibility, WindowsReportAFrameOrADialogByTheirTitle)

@@ -12,7 +12,7 @@
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "support/Coded.h"
-#include "support/UiFixture.h"
+#include "support/MainWindowFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
 #include "ui/shared/CodingJob.h"
@@ -68,22 +68,8 @@ bool Drop(QWidget* window, const std::vector<std::filesystem::path>& paths)
     return drop.isAccepted();
 }
 
-class LongWork : public testing::UiTest {
+class LongWork : public testing::MainWindowUi {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        testing::WriteBytes(data / "a.txt", {'a', 'b', 'c'});
-        window = new frmMain;
-        window->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    }
-
-    template <class T = QWidget>
-    T* Get(const char* name)
-    {
-        return Child<T>(window, name);
-    }
     platform::FileList* Files() { return Get<platform::FileList>("FileListBox"); }
 
     // A real click on `name` in the main window's file list.
@@ -130,8 +116,6 @@ protected:
     {
         return Child<platform::Label>(progress, label)->Caption();
     }
-
-    frmMain* window = nullptr;
 };
 
 // Every way of cancelling ends the work at once and leaves the destination as it was: absent,

@@ -11,7 +11,7 @@
 #include "platform/SimpleControls.h"
 #include "platform/Twips.h"
 #include "support/Coded.h"
-#include "support/UiFixture.h"
+#include "support/MainWindowFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/AttributeText.h"
 #include "ui/main/frmMain.h"
@@ -27,23 +27,9 @@ using testing::Bytes;
 using testing::Encoded;
 using testing::Q;
 
-class MainWindow : public testing::UiTest {
+class MainWindow : public testing::MainWindowUi {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        testing::WriteBytes(data / "a.txt", {'a', 'b', 'c'});
-        testing::WriteBytes(data / "empty.bin", {});
-        window = new frmMain;
-        window->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    }
-
-    template <class T = QWidget>
-    T* Get(const char* name)
-    {
-        return testing::Child<T>(window, name);
-    }
+    void PrepareData() override { testing::WriteBytes(data / "empty.bin", {}); }
     QString Caption(const char* label) { return Get<platform::Label>(label)->Caption(); }
 
     // Selects `name` in the file list by a real click on its entry.
@@ -58,8 +44,6 @@ protected:
     {
         ASSERT_FALSE(Get<platform::FolderList>("Dirlistbox")->SetPath(Q(folder)));
     }
-
-    frmMain* window = nullptr;
 };
 
 TEST_F(MainWindow, StartsOnTheCurrentFolderWithNothingSelected)
