@@ -87,24 +87,23 @@ private:
 
     bool Trusted() const
     {
-        return window_ && window_->isVisible() && heard_.isValid() && !heard_.hasExpired(kTrustMilliseconds) &&
+        return window_ && window_->isVisible() && !heard_.hasExpired(kTrustMilliseconds) &&
                QGuiApplication::mouseButtons() == Qt::NoButton && !QWidget::mouseGrabber() &&
                !QApplication::activePopupWidget();
     }
 
     void Ask()
     {
-        const QPoint position = QCursor::pos();
-        if (QWindow* window = QGuiApplication::topLevelAt(position))
-            Heard(window, position);
+        position_ = QCursor::pos();
+        if (QWindow* window = QGuiApplication::topLevelAt(position_))
+            Heard(window, position_);
         else
             window_ = nullptr;
-        position_ = position;
     }
 
     QPointer<QWindow> window_;
     QPoint position_;
-    QElapsedTimer heard_;
+    QElapsedTimer heard_;  // started with every window kept
 };
 
 QWidget* TopLevelWidgetOf(const QWindow* window)
