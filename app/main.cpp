@@ -11,10 +11,13 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "codec/CodecKernel.h"
 #include "codec/Error.h"
+#include "platform/Console.h"
 #include "platform/Desktop.h"
+#include "platform/Files.h"
 #include "ui/main/frmMain.h"
 #include "ui/shared/ReportError.h"
 
@@ -45,12 +48,12 @@ int UsageMistake(const std::string& what)
 }
 
 // Reads the command line without Qt, so that --help and --version need no display.
-Arguments ParseArguments(int argc, char** argv)
+Arguments ParseArguments(const std::vector<std::string>& words)
 {
     Arguments arguments;
     bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
+    for (const std::string& word : words) {
+        const std::string_view argument = word;
         if (options && argument == "--") {
             options = false;
         } else if (options && (argument == "-h" || argument == "--help")) {
@@ -80,7 +83,7 @@ Arguments ParseArguments(int argc, char** argv)
 std::optional<corvane::Error> CheckStartFile(const std::string& file)
 {
     std::error_code code;
-    const auto status = std::filesystem::status(file, code);
+    const auto status = std::filesystem::status(corvane::platform::ArgumentPath(file), code);
     if (code) return corvane::Error{code.value(), "Cannot open '" + file + "': " + code.message()};
     if (std::filesystem::is_directory(status)) {
         const auto isFolder = std::make_error_code(std::errc::is_a_directory);
@@ -93,7 +96,8 @@ std::optional<corvane::Error> CheckStartFile(const std::string& file)
 
 int main(int argc, char* argv[])
 {
-    const Arguments arguments = ParseArguments(argc, argv);
+    corvane::platform::AttachParentConsole();
+    const Arguments arguments = ParseArguments(corvane::platform::CommandLineArguments(argc, argv));
     if (arguments.exitStatus) return *arguments.exitStatus;
     if (arguments.file) {
         if (const auto error = CheckStartFile(*arguments.file)) {
@@ -117,7 +121,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     const QString startFile =
-        arguments.file ? QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments.file->c_str())))
+        arguments.file ? QDir::cleanPath(QDir::current().absoluteFilePath(corvane::platform::FromPath(corvane::platform::ArgumentPath(*arguments.file))))
                        : QString();
     auto* window = new corvane::frmMain;
     window->Show();

@@ -44,6 +44,12 @@ void FitCaption(QMessageBox& box)
                   grid->columnCount());
 }
 
+#ifdef Q_OS_WIN
+constexpr int kNotFound = ERROR_FILE_NOT_FOUND;
+#else
+constexpr int kNotFound = ENOENT;
+#endif
+
 class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
@@ -67,7 +73,7 @@ public:
     std::optional<Error> StartProgram(const ProgramRequest& request) override
     {
         const QString program = QStandardPaths::findExecutable(request.program);
-        if (program.isEmpty()) return StartError(ENOENT, request.program);
+        if (program.isEmpty()) return StartError(kNotFound, request.program);
         QProcess process;
         process.setProgram(program);
         process.setArguments(request.arguments);
@@ -79,7 +85,7 @@ public:
 #endif
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
-        if (!process.startDetached()) return StartError(EACCES, request.program);
+        if (!process.startDetached()) return StartError(LastStartFailure(), request.program);
         return std::nullopt;
     }
 
@@ -92,9 +98,27 @@ public:
     }
 
 private:
+    // Why the system would not start a program that was found: Windows' own error from
+    // CreateProcess, which Qt leaves in place; elsewhere Qt keeps no number, and a program found
+    // on the path that will not start is one this user may not run.
+    static int LastStartFailure()
+    {
+#ifdef Q_OS_WIN
+        const DWORD code = ::GetLastError();
+        return code != 0 ? static_cast<int>(code) : ERROR_ACCESS_DENIED;
+#else
+        return EACCES;
+#endif
+    }
+
     static Error StartError(int code, const QString& program)
     {
+#ifdef Q_OS_WIN
+        QString text = QString::fromStdString(std::system_category().message(code)).trimmed();
+        while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+#else
         const QString text = QString::fromStdString(std::generic_category().message(code));
+#endif
         return {code, QStringLiteral("Cannot start '%1': %2").arg(program, text).toStdString()};
     }
 };

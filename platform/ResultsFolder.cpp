@@ -17,11 +17,30 @@ namespace {
 
 // The installed program's binary is the same file as the build folder's, so no mark compiled
 // into it can tell the two apart; the layout around it can.
+#ifdef Q_OS_WIN
+// On Windows a copy is installed when it lies in Program Files (the installer puts it in
+// "Program Files\Corvane"), a folder that belongs to the system, whoever may write it.
+bool IsInstalled(const QDir& program)
+{
+    const QString folder = QDir::cleanPath(program.absolutePath());
+    for (const char* variable : {"ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"}) {
+        const QString root = QDir::fromNativeSeparators(qEnvironmentVariable(variable));
+        if (root.isEmpty()) continue;
+        const QString cleanRoot = QDir::cleanPath(root);
+        if (folder.compare(cleanRoot, Qt::CaseInsensitive) == 0 ||
+            folder.startsWith(cleanRoot + QLatin1Char('/'), Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+#else
 bool IsInstalled(const QDir& program)
 {
     return program.dirName() == QLatin1String("bin") &&
            QFileInfo::exists(program.filePath(QStringLiteral("../share/applications/org.corvane.Corvane.desktop")));
 }
+#endif
 
 bool UserCanWrite(const QString& folder)
 {
