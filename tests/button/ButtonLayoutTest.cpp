@@ -1,4 +1,5 @@
 // The button's properties, stored layout, access keys, shape and caption placement.
+#include <gtest/gtest.h>
 #include "ButtonFixture.h"
 
 #include "ui/button/Mnemonic.h"
@@ -281,6 +282,9 @@ QImage FaceWith(const char* caption)
 
 TEST(CaptionMarkers, TheFaceUnderlinesOnlyTheAccessKey)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows shows access keys underlined only once Alt is pressed";
+#endif
     struct Row {
         const char* caption;
         const char* sameFaceAs;  // a caption that shows the same text and underline

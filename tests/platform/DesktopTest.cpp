@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <functional>
 
+#include "support/SystemWords.h"
 #include "platform/Desktop.h"
 #include "support/FakeDesktop.h"
 
@@ -112,7 +114,8 @@ TEST(Programs, TheFolderGoesToTheFileManagerAsOneArgument)
     const QString folder = "/opt/My Tools; rm -rf ~/\"Encoded File(s)\"";
     EXPECT_FALSE(OpenFolderInFileManager(folder));
     ASSERT_EQ(desktop.programs.size(), 1u);
-    EXPECT_EQ(desktop.programs[0].arguments, QStringList{folder});
+    // Explorer takes the folder with Windows' own separators.
+    EXPECT_EQ(desktop.programs[0].arguments, QStringList{QDir::toNativeSeparators(folder)});
     EXPECT_EQ(desktop.programs[0].style, WindowStyle::Normal);
 }
 
@@ -120,8 +123,9 @@ TEST(Programs, AProgramThatCannotStartIsANumberedError)
 {
     const auto error = StartProgram({"corvane-no-such-program", {}, WindowStyle::Normal});
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, ENOENT);
-    EXPECT_EQ(error->description, "Cannot start 'corvane-no-such-program': No such file or directory");
+    EXPECT_EQ(error->number, testing::kNoSuchFile);
+    EXPECT_EQ("Error: " + QString::number(error->number) + ": " + QString::fromStdString(error->description),
+              testing::ErrorText(testing::kNoSuchFile, "Cannot start", "corvane-no-such-program"));
 }
 
 TEST(Programs, AddressesAndEndingGoThroughTheSeam)

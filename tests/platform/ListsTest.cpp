@@ -110,7 +110,7 @@ TEST_F(Lists, FolderListShowsTheChainThenTheSubfolders)
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(list.Path(), Q(dir / "sub"));
 
-    QStringList expected{QDir::rootPath()};
+    QStringList expected{QDir::toNativeSeparators(QDir::rootPath())};
     for (const auto& part : dir.path().relative_path()) expected << Q(part);
     expected << "sub" << ".dot" << "alpha" << "Zeta";
     EXPECT_EQ(Texts(list), expected);
@@ -286,6 +286,9 @@ TEST_F(Lists, DriveListPutsTheRootFirstAndFindsTheDriveOfAPath)
     const auto volumes = DriveList::SystemVolumes();
     ASSERT_FALSE(volumes.empty());
     EXPECT_EQ(volumes.front().root, QDir::toNativeSeparators(QDir::rootPath()));
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows a drive is a letter, not a folder mounted anywhere: the rest is POSIX's";
+#endif
 
     std::filesystem::create_directories(dir / "stick" / "photos");
     const QString stick = Q(dir / "stick");

@@ -319,7 +319,11 @@ TEST_F(Drops, AFailureGoesOnOrStopsAsAnswered)
 {
     testing::WriteBytes(data / "x.txt", {1});
     testing::WriteBytes(data / "z.txt", {2});
+#ifdef _WIN32
+    // Wine makes no symbolic links: the failing file is one that went before the drop landed.
+#else
     std::filesystem::create_symlink(data / "nowhere", data / "broken");
+#endif
     std::filesystem::create_directories(data / "sub");
     const struct {
         const char* name;

@@ -1,5 +1,6 @@
 // What the windows share: the error report, the output folders, the coding work and its
 // units, and the row that places the program's buttons.
+#include "support/SystemWords.h"
 #include "platform/hosted/Color.h"
 #include "platform/hosted/StdFont.h"
 #include "support/UiFixture.h"
@@ -118,9 +119,10 @@ TEST_F(CodingWork, AnOutputFolderTakenByAFileIsTheError)
     testing::WriteBytes(encoded(), {2});  // a file holds the output folder's name
     const Outcome outcome = Run({Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt")});
     ASSERT_EQ(outcome.failures.size(), 1u);
-    EXPECT_EQ(outcome.failures[0].number, ENOTDIR);
-    EXPECT_EQ(outcome.failures[0].description,
-              "Cannot write '" + Q(encoded() / "a.txt").toStdString() + "': Not a directory");
+    EXPECT_EQ(outcome.failures[0].number, testing::kThroughAFile);
+    EXPECT_EQ("Error: " + QString::number(outcome.failures[0].number) + ": " +
+                  QString::fromStdString(outcome.failures[0].description),
+              testing::ErrorText(testing::kThroughAFile, testing::kThroughAFileWhat, Q(encoded() / "a.txt")));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

@@ -1,4 +1,5 @@
 // The two folder viewers and the About window, opened for real offscreen.
+#include "support/SystemWords.h"
 #include "codec/ByteCodec.h"
 #include "platform/FileList.h"
 #include "platform/SimpleControls.h"
@@ -111,7 +112,7 @@ TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
     ClickAndFinish(Child(viewer, "cmddecode1"));  // nothing selected
     ASSERT_EQ(desktop.boxes.size(), 2u);
     EXPECT_EQ(desktop.boxes[0].text,
-              "Error: 21: Cannot read '" + Q(encoded()) + QDir::separator() + "': Is a directory");
+              testing::ErrorText(testing::kFolderAsFile, testing::kFolderAsFileWhat, Q(encoded()) + QDir::separator()));
     EXPECT_EQ(desktop.boxes[0].caption, "No Data");
     EXPECT_EQ(desktop.boxes[1].text, "Please select a file to delete!");
     EXPECT_EQ(desktop.boxes[1].caption, "RaveVivazidezEraduzura");
