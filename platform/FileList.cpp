@@ -15,7 +15,7 @@ int FileNameModel::rowCount(const QModelIndex& parent) const
 QVariant FileNameModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= names_.size()) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return names_.at(index.row());
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return Shown(names_.at(index.row()));
     return {};
 }
 

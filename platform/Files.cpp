@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QUrl>
 
 #include <algorithm>
+#include <chrono>
+#include <string_view>
 #include <system_error>
 
 #ifdef Q_OS_WIN
@@ -16,12 +19,53 @@ namespace corvane::platform {
 
 namespace fs = std::filesystem;
 
+#ifndef Q_OS_WIN
+namespace {
+constexpr char16_t kEscapedByte = 0xDC00;
+
+bool IsEscapedByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
+
+// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when it is not one.
+int Utf8SequenceLength(std::string_view bytes)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead == 0xE0) length = 3, low = 0xA0;
+    else if (lead == 0xED) length = 3, high = 0x9F;  // no UTF-16 surrogates
+    else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
+    else if (lead == 0xF0) length = 4, low = 0x90;
+    else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+    else if (lead == 0xF4) length = 4, high = 0x8F;
+    else return 0;
+    if (bytes.size() < static_cast<std::size_t>(length)) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (int i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+}  // namespace
+#endif
+
 fs::path ToPath(const QString& path)
 {
 #ifdef Q_OS_WIN
     return fs::path(path.toStdWString());
 #else
-    return fs::path(QFile::encodeName(path).toStdString());
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(path.size()));
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !IsEscapedByte(path.at(i).unicode())) continue;
+        bytes += QStringView(path).sliced(start, i - start).toUtf8().toStdString();
+        if (i < path.size()) bytes += static_cast<char>(path.at(i).unicode() - kEscapedByte);
+        start = i + 1;
+    }
+    return fs::path(std::move(bytes));
 #endif
 }
 
@@ -30,7 +74,47 @@ QString FromPath(const fs::path& path)
 #ifdef Q_OS_WIN
     return QString::fromStdWString(path.wstring());
 #else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+    const std::string_view bytes = path.native();
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const int length = Utf8SequenceLength(bytes.substr(i));
+        if (length > 0) {
+            i += static_cast<std::size_t>(length);
+            continue;
+        }
+        text += QString::fromUtf8(bytes.data() + start, static_cast<qsizetype>(i - start));
+        text += QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(bytes[i])));
+        start = ++i;
+    }
+    text += QString::fromUtf8(bytes.data() + start, static_cast<qsizetype>(i - start));
+    return text;
+#endif
+}
+
+QString LocalPath(const QUrl& address)
+{
+#ifndef Q_OS_WIN
+    if (address.host().isEmpty()) {
+        const QByteArray bytes = QByteArray::fromPercentEncoding(address.path(QUrl::FullyEncoded).toLatin1());
+        return FromPath(fs::path(bytes.toStdString()));
+    }
+#endif
+    return QDir::toNativeSeparators(address.toLocalFile());
+}
+
+QString Shown(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return path;
+#else
+    QString shown = path;
+    for (QChar& unit : shown) {
+        if (IsEscapedByte(unit.unicode())) unit = QChar::ReplacementCharacter;
+    }
+    return shown;
 #endif
 }
 
@@ -38,7 +122,7 @@ Error FileError(const std::error_code& code, const QString& what, const QString&
 {
     QString text = QString::fromStdString(code.message()).trimmed();
     while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-    return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, path, text).toStdString()};
+    return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, Shown(path), text).toStdString()};
 }
 
 namespace {
@@ -68,9 +152,10 @@ ErrorOr<qint64> FileLength(const QString& path)
 ErrorOr<QDateTime> FileModified(const QString& path)
 {
     std::error_code code;
-    static_cast<void>(fs::status(ToPath(path), code));
+    const auto written = fs::last_write_time(ToPath(path), code);
     if (code) return FileError(code, QStringLiteral("Cannot read the date of"), path);
-    return QFileInfo(path).lastModified();
+    const auto since = std::chrono::file_clock::to_sys(written).time_since_epoch();
+    return QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 ErrorOr<quint32> FileAttributes(const QString& path)
@@ -131,6 +216,18 @@ bool PathExists(const QString& path)
 {
     std::error_code code;
     return fs::exists(fs::symlink_status(ToPath(path), code));
+}
+
+bool IsFolder(const QString& path)
+{
+    std::error_code code;
+    return fs::is_directory(ToPath(path), code);
+}
+
+bool IsFile(const QString& path)
+{
+    std::error_code code;
+    return fs::is_regular_file(ToPath(path), code);
 }
 
 std::optional<Error> RemoveFile(const QString& path)

@@ -13,6 +13,8 @@
 
 #include "codec/Error.h"
 
+class QUrl;
+
 namespace corvane::platform {
 
 // Attribute bits, as the Windows file system reports them. Elsewhere only these three are
@@ -26,8 +28,17 @@ enum FileAttribute : quint32 {
     kArchive = 32,
 };
 
+// A path as the system names it and as the windows hold it. On Windows both are UTF-16. Elsewhere
+// a name is any bytes: UTF-8 is read as text, and each byte that is not part of valid UTF-8 is
+// held as the lone code unit U+DC00 + byte (U+DC80..U+DCFF), which no valid UTF-8 produces, so
+// that FromPath and ToPath give back the very bytes of every name.
 std::filesystem::path ToPath(const QString& path);
 QString FromPath(const std::filesystem::path& path);
+// The local path of a file address, with the very bytes of its name: "file:///tmp/caf%E9" is the
+// name whose fourth byte is 0xE9, where QUrl::toLocalFile would give U+FFFD.
+QString LocalPath(const QUrl& address);
+// A path or name as shown in a window or a message: each byte held above as U+FFFD.
+QString Shown(const QString& path);
 
 // The folder that holds the program's executable, without a trailing separator (a root keeps
 // its own).
@@ -50,6 +61,10 @@ ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
 [[nodiscard]] std::optional<Error> MakeFolder(const QString& path);
 // True when a file or folder (or a link to one) exists at `path`.
 bool PathExists(const QString& path);
+// True when `path` is a folder (or a link to one); false when it is not or cannot be reached.
+bool IsFolder(const QString& path);
+// True when `path` is a regular file (or a link to one).
+bool IsFile(const QString& path);
 [[nodiscard]] std::optional<Error> RemoveFile(const QString& path);
 
 // The user's short date format followed by the time with seconds.

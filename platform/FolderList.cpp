@@ -32,14 +32,18 @@ public:
     }
 };
 
-// The folders from the root down to `path`, each as a complete path.
-QStringList Chain(const QString& path)
+// The folders from the root down to the clean folder path `folder`, each as a complete path.
+// Worked out on the path alone: a name the system holds as other than UTF-8 is never looked up
+// through a converted copy.
+QStringList Chain(const QString& folder)
 {
     QStringList chain;
-    QDir dir(path);
-    chain.prepend(CleanFolderPath(dir.absolutePath()));
-    while (dir.cdUp()) chain.prepend(CleanFolderPath(dir.absolutePath()));
-    return chain;
+    std::filesystem::path step = ToPath(folder);
+    for (;;) {
+        chain.prepend(FromPath(step));
+        if (!step.has_relative_path()) return chain;
+        step = step.parent_path();
+    }
 }
 
 QString Join(const QString& folder, const QString& name)
@@ -81,7 +85,7 @@ std::optional<Error> FolderList::SetPath(const QString& path)
     const QStringList chain = Chain(folder);
     for (int depth = 0; depth < chain.size(); ++depth) {
         const QString& step = chain[depth];
-        const QString name = depth == 0 ? step : QDir(step).dirName();
+        const QString name = Shown(depth == 0 ? step : FromPath(ToPath(step).filename()));
         auto* item = new QListWidgetItem(
             look->standardIcon(depth == 0 ? QStyle::SP_DriveHDIcon : QStyle::SP_DirOpenIcon), name, this);
         item->setData(kPathRole, step);
@@ -90,7 +94,7 @@ std::optional<Error> FolderList::SetPath(const QString& path)
     }
     setCurrentRow(count() - 1);
     for (const QString& name : *subfolders) {
-        auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirClosedIcon), name, this);
+        auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirClosedIcon), Shown(name), this);
         item->setData(kPathRole, Join(folder, name));
         item->setData(kDepthRole, static_cast<int>(chain.size()));
         item->setData(kOnPathRole, false);

@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include "platform/Files.h"
+
 namespace corvane::platform {
 
 namespace {
@@ -37,13 +39,13 @@ Label::Label(const QString& caption, QWidget* parent) : QLabel(parent)
 void Label::SetCaption(const QString& caption)
 {
     caption_ = caption;
-    setText(Breakable(caption));
+    setText(Breakable(Shown(caption)));
     if (caption.isEmpty() && describedBy_) {
         QString name = describedBy_->Caption();
         if (name.endsWith(QLatin1Char(':'))) name.chop(1);
         setAccessibleName(name + QStringLiteral(" empty"));
     } else {
-        setAccessibleName(caption);
+        setAccessibleName(Shown(caption));
     }
     if (designWidth_ >= 0) Fit();
 }
@@ -64,7 +66,7 @@ void Label::Fit()
     int fitted = designWidth_;
     if (oneLine && parentWidget()) {
         const int room = std::max(designWidth_, parentWidget()->width() - x());
-        fitted = std::clamp(metrics.horizontalAdvance(caption_) + 1, designWidth_, room);
+        fitted = std::clamp(metrics.horizontalAdvance(Shown(caption_)) + 1, designWidth_, room);
     }
     resize(fitted, height());
 }

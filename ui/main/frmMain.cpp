@@ -131,8 +131,8 @@ std::optional<Error> frmMain::ShowFile(const QString& path)
 {
     const QFileInfo file(path);
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
-    if (!file.isFile()) {
-        return Error{ENOENT, "Cannot find '" + QDir::toNativeSeparators(file.absoluteFilePath()).toStdString() +
+    if (!platform::IsFile(path)) {
+        return Error{ENOENT, "Cannot find '" + platform::Shown(QDir::toNativeSeparators(file.absoluteFilePath())).toStdString() +
                                  "': No such file or directory"};
     }
     // The folder list first: the drive's change then finds it on that drive and keeps it there.
@@ -246,7 +246,7 @@ void frmMain::dropEvent(QDropEvent* event)
     if (paths.isEmpty()) return;
     event->acceptProposedAction();
     const QString& path = paths.first();
-    const auto error = QFileInfo(path).isDir() ? std::optional<Error>(FolderDropped(path)) : ShowFile(path);
+    const auto error = platform::IsFolder(path) ? std::optional<Error>(FolderDropped(path)) : ShowFile(path);
     if (error) ReportError(*error);
 }
 

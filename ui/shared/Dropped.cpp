@@ -1,10 +1,11 @@
 #include "ui/shared/Dropped.h"
 
-#include <QDir>
 #include <QMimeData>
 #include <QUrl>
 
 #include <cerrno>
+
+#include "platform/Files.h"
 
 namespace corvane {
 
@@ -13,7 +14,7 @@ QStringList DroppedPaths(const QMimeData* mime)
     QStringList paths;
     if (!mime || !mime->hasUrls()) return paths;
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile()) paths << QDir::toNativeSeparators(url.toLocalFile());
+        if (url.isLocalFile()) paths << platform::LocalPath(url);
     }
     return paths;
 }
@@ -22,7 +23,7 @@ bool CarriesFiles(const QMimeData* mime) { return !DroppedPaths(mime).isEmpty();
 
 Error FolderDropped(const QString& path)
 {
-    return {EISDIR, "Cannot code '" + path.toStdString() + "': Is a directory; drop files, not folders"};
+    return {EISDIR, "Cannot code '" + platform::Shown(path).toStdString() + "': Is a directory; drop files, not folders"};
 }
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileList.h"
+#include "platform/Files.h"
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
@@ -130,7 +131,7 @@ void FolderViewer::Action_Click()
                      {.landed =
                           [self, doneText = settings_.doneText](const CodingJob::File& landed) {
                               if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("The file '") + landed.name + QLatin1String(doneText),
+                              platform::MsgBox(QStringLiteral("The file '") + platform::Shown(landed.name) + QLatin1String(doneText),
                                                platform::MsgButtons::Ok, platform::MsgIcon::Information,
                                                QStringLiteral("Done!"));
                               if (self) self->ReRead();
@@ -172,12 +173,11 @@ void FolderViewer::CodeDropped(const QStringList& paths)
     std::vector<CodingJob::File> files;
     const QString folder = OutputFolder(settings_.ownFolder);
     for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (info.isDir()) {
+        if (platform::IsFolder(path)) {
             if (ReportError(FolderDropped(path)) != platform::MsgAnswer::Ok) return;
             continue;
         }
-        files.push_back({settings_.dropCoding, path, folder, info.fileName()});
+        files.push_back({settings_.dropCoding, path, folder, QFileInfo(path).fileName()});
     }
     if (files.empty()) return;
     const QPointer<FolderViewer> self(this);
