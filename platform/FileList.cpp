@@ -15,7 +15,10 @@ int FileNameModel::rowCount(const QModelIndex& parent) const
 QVariant FileNameModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= names_.size()) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return Shown(names_.at(index.row()));
+    // A name too long for the list is shown cut in the middle; the tooltip holds the whole of it.
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+        return Shown(names_.at(index.row()));
+    }
     return {};
 }
 
@@ -30,6 +33,9 @@ FileList::FileList(QWidget* parent) : QListView(parent)
 {
     setModel(&model_);
     setUniformItemSizes(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new FocusDelegate(this));

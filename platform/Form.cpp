@@ -1,7 +1,6 @@
 #include "platform/Form.h"
 
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
@@ -48,7 +47,7 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
     case ControlKind::Label:
         return new Label(row.caption, parent);
     case ControlKind::Frame:
-        return new QGroupBox(row.caption, parent);
+        return new Frame(row.caption, parent);
     case ControlKind::Line:
         return new Line(parent);
     case ControlKind::Picture:

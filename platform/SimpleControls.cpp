@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <QStyle>
@@ -39,7 +40,6 @@ Label::Label(const QString& caption, QWidget* parent) : QLabel(parent)
 void Label::SetCaption(const QString& caption)
 {
     caption_ = caption;
-    setText(Breakable(Shown(caption)));
     if (caption.isEmpty() && describedBy_) {
         QString name = describedBy_->Caption();
         if (name.endsWith(QLatin1Char(':'))) name.chop(1);
@@ -47,7 +47,11 @@ void Label::SetCaption(const QString& caption)
     } else {
         setAccessibleName(Shown(caption));
     }
-    if (designWidth_ >= 0) Fit();
+    if (designWidth_ >= 0) {
+        Fit();
+    } else {
+        setText(Breakable(Shown(caption)));
+    }
 }
 
 void Label::Describe(Label* value)
@@ -69,12 +73,78 @@ void Label::Fit()
         fitted = std::clamp(metrics.horizontalAdvance(Shown(caption_)) + 1, designWidth_, room);
     }
     resize(fitted, height());
+    ShowWholeLines();
+}
+
+void Label::ShowWholeLines()
+{
+    const QString shown = Breakable(Shown(caption_));
+    QTextOption wrapping;
+    wrapping.setWrapMode(wordWrap() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    QTextLayout layout(shown, font());
+    layout.setTextOption(wrapping);
+    layout.beginLayout();
+    QStringList lines;
+    int lastStart = 0;
+    qreal bottom = 0;
+    bool cut = false;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width());
+        bottom += line.height();
+        // The first line shows even in a label too low for it, as a label of one line does.
+        if (!lines.isEmpty() && bottom > height()) {
+            cut = true;
+            break;
+        }
+        lastStart = line.textStart();
+        lines << shown.mid(line.textStart(), line.textLength());
+        if (line.naturalTextWidth() > width()) cut = true;  // a single line too long for the label
+    }
+    layout.endLayout();
+    // The lines as laid out here, each within the width so that the label does not wrap them
+    // again its own way; when the caption is cut, the last one holds the rest of it cut to the
+    // width.
+    if (cut) lines.back() = fontMetrics().elidedText(shown.mid(lastStart), Qt::ElideRight, width());
+    setText(lines.join(QLatin1Char('\n')));
+    setToolTip(cut ? Shown(caption_) : QString());
 }
 
 void Label::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange && designWidth_ >= 0) Fit();
+}
+
+Frame::Frame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+int Frame::TopLine() const { return QFontMetrics(font()).height() / 2; }
+
+void Frame::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPalette& colours = palette();
+    const int top = TopLine();
+    const int right = width() - 1;
+    const int bottom = height() - 1;
+    // The outer rectangle sunken (shadow at the top and left), the inner one raised.
+    painter.setPen(colours.color(QPalette::Dark));
+    painter.drawLine(0, top, right - 1, top);
+    painter.drawLine(0, top, 0, bottom - 1);
+    painter.drawLine(right - 1, top + 1, right - 1, bottom - 1);
+    painter.drawLine(1, bottom - 1, right - 1, bottom - 1);
+    painter.setPen(colours.color(QPalette::Light));
+    painter.drawLine(1, top + 1, right - 2, top + 1);
+    painter.drawLine(1, top + 1, 1, bottom - 2);
+    painter.drawLine(right, top, right, bottom);
+    painter.drawLine(0, bottom, right, bottom);
+    if (title().isEmpty()) return;
+
+    // The caption over the lines, with a pixel of the window's colour before and after it.
+    const QFontMetrics metrics(font());
+    const QRect caption(kCaptionLeft, 0, metrics.horizontalAdvance(title()), metrics.height());
+    painter.fillRect(caption.adjusted(-1, 0, 1, 0), colours.color(QPalette::Window));
+    painter.setPen(colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title());
 }
 
 Line::Line(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }

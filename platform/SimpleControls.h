@@ -1,6 +1,7 @@
-// The plain controls of a window: a label, a line and a picture box.
+// The plain controls of a window: a label, a frame, a line and a picture box.
 #pragma once
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
@@ -12,6 +13,9 @@ namespace corvane::platform {
 // breaks, and a word longer than the width (such as a long path) breaks where it must; a
 // one-line label whose caption is wider than the design allows (this system's fonts are not
 // those of the design) grows to the right, as far as its parent reaches, instead of losing text.
+// A label shows only whole lines: when the caption needs more lines than its height holds, the
+// last line that fits ends in an ellipsis, and the whole caption is its tooltip. Its accessible
+// name is always the whole caption. Bytes of a file name that are not UTF-8 show as U+FFFD.
 class Label : public QLabel {
     Q_OBJECT
 public:
@@ -29,9 +33,30 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void ShowWholeLines();
+
     QString caption_;
     int designWidth_ = -1;  // not placed yet
     Label* describedBy_ = nullptr;
+};
+
+// A frame around a group of controls, drawn as Windows draws one: an etched rectangle (a shadow
+// line with a highlight line inside it, in the palette's Dark and Light) whose top runs through
+// the middle of the caption's height, so that the caption sits on the top line, near its left
+// end, over the window's colour, and the controls placed from the frame's top downwards sit
+// below the line. The caption keeps its QGroupBox title, which screen readers read as the
+// group's name.
+class Frame : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit Frame(const QString& caption, QWidget* parent = nullptr);
+    // The row of the frame's top shadow line: half the caption's height.
+    int TopLine() const;
+    // Where the caption's text starts, from the frame's left edge.
+    static constexpr int kCaptionLeft = 8;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A one-pixel line in the window's text colour between two points of its parent.

@@ -64,7 +64,7 @@ TEST(MessageBox, IsWideEnoughForItsWholeCaptionInTheTitleBar)
     QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
     titleFont.setBold(true);
     const QFontMetrics title(titleFont);
-    for (const QString caption : {QStringLiteral("RaveVivazidezEraduzura"), QStringLiteral("No Data"),
+    for (const QString& caption : {QStringLiteral("RaveVivazidezEraduzura"), QStringLiteral("No Data"),
                                   QStringLiteral("A caption much longer than the one line of text below it")}) {
         SCOPED_TRACE(caption.toStdString());
         int width = 0;
