@@ -130,12 +130,14 @@ public:
     }
     // Opening may report an error in a modal box, so it runs after the call returns: the screen
     // reader that asked is not kept waiting until the box is closed.
+    // A list disabled with its window while work runs takes no action.
     void doAction(const QString& actionName) override
     {
-        if (!isValid()) return;
+        if (!isValid() || !list_->isEnabled()) return;
         if (actionName == QLatin1String(kOpenAction)) {
             QMetaObject::invokeMethod(
-                list_.data(), [list = list_, row = row_] { if (list) list->OpenEntry(row); }, Qt::QueuedConnection);
+                list_.data(), [list = list_, row = row_] { if (list && list->isEnabled()) list->OpenEntry(row); },
+                Qt::QueuedConnection);
         } else if (actionName == setFocusAction()) {
             list_->setCurrentRow(row_);
             list_->setFocus(Qt::OtherFocusReason);

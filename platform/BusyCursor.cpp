@@ -6,9 +6,9 @@ namespace corvane::platform {
 
 BusyCursor::BusyCursor()
 {
+    // The cursor changes with the next pass of the event loop; no events are handled here, so
+    // nothing re-enters the caller.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Paint the new cursor now; input that arrives meanwhile waits for the operation to end.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }

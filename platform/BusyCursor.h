@@ -1,13 +1,12 @@
 // The busy cursor over every window of the program for as long as a BusyCursor lives: made when
-// a long operation starts, it restores the cursor however the operation ends, also by an
-// exception.
+// long work starts, it restores the cursor however the work ends, also by an exception. It
+// shows once the event loop runs again: work that holds the event loop belongs on a thread.
 #pragma once
 
 namespace corvane::platform {
 
 class BusyCursor {
 public:
-    // Shows the busy cursor at once, before the operation holds the event loop.
     BusyCursor();
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;

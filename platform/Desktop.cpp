@@ -54,8 +54,11 @@ class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
     {
-        QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
-                        QApplication::activeWindow());
+        // Over the active window, unless that one is disabled while work runs: the box would
+        // be disabled with it.
+        QWidget* over = QApplication::activeWindow();
+        if (over && !over->isEnabled()) over = nullptr;
+        QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton, over);
         box.setWindowModality(Qt::ApplicationModal);
         FitCaption(box);
         QPushButton* ok = box.addButton(QMessageBox::Ok);

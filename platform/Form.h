@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/Twips.h"
@@ -144,5 +145,21 @@ T* ShowForm(const QString& name, const std::function<T*()>& create)
 
 // Unloads the window of this name if it is loaded.
 void UnloadForm(const QString& name);
+
+// A typed handle on the one window of a kind: windows find and unload each other through it,
+// never through a name written out where it is used.
+template <class T>
+class FormHandle {
+public:
+    explicit FormHandle(QString name) : name_(std::move(name)) {}
+    // The window while it is loaded, else null.
+    T* Find() const { return qobject_cast<T*>(FindForm(name_)); }
+    // Unloads the window if it is loaded.
+    void Unload() const { UnloadForm(name_); }
+    const QString& Name() const { return name_; }
+
+private:
+    QString name_;
+};
 
 }  // namespace corvane::platform

@@ -1,17 +1,22 @@
-// Long work in real windows: a large sparse file coded from the main window and watched in the
-// progress window, cancelled by its button, Escape and its close box, the other windows deaf
-// meanwhile, leaving the program in the middle of it, and files dropped from a file manager.
+// Long work in real windows: work held by the test and watched in the progress window,
+// cancelled by its button, Escape and its close box, the other windows deaf meanwhile, leaving
+// the program in the middle of it, files dropped from a file manager, and one real large file
+// coded both ways.
+#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QUrl>
 
 #include <fstream>
 
+#include "platform/Accessibility.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "support/Coded.h"
+#include "support/HeldWork.h"
 #include "support/MainWindowFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
@@ -94,13 +99,14 @@ protected:
         testing::Click(list->viewport(), list->visualRect(index).center());
     }
 
-    // Starts encoding `big.bin` (3 GiB, sparse) from the main window.
-    void StartBigEncode()
+    // Starts encoding `held.bin` from the main window, coded as `held` holds it.
+    void StartHeldEncode(const testing::HeldWork& held)
     {
-        MakeSparse(data / "big.bin", 3 * kGiB, 7, 9);
-        SelectFile("big.bin");
+        testing::WriteBytes(data / "held.bin", {7, 8, 9});
+        SelectFile("held.bin");
         Click(Get("cmdencode"));
         ASSERT_TRUE(CodingJob::Running());
+        ASSERT_TRUE(testing::WaitFor([&] { return held.Holding(); }));
     }
 
     // The progress window, once it is on screen and active; null if it does not come.
@@ -116,6 +122,8 @@ protected:
     {
         return Child<platform::Label>(progress, label)->Caption();
     }
+
+    static constexpr std::uint64_t kHeldTotal = 3'221'225'472;  // 3 GiB
 };
 
 // Every way of cancelling ends the work at once and leaves the destination as it was: absent,
@@ -136,36 +144,61 @@ TEST_F(LongWork, CancelByButtonEscapeOrCloseBoxLeavesNothingBehind)
         std::filesystem::remove_all(encoded());
         if (c.earlierContent) {
             std::filesystem::create_directories(encoded());
-            testing::WriteBytes(encoded() / "big.bin", {1, 2, 3});
+            testing::WriteBytes(encoded() / "held.bin", {1, 2, 3});
         }
-        StartBigEncode();
+        testing::HeldWork held("held.bin", kHeldTotal);
+        StartHeldEncode(held);
         EXPECT_NE(QApplication::overrideCursor(), nullptr);
-        ProgressWindow* progress = AwaitProgress();
+        const QPointer<ProgressWindow> progress = AwaitProgress();
         ASSERT_TRUE(progress);
-        EXPECT_EQ(progress->windowTitle(), "Encoding big.bin");
-        EXPECT_EQ(Text(progress, "lblfile"), "");  // one file: no count
+        EXPECT_EQ(progress->windowTitle(), "Encoding held.bin");
+        EXPECT_EQ(Text(progress, "lblfile"), "Into Encoded File(s)");  // one file: no count
         EXPECT_TRUE(Text(progress, "lblbytes").endsWith(" of 3.2 GB")) << Text(progress, "lblbytes").toStdString();
         EXPECT_TRUE(window->frameGeometry().contains(progress->frameGeometry().center()));
 
         c.cancel(progress);
         ASSERT_TRUE(WorkEnded());
         EXPECT_EQ(testing::FileNames(encoded()),
-                  c.earlierContent ? std::vector<std::string>{"big.bin"} : std::vector<std::string>{});
+                  c.earlierContent ? std::vector<std::string>{"held.bin"} : std::vector<std::string>{});
         if (c.earlierContent) {
-            EXPECT_EQ(testing::ReadBytes(encoded() / "big.bin"), (Bytes{1, 2, 3}));
+            EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), (Bytes{1, 2, 3}));
         }
         EXPECT_TRUE(desktop.boxes.empty());
         EXPECT_EQ(desktop.ended, 0);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(progress->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(platform::FindForm(ProgressWindow::kName), nullptr);
+        EXPECT_TRUE(progress.isNull());
+        EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
     }
 }
 
+// A click on the main window while it works (which a window manager answers by activating the
+// window) leaves the progress window in front and active: Escape pressed next reaches it and
+// cancels, and the earlier result stays.
+TEST_F(LongWork, AClickOnTheMainWindowLeavesTheProgressWindowInFront)
+{
+    std::filesystem::create_directories(encoded());
+    testing::WriteBytes(encoded() / "held.bin", {1, 2, 3});
+    testing::HeldWork held("held.bin", kHeldTotal);
+    StartHeldEncode(held);
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    for (const char* target : {"FileListBox", "cmddecode"}) {
+        SCOPED_TRACE(target);
+        testing::Click(Get(target), Get(target)->rect().center());
+        window->activateWindow();
+        EXPECT_TRUE(testing::WaitFor([&] { return progress->isActiveWindow(); }));
+    }
+    ASSERT_TRUE(QGuiApplication::focusWindow());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
 // The running value carries across every chunk: a leading 5 makes every encoded byte 5 up to
-// the trailing 1; decoding gives the file back. Smaller than the cancelled file, for this one
-// is written in full, twice.
+// the trailing 1; decoding gives the file back. A real file of a quarter GiB, coded by the
+// real transform on the job's thread, both ways.
 TEST_F(LongWork, ACompletedRunCodesTheWholeFileBothWays)
 {
     const std::uint64_t size = kGiB / 4 + 12345;
@@ -189,25 +222,42 @@ TEST_F(LongWork, ACompletedRunCodesTheWholeFileBothWays)
     EXPECT_EQ(ByteAt(decoded() / "big.bin", size - 1), 1);
     EXPECT_TRUE(desktop.boxes.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(platform::FindForm(ProgressWindow::kName), nullptr);
+    EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
 }
 
-// Clicks, keys and drops meant to select another file, start a second job or open a window do
-// nothing while the work runs, before the progress window appears and after.
-TEST_F(LongWork, TheMainWindowRefusesInputWhileBusy)
+// Clicks, keys, drops and a screen reader's actions meant to select another file, start a
+// second job, open a window or move the lists do nothing while the work runs, before the
+// progress window appears and after; screen readers hear the controls as disabled.
+TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
 {
-    StartBigEncode();
+    std::filesystem::create_directories(data / "inner");
+    testing::HeldWork held("held.bin", kHeldTotal);
+    StartHeldEncode(held);
     CodingJob* job = CodingJob::Running();
     const QString selected = Files()->FileName();
+    auto* folders = Get<platform::FolderList>("Dirlistbox");
+    const QString folder = folders->Path();
     const auto tryInput = [&] {
         ClickEntry(0);  // a.txt
         QTest::keyClick(window->windowHandle(), Qt::Key_Up);
         Click(Get("cmdencode"));
         testing::Click(Get("cmdviewencode"), Get("cmdviewencode")->rect().center());
+        testing::Click(Get("cmdexit"), Get("cmdexit")->rect().center());
         EXPECT_FALSE(Drop(window, {data / "a.txt"}));
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(Get("cmdviewencode"));
+        EXPECT_TRUE(view->state().disabled);
+        view->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(folders);
+        EXPECT_TRUE(tree->state().disabled);
+        for (int row = 0; row < tree->childCount(); ++row) {
+            if (tree->child(row)->text(QAccessible::Name) == "inner") tree->child(row)->actionInterface()->doAction(platform::kOpenAction);
+        }
+        QCoreApplication::processEvents();  // the posted actions, had they been taken
         EXPECT_EQ(Files()->FileName(), selected);
+        EXPECT_EQ(folders->Path(), folder);
         EXPECT_EQ(CodingJob::Running(), job);
         EXPECT_EQ(platform::FindForm("frmViewEncoded"), nullptr);
+        EXPECT_EQ(desktop.ended, 0);
     };
     {
         SCOPED_TRACE("before the progress window");
@@ -222,37 +272,61 @@ TEST_F(LongWork, TheMainWindowRefusesInputWhileBusy)
     }
     QTest::keyClick(progress->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(WorkEnded());
-    // Input reaches the window again.
+    // Input reaches the window again, and screen readers hear it.
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(Get("cmdviewencode"))->state().disabled);
     ClickEntry(0);
     EXPECT_EQ(Files()->FileName(), "a.txt");
 }
 
-// Exit or the close box in the middle of the work cancels it, waits for it, then ends the
-// program: nothing is left behind.
-TEST_F(LongWork, LeavingDuringTheWorkCancelsItThenEnds)
+// The bar follows the work and says so to screen readers; once every byte is coded, the window
+// says that the file is being written to disk instead of a time left.
+TEST_F(LongWork, TheProgressBarMovesAndTheFinalFlushIsShown)
 {
-    for (const bool closeBox : {false, true}) {
-        SCOPED_TRACE(closeBox ? "close box" : "Exit");
-        if (closeBox) {
-            window = new frmMain;
-            window->Show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        }
-        StartBigEncode();
-        ASSERT_TRUE(AwaitProgress());
-        const int endedBefore = desktop.ended;
-        if (closeBox) {
-            window->close();
-        } else {
-            testing::Click(Get("cmdexit"), Get("cmdexit")->rect().center());
-        }
-        EXPECT_EQ(CodingJob::Running(), nullptr);
-        EXPECT_EQ(desktop.ended, endedBefore + 1);
-        EXPECT_EQ(platform::FindForm("frmMain"), nullptr);
-        EXPECT_TRUE(testing::FileNames(encoded()).empty());
-        EXPECT_TRUE(desktop.boxes.empty());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    testing::HeldWork held("held.bin", 1000);
+    StartHeldEncode(held);
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    auto* bar = Child<QProgressBar>(progress, "barprogress");
+    QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(bar)->valueInterface();
+    ASSERT_TRUE(value);
+    for (const std::uint64_t done : {std::uint64_t{500}, std::uint64_t{750}}) {
+        held.Report(done);
+        EXPECT_TRUE(testing::WaitFor([&] { return value->currentValue().toInt() == int(done / 10); })) << done;
     }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::ProgressBar);
+    EXPECT_NE(Text(progress, "lblleft"), "Writing to disk");
+    held.Report(1000);
+    EXPECT_TRUE(testing::WaitFor([&] { return Text(progress, "lblleft") == "Writing to disk"; }));
+    EXPECT_TRUE(progress->Writing());
+    EXPECT_EQ(Text(progress, "lblbytes"), "1.0 kB of 1.0 kB");
+    held.Release();
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), testing::Encoded({7, 8, 9}));
+}
+
+// The main window's close box while the last file is being written to disk (the Exit button
+// takes no click while work runs): the windows go at once, and the program ends once the file
+// is written, leaving nothing half-done behind.
+TEST_F(LongWork, LeavingDuringTheFinalFlushLetsTheWindowsGoAtOnce)
+{
+    FolderViewer::ShowEncoded();
+    testing::HeldWork held("held.bin", kHeldTotal, testing::HeldWork::At::FinalFlush);
+    StartHeldEncode(held);
+    ASSERT_TRUE(AwaitProgress());
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget* top : QApplication::topLevelWidgets()) EXPECT_FALSE(top->isVisible()) << top->objectName().toStdString();
+    EXPECT_EQ(platform::FindForm("frmMain"), nullptr);
+    EXPECT_EQ(FolderViewer::Window(FolderViewer::Kind::Encoded).Find(), nullptr);
+    EXPECT_NE(CodingJob::Running(), nullptr);  // the file is still being written
+    EXPECT_EQ(desktop.ended, 0);
+
+    held.Release();
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_EQ(desktop.ended, 1);
+    EXPECT_EQ(testing::FileNames(encoded()), std::vector<std::string>{"held.bin"});
+    EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), testing::Encoded({7, 8, 9}));
+    EXPECT_TRUE(desktop.boxes.empty());
 }
 
 class Drops : public LongWork {
@@ -354,13 +428,14 @@ TEST_F(Drops, AFailureGoesOnOrStopsAsAnswered)
 TEST_F(Drops, OneProgressWindowForTheBatchAndCancelKeepsWhatLanded)
 {
     testing::WriteBytes(data / "small.txt", {4, 5});
-    MakeSparse(data / "big.bin", 3 * kGiB, 7, 9);
+    testing::WriteBytes(data / "big.bin", {7, 9});
+    testing::HeldWork held("big.bin", kHeldTotal);
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
     ASSERT_TRUE(Drop(viewer, {data / "small.txt", data / "big.bin"}));
     ProgressWindow* progress = AwaitProgress();
     ASSERT_TRUE(progress);
     EXPECT_EQ(progress->windowTitle(), "Encoding big.bin");
-    EXPECT_EQ(Text(progress, "lblfile"), "File 2 of 2");
+    EXPECT_EQ(Text(progress, "lblfile"), "File 2 of 2, into Encoded File(s)");
     EXPECT_TRUE(viewer->frameGeometry().contains(progress->frameGeometry().center()));
     EXPECT_EQ(Entries(viewer), QStringList{"small.txt"});  // listed as soon as it landed
 
@@ -374,7 +449,8 @@ TEST_F(Drops, OneProgressWindowForTheBatchAndCancelKeepsWhatLanded)
 // A viewer closed while its files are coded: the work goes on without it, and ends cleanly.
 TEST_F(Drops, AViewerClosedDuringItsBatch)
 {
-    MakeSparse(data / "big.bin", 3 * kGiB, 7, 9);
+    testing::WriteBytes(data / "big.bin", {7, 9});
+    testing::HeldWork held("big.bin", kHeldTotal);
     FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
     ASSERT_TRUE(Drop(viewer, {data / "big.bin"}));
     ProgressWindow* progress = AwaitProgress();
@@ -382,7 +458,7 @@ TEST_F(Drops, AViewerClosedDuringItsBatch)
     EXPECT_EQ(progress->windowTitle(), "Decoding big.bin");
     viewer->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_EQ(platform::FindForm("frmViewDecoded"), nullptr);
+    ASSERT_EQ(FolderViewer::Window(FolderViewer::Kind::Decoded).Find(), nullptr);
     ASSERT_TRUE(testing::WaitFor([progress] { return progress->isActiveWindow(); }));
     QTest::keyClick(progress->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(WorkEnded());

@@ -289,11 +289,12 @@ void ZelXpButton::AccessiblePress()
 {
     // The Click runs after the screen reader's call has returned, as with Qt's own buttons: a
     // Click that opens a modal box would otherwise hold the call until the box is closed.
-    if (!Stored.Enabled) return;
+    // A button in a window disabled while work runs takes no press either.
+    if (!Stored.Enabled || !isEnabled()) return;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!Stored.Enabled) return;
+            if (!Stored.Enabled || !isEnabled()) return;
             MouseButton = PressedButton::Left;
             UserControl_Click();
         },

@@ -101,8 +101,6 @@ frmMain::frmMain() : Form(Layout())
     // The answer does not matter: the folder list stays where it was either way.
     connect(browser_.folders, &platform::FolderList::OpenFailed, this, [](const Error& error) { ReportError(error); });
     connect(browser_.files, &platform::FileList::Click, this, &frmMain::FileListBox_Click);
-    // Leaving stays possible while a file is coded: it cancels the work first.
-    CodingJob::LetThroughDuringWork(Control<ZelXpButton>(QStringLiteral("cmdexit")));
     setAcceptDrops(true);
 }
 
@@ -112,17 +110,18 @@ void frmMain::cmdabout_Click() { frmAbout::ShowAbout(); }
 void frmMain::cmdexit_Click() { ExitSequence(); }
 void frmMain::Form_Unload() { ExitSequence(); }
 
-// Cancels any work and waits for it to stop, closes the viewers, then this window, then ends
-// the program at once. The About window goes with the program.
+// Closes the viewers, then this window, then ends the program. Work in progress is cancelled
+// first, and the windows go at once without waiting for it: the program ends when the file
+// being written is finished or cancelled, which on a slow disk may take seconds, so that
+// nothing is left half-written. The About window goes with the program.
 void frmMain::ExitSequence()
 {
     if (exiting_) return;
     exiting_ = true;
-    CodingJob::CancelAndWait();
-    platform::UnloadForm(QStringLiteral("frmViewDecoded"));
-    platform::UnloadForm(QStringLiteral("frmViewEncoded"));
+    FolderViewer::Window(FolderViewer::Kind::Decoded).Unload();
+    FolderViewer::Window(FolderViewer::Kind::Encoded).Unload();
     Unload();
-    platform::EndProgram();
+    CodingJob::Leave(platform::EndProgram);
 }
 
 // A drive that cannot be read is offered again on OK; Cancel goes back to the drive the folder

@@ -1,20 +1,17 @@
 #include "ui/shared/CodingJob.h"
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QWidget>
+#include <QFileInfo>
+#include <QGuiApplication>
 
-#include "platform/BusyCursor.h"
+#include "platform/BusyScope.h"
 #include "platform/Files.h"
 #include "ui/shared/OutputFolders.h"
+#include "ui/shared/ProgressPresenter.h"
 #include "ui/shared/ProgressWindow.h"
 
 namespace corvane {
 
 namespace {
-
-constexpr int kTickMs = 100;
-constexpr int kProgressAfterMs = 500;
 
 QPointer<CodingJob>& RunningJob()
 {
@@ -22,94 +19,67 @@ QPointer<CodingJob>& RunningJob()
     return job;
 }
 
-QList<QPointer<QWidget>>& LetThrough()
+CodingJob::Transform& CurrentTransform()
 {
-    static QList<QPointer<QWidget>> widgets;
-    return widgets;
-}
-
-// Input a user gives a window, which would start more work or change what is selected.
-bool IsUserInput(const QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-        return true;
-    case QEvent::MouseMove:
-        // A move with a button held drags a selection; a plain move only changes a hover look.
-        return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
-    default:
-        return false;
-    }
+    static CodingJob::Transform transform = CodingJob::CodeFile;
+    return transform;
 }
 
 }  // namespace
 
+std::optional<Error> CodingJob::CodeFile(const File& file, TransformControl& control)
+{
+    return TransformFile(file.coding, Endpoint::File(platform::ToPath(file.source)),
+                         Endpoint::File(platform::ToPath(JoinPath(file.folder, file.name))), &control);
+}
+
 CodingJob* CodingJob::Start(QWidget* owner, std::vector<File> files, Handlers handlers)
 {
     if (RunningJob()) return nullptr;
-    auto* job = new CodingJob(owner, std::move(files), std::move(handlers));
+    auto* job = new CodingJob(owner, std::move(files), std::move(handlers), CurrentTransform());
     RunningJob() = job;
-    qApp->installEventFilter(job);
-    job->busy_ = std::make_unique<platform::BusyCursor>();
-    job->clock_.start();
-    job->ticks_.start(kTickMs);
     job->StartNext();
     return job;
 }
 
 CodingJob* CodingJob::Running() { return RunningJob().data(); }
 
-void CodingJob::CancelAndWait()
+void CodingJob::Leave(std::function<void()> then)
 {
     CodingJob* job = Running();
-    if (!job) return;
+    if (!job) {
+        if (then) then();
+        return;
+    }
+    // The last window going must not end the event loop: the job's end comes through it.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     job->handlers_ = {};
+    job->afterLeaving_ = std::move(then);
+    job->presenter_.reset();
+    job->busy_.reset();
     job->Cancel();
-    job->JoinWorker();
-    job->Finish(true);
 }
 
-void CodingJob::LetThroughDuringWork(QWidget* widget)
+CodingJob::Transform CodingJob::UseTransform(Transform transform)
 {
-    LetThrough().removeAll(nullptr);  // widgets deleted since
-    LetThrough().append(widget);
+    return std::exchange(CurrentTransform(), transform ? std::move(transform) : Transform(CodeFile));
 }
 
-CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers)
-    : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers))
+CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform)
+    : files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
+      busy_(std::make_unique<platform::BusyScope>())
 {
-    connect(&ticks_, &QTimer::timeout, this, &CodingJob::Tick);
+    presenter_ = std::make_unique<ProgressPresenter>(owner, *busy_, runner_, [this] { Cancel(); });
 }
 
-CodingJob::~CodingJob()
-{
-    Cancel();
-    JoinWorker();
-}
+CodingJob::~CodingJob() = default;
+
+ProgressWindow* CodingJob::Progress() const { return presenter_ ? presenter_->Window() : nullptr; }
 
 void CodingJob::Cancel()
 {
     cancelled_ = true;
-    if (control_) control_->cancel = true;
-}
-
-void CodingJob::JoinWorker()
-{
-    if (worker_.joinable()) worker_.join();
+    runner_.Cancel();
 }
 
 void CodingJob::StartNext()
@@ -119,34 +89,29 @@ void CodingJob::StartNext()
         return;
     }
     const File& file = files_[next_];
-    if (progress_) progress_->SetFile(file.coding, file.name, static_cast<int>(next_ + 1), static_cast<int>(files_.size()));
+    if (presenter_) {
+        presenter_->SetFile(file.coding, file.name, QFileInfo(file.folder).fileName(), static_cast<int>(next_ + 1),
+                            static_cast<int>(files_.size()));
+    }
     if (!platform::PathExists(file.folder)) {
         if (auto error = platform::MakeFolder(file.folder)) {
             FileEnded(std::move(error));
             return;
         }
     }
-    control_ = std::make_unique<TransformControl>();
-    worker_ = std::thread([this, coding = file.coding, source = Endpoint::File(platform::ToPath(file.source)),
-                           destination = Endpoint::File(platform::ToPath(JoinPath(file.folder, file.name))),
-                           control = control_.get()] {
-        std::optional<Error> result = TransformFile(coding, source, destination, control);
-        QMetaObject::invokeMethod(this, [this, result] { FileEnded(result); }, Qt::QueuedConnection);
-    });
+    runner_.Start([transform = transform_, file](TransformControl& control) { return transform(file, control); },
+                  [this](std::optional<Error> result) { FileEnded(std::move(result)); });
 }
 
 void CodingJob::FileEnded(std::optional<Error> result)
 {
-    if (finished_) return;  // stopped by CancelAndWait while this call was on its way
-    JoinWorker();
     const File file = files_[next_++];
-    if (result && result->number == kErrorCancelled) {
+    // A cancel is known by the runner's flag, not by the number of the error it left.
+    if (runner_.Cancelled() && result) {
         Finish(true);
         return;
     }
     const QPointer<CodingJob> alive(this);
-    // A handler may show a message box: input reaches it, and this job waits for the answer.
-    inHandler_ = true;
     bool goOn = true;
     if (result) {
         goOn = handlers_.failed && handlers_.failed(file, *result);
@@ -154,7 +119,6 @@ void CodingJob::FileEnded(std::optional<Error> result)
         handlers_.landed(file);
     }
     if (!alive || finished_) return;
-    inHandler_ = false;
     if (!goOn) {
         Finish(false);
         return;
@@ -162,51 +126,19 @@ void CodingJob::FileEnded(std::optional<Error> result)
     StartNext();
 }
 
-void CodingJob::Tick()
-{
-    if (!progress_ && clock_.elapsed() >= kProgressAfterMs && next_ < files_.size()) {
-        progress_ = new ProgressWindow;
-        connect(progress_, &ProgressWindow::CancelRequested, this, &CodingJob::Cancel);
-        const File& file = files_[next_];
-        progress_->SetFile(file.coding, file.name, static_cast<int>(next_ + 1), static_cast<int>(files_.size()));
-        progress_->ShowOver(owner_);
-    }
-    if (progress_ && control_) progress_->SetProgress(control_->done, control_->total);
-}
-
 void CodingJob::Finish(bool cancelled)
 {
     if (finished_) return;
     finished_ = true;
-    ticks_.stop();
-    qApp->removeEventFilter(this);
-    if (progress_) progress_->Unload();
+    presenter_.reset();
     busy_.reset();
     if (RunningJob() == this) RunningJob() = nullptr;
     const auto finished = std::move(handlers_.finished);
+    const auto afterLeaving = std::move(afterLeaving_);
     handlers_ = {};
     deleteLater();
     if (finished) finished(cancelled);
-}
-
-bool CodingJob::eventFilter(QObject* watched, QEvent* event)
-{
-    if (!inHandler_ && IsUserInput(event) && Blocks(watched)) return true;
-    return QObject::eventFilter(watched, event);
-}
-
-bool CodingJob::Blocks(QObject* watched) const
-{
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // A shortcut belongs to the widget it is made on.
-    if (!widget && watched->parent()) widget = qobject_cast<QWidget*>(watched->parent());
-    // A window passes its input on to its widgets, where it is judged.
-    if (!widget) return false;
-    if (progress_ && widget->window() == progress_.data()) return false;
-    for (const QPointer<QWidget>& allowed : LetThrough()) {
-        if (allowed && (allowed == widget || allowed->isAncestorOf(widget))) return false;
-    }
-    return true;
+    if (afterLeaving) afterLeaving();
 }
 
 }  // namespace corvane

@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QProgressBar>
 #include <QShortcut>
 
+#include <algorithm>
 #include <array>
 
 #include "platform/SimpleControls.h"
@@ -35,22 +37,36 @@ QString HumanDuration(std::uint64_t seconds)
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QChar('0'));
 }
 
+namespace {
+
+constexpr qint64 kTextEveryMs = 1000;
+constexpr int kBarSteps = 100;  // percent: what screen readers announce anyway
+
+}  // namespace
+
 platform::FormLayout ProgressWindow::Layout()
 {
     using namespace platform::rows;
+    const auto bar = [](QWidget* parent) {
+        auto* progress = new QProgressBar(parent);
+        progress->setRange(0, kBarSteps);
+        progress->setAccessibleName(QStringLiteral("Progress"));
+        return progress;
+    };
     return {
-        .name = kName,
+        .name = kWindow.Name(),
         .caption = QStringLiteral("Encoding"),
         .border = platform::BorderStyle::FixedDialog,
         .clientWidth = 5055,
-        .clientHeight = 1815,
+        .clientHeight = 2115,
         .controls = {
-            //          name         caption    left   top  width height  tab
-            Label      ("lblfile",   "",       { 120,  120, 4815,  255}),
-            Label      ("lblbytes",  "",       { 120,  420, 4815,  255}),
-            Label      ("lblspeed",  "",       { 120,  720, 4815,  255}),
-            Label      ("lblleft",   "",       { 120, 1020, 4815,  255}),
-            XpButtonRow("cmdcancel", "Cancel", {3720, 1320, 1215,  375}, 0),
+            //          name           caption    left   top  width height  tab
+            Label      ("lblfile",     "",       { 120,  120, 4815,  255}),
+            Hosted     ("barprogress",           { 120,  420, 4815,  255}, platform::kNoTab, bar),
+            Label      ("lblbytes",    "",       { 120,  780, 4815,  255}),
+            Label      ("lblspeed",    "",       { 120, 1020, 4815,  255}),
+            Label      ("lblleft",     "",       { 120, 1260, 4815,  255}),
+            XpButtonRow("cmdcancel",   "Cancel", {3720, 1620, 1215,  375}, 0),
         },
     };
 }
@@ -59,6 +75,7 @@ ProgressWindow::ProgressWindow() : Form(Layout())
 {
     const auto label = [this](const char* name) { return Control<platform::Label>(QLatin1String(name)); };
     file_ = label("lblfile");
+    bar_ = Control<QProgressBar>(QStringLiteral("barprogress"));
     bytes_ = label("lblbytes");
     speed_ = label("lblspeed");
     left_ = label("lblleft");
@@ -68,22 +85,47 @@ ProgressWindow::ProgressWindow() : Form(Layout())
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &ProgressWindow::CancelRequested);
     fileClock_.start();
+    textClock_.start();
 }
 
-void ProgressWindow::SetFile(Coding coding, const QString& name, int number, int count)
+void ProgressWindow::SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count)
 {
     const QString verb = coding == Coding::Encode ? QStringLiteral("Encoding") : QStringLiteral("Decoding");
     setWindowTitle(verb + QLatin1Char(' ') + name);
-    file_->SetCaption(count > 1 ? QStringLiteral("File %1 of %2").arg(number).arg(count) : QString());
-    SetProgress(0, 0);
+    const QString into = QStringLiteral("into ") + folderName;
+    file_->SetCaption(count > 1 ? QStringLiteral("File %1 of %2, %3").arg(number).arg(count).arg(into)
+                                : into.at(0).toUpper() + into.mid(1));
+    writing_ = false;
+    bar_->setValue(0);
     speed_->SetCaption(QString());
     left_->SetCaption(QString());
+    bytes_->SetCaption(QString());
     fileClock_.restart();
+    textDue_ = true;  // the first report of the file shows at once
 }
 
 void ProgressWindow::SetProgress(std::uint64_t done, std::uint64_t total)
 {
+    const int step = total == 0 ? 0 : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps);
+    bar_->setValue(std::min(step, kBarSteps));
+    if (total == 0) return;  // not yet known: the lines wait for it
+    const bool writing = done >= total;
+    // A change of state shows at once; the figures within a state at a calm pace.
+    if (textDue_ || writing != writing_ || textClock_.elapsed() >= kTextEveryMs) {
+        writing_ = writing;
+        ShowText(done, total);
+    }
+}
+
+void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
+{
+    textClock_.restart();
+    textDue_ = false;
     bytes_->SetCaption(HumanBytes(done) + QStringLiteral(" of ") + HumanBytes(total));
+    if (writing_) {
+        left_->SetCaption(QStringLiteral("Writing to disk"));
+        return;
+    }
     const qint64 elapsedMs = fileClock_.elapsed();
     if (done == 0 || elapsedMs <= 0) return;
     const double perSecond = static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs);

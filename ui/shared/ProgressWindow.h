@@ -1,6 +1,12 @@
-// The small window that follows long work: what is being coded, how far it is, how fast it
-// goes and how long is left, with a Cancel button. Cancel, Escape and the close box all ask
-// for the same thing, a cancel; the window itself never stops anything.
+// The small window that follows long work: where the file goes (and which of a batch it is), a
+// progress bar, how far it is, how fast it goes and how long is left, with a Cancel button.
+// Cancel, Escape and the close box all ask for the same thing, a cancel; the window itself never
+// stops anything.
+//
+// The bar follows every report; the lines of text change at most once a second, so that they
+// stay readable and screen readers are not flooded. Once every byte is coded, the file is being
+// written to disk, which can take seconds on slow media: the window says so instead of a time
+// left, and the speed stays at its last value.
 #pragma once
 
 #include <QElapsedTimer>
@@ -9,6 +15,8 @@
 
 #include "codec/FileTransform.h"
 #include "platform/Form.h"
+
+class QProgressBar;
 
 namespace corvane {
 
@@ -24,16 +32,19 @@ QString HumanDuration(std::uint64_t seconds);
 class ProgressWindow : public platform::Form {
     Q_OBJECT
 public:
-    static inline const QString kName = QStringLiteral("frmProgress");
+    static inline const platform::FormHandle<ProgressWindow> kWindow{QStringLiteral("frmProgress")};
 
     ProgressWindow();
     static platform::FormLayout Layout();
 
-    // Starts following file `number` of `count` (counted from 1); one file alone shows no
-    // count. The speed and time left start again with each file.
-    void SetFile(Coding coding, const QString& name, int number, int count);
-    // Shows `done` of `total` bytes of the current file, the speed so far and the time left.
+    // Starts following file `number` of `count` (counted from 1), coded into the output folder
+    // `folderName`; one file alone shows no count. The speed and time left start again.
+    void SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count);
+    // Shows `done` of `total` bytes of the current file, the speed so far and the time left, or
+    // that the file is being written to disk once `done` reaches `total`.
     void SetProgress(std::uint64_t done, std::uint64_t total);
+    // Whether the window says that the file is being written to disk.
+    bool Writing() const { return writing_; }
     // Centres the window over `owner` (when there is one) and shows it.
     void ShowOver(QWidget* owner);
 
@@ -44,11 +55,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    platform::Label* file_;   // lblfile
+    void ShowText(std::uint64_t done, std::uint64_t total);
+
+    platform::Label* file_;  // lblfile
+    QProgressBar* bar_;      // barprogress
     platform::Label* bytes_;  // lblbytes
     platform::Label* speed_;  // lblspeed
     platform::Label* left_;   // lblleft
     QElapsedTimer fileClock_;
+    QElapsedTimer textClock_;  // since the lines of text last changed
+    bool writing_ = false;
+    bool textDue_ = true;  // the next report changes the lines of text whatever the time
 };
 
 }  // namespace corvane

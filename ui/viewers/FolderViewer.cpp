@@ -83,6 +83,11 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
     setAcceptDrops(true);
 }
 
+platform::FormHandle<FolderViewer> FolderViewer::Window(Kind kind)
+{
+    return platform::FormHandle<FolderViewer>(SettingsFor(kind).name);
+}
+
 FolderViewer* FolderViewer::ShowEncoded()
 {
     return platform::ShowForm<FolderViewer>(SettingsFor(Kind::Encoded).name, [] { return new FolderViewer(Kind::Encoded); });

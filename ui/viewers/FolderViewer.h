@@ -25,6 +25,8 @@ public:
     // Shows frmViewEncoded or frmViewDecoded, creating it on first use.
     static FolderViewer* ShowEncoded();
     static FolderViewer* ShowDecoded();
+    // The viewer of this kind, for finding or unloading it.
+    static platform::FormHandle<FolderViewer> Window(Kind kind);
 
 protected:
     void Form_Load() override;

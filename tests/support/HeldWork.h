@@ -1,0 +1,80 @@
+// Long work that a test holds: while a HeldWork lives, the files a job codes under `name` stop
+// at a point the test chooses (part of the way, or with every byte coded and the file being
+// written to disk), report that progress and wait. Released, or cancelled while part of the
+// way, they go on with the real transform, which sees the cancel as it would have; a file held
+// in its final flush waits for the release whatever is asked and then lands whole, as a flush
+// does. Other files are coded at once.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "ui/shared/CodingJob.h"
+
+namespace corvane::testing {
+
+class HeldWork {
+public:
+    enum class At { PartOfTheWay, FinalFlush };
+
+    HeldWork(QString name, std::uint64_t total, At at = At::PartOfTheWay)
+        : name_(std::move(name)), total_(total), at_(at)
+    {
+        previous_ = CodingJob::UseTransform(
+            [this](const CodingJob::File& file, TransformControl& control) { return Code(file, control); });
+    }
+    ~HeldWork()
+    {
+        Release();
+        CodingJob::UseTransform(previous_);
+    }
+    HeldWork(const HeldWork&) = delete;
+    HeldWork& operator=(const HeldWork&) = delete;
+
+    void Release()
+    {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        wake_.notify_all();
+    }
+    // Whether a held file has reached its hold.
+    bool Holding() const { return holding_; }
+    // Moves a held file's progress on to `done` bytes.
+    void Report(std::uint64_t done) { control_.load()->done = done; }
+
+private:
+    std::optional<Error> Code(const CodingJob::File& file, TransformControl& control)
+    {
+        if (file.name != name_) return CodingJob::CodeFile(file, control);
+        control.total = total_;
+        control.done = at_ == At::FinalFlush ? total_ : total_ / 2;
+        control_ = &control;
+        holding_ = true;
+        std::unique_lock lock(mutex_);
+        // The cancel flag comes without a notification: it is looked at now and then.
+        while (!released_ && (at_ == At::FinalFlush || !control.cancel)) {
+            wake_.wait_for(lock, std::chrono::milliseconds(10));
+        }
+        lock.unlock();
+        holding_ = false;
+        if (at_ == At::FinalFlush) {
+            TransformControl flushing;  // a flush under way ends as it would have, cancelled or not
+            return CodingJob::CodeFile(file, flushing);
+        }
+        return CodingJob::CodeFile(file, control);
+    }
+
+    const QString name_;
+    const std::uint64_t total_;
+    const At at_;
+    CodingJob::Transform previous_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool released_ = false;
+    std::atomic<bool> holding_{false};
+    std::atomic<TransformControl*> control_{nullptr};
+};
+
+}  // namespace corvane::testing

@@ -1,0 +1,47 @@
+#include "ui/shared/ProgressPresenter.h"
+
+#include "platform/BusyScope.h"
+#include "ui/shared/JobRunner.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr int kTickMs = 100;
+constexpr int kWindowAfterMs = 500;
+
+}  // namespace
+
+ProgressPresenter::ProgressPresenter(QWidget* owner, platform::BusyScope& busy, const JobRunner& runner,
+                                     std::function<void()> onCancel)
+    : owner_(owner), busy_(busy), runner_(runner), onCancel_(std::move(onCancel))
+{
+    connect(&ticks_, &QTimer::timeout, this, &ProgressPresenter::Tick);
+    clock_.start();
+    ticks_.start(kTickMs);
+}
+
+ProgressPresenter::~ProgressPresenter()
+{
+    if (window_) window_->Unload();
+}
+
+void ProgressPresenter::SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count)
+{
+    current_ = {coding, name, folderName, number, count};
+    if (window_) window_->SetFile(coding, name, folderName, number, count);
+}
+
+void ProgressPresenter::Tick()
+{
+    if (!window_ && clock_.elapsed() >= kWindowAfterMs && current_.number > 0) {
+        window_ = new ProgressWindow;
+        connect(window_, &ProgressWindow::CancelRequested, this, [this] { if (onCancel_) onCancel_(); });
+        window_->SetFile(current_.coding, current_.name, current_.folderName, current_.number, current_.count);
+        busy_.SetFront(window_, owner_ && owner_->isVisible() ? owner_.data() : nullptr);
+        window_->ShowOver(owner_);
+    }
+    if (window_ && runner_.Running()) window_->SetProgress(runner_.Done(), runner_.Total());
+}
+
+}  // namespace corvane

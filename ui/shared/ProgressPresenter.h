@@ -1,0 +1,53 @@
+// Shows how running work goes: after half a second, the progress window over the window that
+// started the work, in front of a busy scope, fed with the runner's counts ten times a second.
+// Work that ends sooner shows no window at all.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+#include "codec/FileTransform.h"
+#include "ui/shared/ProgressWindow.h"
+
+namespace corvane {
+
+namespace platform {
+class BusyScope;
+}
+class JobRunner;
+
+class ProgressPresenter : public QObject {
+public:
+    // `onCancel` runs when the window asks for a cancel.
+    ProgressPresenter(QWidget* owner, platform::BusyScope& busy, const JobRunner& runner, std::function<void()> onCancel);
+    // Unloads the window.
+    ~ProgressPresenter() override;
+
+    // The file now being coded; see ProgressWindow::SetFile.
+    void SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count);
+    // The window once it has appeared, else null.
+    ProgressWindow* Window() const { return window_; }
+
+private:
+    void Tick();
+
+    struct Current {
+        Coding coding = Coding::Encode;
+        QString name, folderName;
+        int number = 0, count = 0;
+    };
+    QPointer<QWidget> owner_;
+    platform::BusyScope& busy_;
+    const JobRunner& runner_;
+    std::function<void()> onCancel_;
+    Current current_;
+    QTimer ticks_;
+    QElapsedTimer clock_;
+    QPointer<ProgressWindow> window_;
+};
+
+}  // namespace corvane
