@@ -21,7 +21,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-private-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  dpkg-dev file lintian desktop-file-utils appstream xdotool
+  dpkg-dev file lintian desktop-file-utils appstream xdotool dbus at-spi2-core
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
                   nsis xvfb xauth openbox xdotool imagemagick)

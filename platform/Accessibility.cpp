@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QPointer>
 
+#include <algorithm>
+
 #include "platform/DriveList.h"
 #include "platform/FolderList.h"
 #include "platform/Form.h"
@@ -27,14 +29,22 @@ private:
 };
 
 // Qt's own combo box takes its current text as its name on Linux; this one keeps the name it was
-// given and reports the chosen drive as its value.
-class DriveListAccessible : public QAccessibleWidget {
+// given and reports the chosen drive as its value: as Qt's Value text, and as a read-only text,
+// which is how the value of a combo box reaches the accessibility bus. Its one child is the
+// list of drives, in which the chosen drive is the selected entry.
+class DriveListAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit DriveListAccessible(DriveList* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
 
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value) return List()->currentText();
+        if (t == QAccessible::Value) return Value();
         return QAccessibleWidget::text(t);
     }
 
@@ -61,8 +71,35 @@ public:
         QAccessibleWidget::doAction(actionName);
     }
 
+    // The value as a text that cannot be edited or selected.
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString value = Value();
+        if (endOffset < 0 || endOffset > value.size()) endOffset = value.size();
+        startOffset = std::clamp(startOffset, 0, static_cast<int>(endOffset));
+        return value.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return static_cast<int>(Value().size()); }
+    void selection(int, int* startOffset, int* endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return {};
+    }
+
 private:
     DriveList* List() const { return static_cast<DriveList*>(widget()); }
+    QString Value() const { return List()->currentText(); }
 };
 
 // One entry of the folder list. It holds the list and a row, and reads everything else from the

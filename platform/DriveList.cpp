@@ -1,6 +1,8 @@
 #include "platform/DriveList.h"
 
+#include <QAbstractItemView>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QSet>
 #include <QStorageInfo>
 
@@ -44,7 +46,20 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent)
     InstallPlatformAccessibility();
     setAccessibleName(QStringLiteral("Drive"));
     SetVolumes(SystemVolumes());
-    connect(this, &QComboBox::currentIndexChanged, this, [this] { emit Change(); });
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        SelectInView();
+        emit Change();
+    });
+    SelectInView();
+}
+
+// The chosen drive is the selected entry of the list of drives, also while that list is not
+// shown: a screen reader finds the value there.
+void DriveList::SelectInView()
+{
+    const QModelIndex chosen = model()->index(currentIndex(), modelColumn());
+    view()->selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
+    view()->selectionModel()->setCurrentIndex(chosen, QItemSelectionModel::NoUpdate);
 }
 
 std::vector<Volume> DriveList::SystemVolumes()
@@ -94,6 +109,7 @@ void DriveList::SetVolumes(std::vector<Volume> volumes)
     clear();
     for (const Volume& volume : volumes_) addItem(DisplayText(volume));
     setCurrentIndex(std::max(0, IndexOf(chosen)));
+    SelectInView();
 }
 
 QString DriveList::Drive() const

@@ -42,6 +42,7 @@ signals:
     void Change();
 
 private:
+    void SelectInView();
     int IndexOf(const QString& path) const;
 
     std::vector<Volume> volumes_;
