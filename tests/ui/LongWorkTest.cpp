@@ -258,6 +258,7 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
         EXPECT_EQ(CodingJob::Running(), job);
         EXPECT_EQ(platform::FindForm("frmViewEncoded"), nullptr);
         EXPECT_EQ(desktop.ended, 0);
+        EXPECT_EQ(Get<ZelXpButton>("cmdexit")->Look(), ButtonLook::Disabled);
     };
     {
         SCOPED_TRACE("before the progress window");
@@ -274,6 +275,7 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
     ASSERT_TRUE(WorkEnded());
     // Input reaches the window again, and screen readers hear it.
     EXPECT_FALSE(QAccessible::queryAccessibleInterface(Get("cmdviewencode"))->state().disabled);
+    EXPECT_NE(Get<ZelXpButton>("cmdexit")->Look(), ButtonLook::Disabled);
     ClickEntry(0);
     EXPECT_EQ(Files()->FileName(), "a.txt");
 }

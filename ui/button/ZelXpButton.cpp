@@ -146,13 +146,19 @@ void ZelXpButton::SetAccessKey()
 
 void ZelXpButton::Redraw(bool pressed)
 {
-    const ButtonFaceState state{Stored.Enabled, Hovering,  HasFocus,       MouseButton,
+    const ButtonFaceState state{Stored.Enabled && isEnabled(), Hovering,  HasFocus,  MouseButton,
                                 Stored.Caption, ForeColor(), Stored.ForeHover};
     ShownLook = ChooseLook(state, pressed);
     ButtonFace(*this, Geometry, state).Draw(ShownLook);
     // The new face reaches the screen here: setting the shape repaints the window with the
     // surface's image, which is why Redraw itself never calls Refresh.
     ApplyShape();
+}
+
+void ZelXpButton::changeEvent(QEvent* event)
+{
+    UserControl::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && Geometry.ButtonWidth > 0) Redraw(false);
 }
 
 // Input --------------------------------------------------------------------------------------

@@ -80,6 +80,8 @@ protected:
     void UserControl_GotFocus() override;
     void UserControl_LostFocus() override;
     void UserControl_AccessKeyPress(short& KeyAscii) override;
+    // A window disabled around the button (while work runs) shows it in the disabled look too.
+    void changeEvent(QEvent* event) override;
 
 private:
     friend class ZelXpButtonAccessible;
