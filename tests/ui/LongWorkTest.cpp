@@ -280,6 +280,20 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
     EXPECT_EQ(Files()->FileName(), "a.txt");
 }
 
+// A failure that nobody asked for is reported even when its number is the one a cancel leaves
+// (a file system may return any number): a cancel is known by the job's own flag.
+TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
+{
+    const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};
+    const CodingJob::Transform before =
+        CodingJob::UseTransform([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); });
+    SelectFile("a.txt");
+    ClickAndFinish(Get("cmdencode"));
+    CodingJob::UseTransform(before);
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, QString::fromStdString(ErrorLine(failure)));
+}
+
 // The bar follows the work and says so to screen readers; once every byte is coded, the window
 // says that the file is being written to disk instead of a time left.
 TEST_F(LongWork, TheProgressBarMovesAndTheFinalFlushIsShown)
