@@ -4,8 +4,9 @@
 ; It puts the portable folder's files into Program Files\Corvane, a Start menu entry for all
 ; users, and an uninstaller listed in Windows' installed programs. The uninstaller removes exactly
 ; the files it installed: results live in each user's Documents\Corvane and stay.
-; "setup.exe /S" and "Uninstall.exe /S" run without questions.
-Unicode true
+; "setup.exe /S" and "Uninstall.exe /S" run without questions. The installer is itself a 64-bit
+; program, as the one it installs: it runs wherever Corvane can.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 !include x64.nsh
