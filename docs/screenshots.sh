@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the windows from the real program on a virtual display with a
 # window manager: docs/main-window.png (a name too long for its labels), docs/all-windows.png
-# (the viewers and the About window) and docs/progress-window.png (a 3 GiB encode, its reads
+# (the viewers and the About window), docs/main-window-2x.png (at QT_SCALE_FACTOR=2) and
+# docs/progress-window.png (a 3 GiB encode, its reads
 # slowed down with strace so that the picture can be taken in the middle of it).
 # Usage: docs/screenshots.sh [PROGRAM]   (default: build/bin/corvane; needs xvfb-run, openbox,
 # xdotool, xprop, ImageMagick and strace)
@@ -68,6 +69,13 @@ xdotool windowmove "$about" 144 134
 sleep 1
 import -window root "$work/root.png"
 convert "$work/root.png" -crop 1010x700+0+0 +repage "$docs/all-windows.png"
+kill "$pid"; wait "$pid" || true
+
+start env QT_SCALE_FACTOR=2 ./corvane "$work/Documents/report.txt"
+main=$(window "$main_title")
+xdotool windowmove "$main" 4 24
+sleep 1
+shoot "$main" "$docs/main-window-2x.png"
 kill "$pid"; wait "$pid" || true
 
 # A long encode: every read of the source waits 20 ms, so 3 GiB take minutes.
