@@ -26,6 +26,8 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -97,20 +99,18 @@ int UsageMistake(const std::string& mistake)
 
 void Report(const corvane::Error& error) { Write(stderr, std::string(kName) + corvane::ErrorLine(error) + "\n"); }
 
-#ifndef _WIN32
-constexpr int kBrokenPipe = EPIPE;
-#else
-constexpr int kBrokenPipe = ERROR_NO_DATA;  // Windows' word for a pipe whose reader has gone
-#endif
-
 // The reader of standard output has gone: the program ends at once and quietly, by SIGPIPE, as
 // cat does, so that `corvane-codec decode big - | head` says nothing and a shell sees 141.
 // Windows has no such signal: there the failure is reported as any other.
 void EndIfReaderLeft([[maybe_unused]] int code)
 {
 #ifndef _WIN32
-    if (code != kBrokenPipe) return;
+    if (code != EPIPE) return;
     std::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipe;
+    ::sigemptyset(&pipe);
+    ::sigaddset(&pipe, SIGPIPE);
+    ::pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);  // even when it came blocked from the parent
     std::raise(SIGPIPE);
 #endif
 }
