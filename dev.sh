@@ -11,17 +11,20 @@
 #                    (`./dev.sh bench files`: the slow whole-file benchmark;
 #                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode;
 #                    `./dev.sh bench hover`: processor time with the pointer resting on a button)
-#   ./dev.sh package install what is missing, build, and make the Debian package
-#                    build/corvane_<version>_<arch>.deb (`./dev.sh test` also checks it)
+#   ./dev.sh package install what the package needs, build only the programs with Debian's
+#                    flags (hardening, bind-now, fortify) in build-package/, and make the
+#                    Debian package build-package/corvane_<version>_<arch>.deb
+#                    (`./dev.sh test` also makes and checks it)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
+# What the programs and their Debian package need; the rest is for the tests and benchmarks.
+PACKAGE_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxkbcommon-dev dpkg-dev file)
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-private-dev libgl-dev libxkbcommon-dev
+  "${PACKAGE_PACKAGES[@]}" qt6-base-private-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  dpkg-dev file lintian desktop-file-utils appstream xdotool dbus at-spi2-core
+  lintian desktop-file-utils appstream xdotool dbus at-spi2-core
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
                   nsis xvfb xauth openbox xdotool imagemagick)
@@ -62,11 +65,17 @@ run_tests() {
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300 "$@"
 }
 
-# Makes the Debian package from the build in build/ and prints its path.
+# Builds the two programs alone in build-package/, with the flags Debian builds its packages
+# with (every hardening feature, bind-now among them, and _FORTIFY_SOURCE), makes the Debian
+# package from them (stripped as Debian strips) and prints its path.
 make_package() {
-  rm -f build/corvane_*.deb
-  cpack --config build/CPackConfig.cmake -B build >/dev/null
-  ls build/corvane_*.deb
+  local flags=(env DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get)
+  build build-package -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="$("${flags[@]}" CPPFLAGS) $("${flags[@]}" CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$("${flags[@]}" LDFLAGS)" >&2
+  rm -f build-package/corvane_*.deb
+  cpack --config build-package/CPackConfig.cmake -B build-package >/dev/null
+  ls build-package/corvane_*.deb
 }
 
 # Builds the package and checks it the way a user meets it: its desktop entry, AppStream data
@@ -75,7 +84,7 @@ make_package() {
 check_package() (
   local deb root home version
   deb=$(make_package)
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/CMakeCache.txt)
   say "Checking $deb"
   root=$(mktemp -d)
   home=$(mktemp -d)
@@ -83,9 +92,45 @@ check_package() (
   dpkg-deb -x "$deb" "$root"
   chmod 755 "$root"
 
-  desktop-file-validate "$root/usr/share/applications/org.corvane.Corvane.desktop"
+  local entry=$root/usr/share/applications/org.corvane.Corvane.desktop
+  desktop-file-validate "$entry"
   appstreamcli validate --no-net --no-color "$root/usr/share/metainfo/org.corvane.Corvane.metainfo.xml" >/dev/null
-  lintian --allow-root --fail-on error "$deb"
+  # Every tag at every level, the experimental ones too: none is left that a change of ours removes.
+  lintian --allow-root --display-info --display-experimental --pedantic \
+    --fail-on error,warning,info,pedantic,experimental "$deb"
+
+  # A MIME type in the menu entry would make Corvane the opener of such files (xdg-mime,
+  # /etc/mailcap); "Open With" offers it for any file without one.
+  if grep -q '^MimeType=' "$entry" || grep -qi '<mimetype' "$root/usr/share/metainfo/org.corvane.Corvane.metainfo.xml"; then
+    say "The package claims MIME types: $(grep '^MimeType=' "$entry")"
+    exit 1
+  fi
+  # Built as Debian builds: position-independent, bound at start (bind-now), fortified, and
+  # stripped down to what runs.
+  local program
+  for program in corvane corvane-codec; do
+    local elf=$root/usr/bin/$program dynamic sections symbols
+    dynamic=$(readelf -d "$elf")
+    sections=$(readelf -S "$elf")
+    symbols=$(nm -D "$elf")
+    grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" || { say "$program is not bound at start (bind-now)"; exit 1; }
+    grep -q 'FLAGS_1.*PIE' <<<"$dynamic" || { say "$program is not position-independent"; exit 1; }
+    grep -q ' U __[a-z]*_chk@' <<<"$symbols" || { say "$program calls no fortified functions"; exit 1; }
+    ! grep -qE ' \.(comment|note|symtab|debug_info) ' <<<"$sections" || { say "$program is not stripped"; exit 1; }
+  done
+  # The manual pages say what changes the programs' behaviour, and the companion's page what
+  # happens to a replaced file's permissions and when its reader goes away.
+  local page
+  for page in corvane corvane-codec; do
+    local text
+    text=$(zcat "$root/usr/share/man/man1/$page.1.gz")
+    for word in '.SH ENVIRONMENT' CORVANE_CODEC_KERNEL CORVANE_TEMPORARY_FILE CORVANE_READ_AHEAD; do
+      grep -qF -- "$word" <<<"$text" || { say "$page(1) lacks $word"; exit 1; }
+    done
+  done
+  for word in SIGPIPE 'permission bits' umask; do  # in $text, the loop's last page
+    grep -qF -- "$word" <<<"$text" || { say "corvane-codec(1) lacks $word"; exit 1; }
+  done
 
   local listing path
   listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
@@ -117,16 +162,18 @@ check_package() (
   fi
   local user_env=(env -i HOME="$home" XDG_RUNTIME_DIR="$home/runtime" PATH=/usr/bin:/bin)
   "${as_user[@]}" "${user_env[@]}" QT_QPA_PLATFORM=offscreen "$bin/unpacked_program_test" --gtest_brief=1
-  "${as_user[@]}" "${user_env[@]}" bash -c "$(declare -f say press_encode); press_encode '$bin' '$home/note.txt'"
+  "${as_user[@]}" "${user_env[@]}" bash -c "$(declare -f say press_encode); press_encode '$bin' '$home/note.txt' \
+    '$(sed -n 's/^StartupWMClass=//p' "$entry")'"
   [ "$("$bin/corvane-codec" decode "$home/Documents/Corvane/Encoded File(s)/note.txt" -)" = "plain words" ]
   [ "$(ls "$bin")" = "$(printf '%s\n' corvane corvane-codec unpacked_program_test)" ]
   say "The package passed its checks"
 )
 
-# Starts the unpacked corvane on FILE on a virtual display and, as a person would, presses Tab
+# Starts the unpacked corvane on FILE on a virtual display, checks that its window's class
+# (WM_CLASS) is CLASS, the menu entry's StartupWMClass, and, as a person would, presses Tab
 # to reach "Encode File!" and Space to press it; waits at most 30 s for the encoded file.
 press_encode() {
-  local bin=$1 file=$2 result pid status=0
+  local bin=$1 file=$2 class=$3 result pid status=0
   result="$HOME/Documents/Corvane/Encoded File(s)/$(basename "$file")"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$HOME/display" 2>/dev/null &
   pid=$!
@@ -135,6 +182,10 @@ press_encode() {
   "$bin/corvane" "$file" 2>/dev/null &
   local app=$! window
   window=$(timeout 30 xdotool search --sync --name '^Corvane - File Encoder/Decoder$' | head -n 1) || status=1
+  if [ "$status" -eq 0 ] && ! xdotool search --class "^$class\$" | grep -qx "$window"; then
+    say "corvane's window is not of the class '$class' its menu entry names"
+    status=1
+  fi
   if [ "$status" -eq 0 ]; then
     xdotool windowfocus --sync "$window" key --delay 100 Tab space
     for _ in $(seq 300); do [ -f "$result" ] && break; sleep 0.1; done
@@ -201,8 +252,7 @@ case "${1:-}" in
     windows
     ;;
   package)
-    install_missing
-    build build -DCMAKE_BUILD_TYPE=Release
+    install_missing "${PACKAGE_PACKAGES[@]}"
     say "$(make_package)"
     ;;
   bench)

@@ -1,8 +1,9 @@
 // Corvane's entry point: answer --help and --version on the terminal, else load and show the
 // main window, on the file named on the command line if there is one, and react to events.
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QIcon>
 
 #include <cstdio>
@@ -11,10 +12,10 @@
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 #include "codec/CodecKernel.h"
 #include "codec/Error.h"
+#include "platform/Application.h"
 #include "platform/Console.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
@@ -34,60 +35,99 @@ constexpr std::string_view kUsage =
     "\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
-    "  --             end of options: a FILE that starts with '-' follows\n";
+    "  --             end of options: a FILE that starts with '-' follows\n"
+    "\n"
+    "Qt's own options (-platform offscreen, -style NAME, ...) are accepted too.\n";
 
 struct Arguments {
-    std::optional<std::string> file;
+    QString file;
     std::optional<int> exitStatus;  // set when the program answers on the terminal and stops
 };
 
-int UsageMistake(const std::string& what)
+int UsageMistake(const QString& what)
 {
-    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", what.c_str());
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", qUtf8Printable(what));
     return 2;
 }
 
-// Reads the command line without Qt, so that --help and --version need no display.
-Arguments ParseArguments(const std::vector<std::string>& words)
+// Qt's own options (qt6options(7)), which QApplication takes off the command line itself: read
+// here only so that they and their values are not taken for mistakes or for FILE.
+constexpr struct {
+    const char* name;
+    bool takesValue;
+} kQtOptions[] = {
+    {"platform", true},   {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"session", true},
+    {"display", true},    {"geometry", true},           {"style", true},         {"stylesheet", true},
+    {"qmljsdebugger", true}, {"dialogs", true},         {"fontengine", true},    {"reverse", false},
+    {"widgetcount", false},
+};
+
+// The word an unknown option came as ("-x", "--colour"), for the message.
+QString GivenAs(const QStringList& words, const QString& name)
 {
-    Arguments arguments;
-    bool options = true;
-    for (const std::string& word : words) {
-        const std::string_view argument = word;
-        if (options && argument == "--") {
-            options = false;
-        } else if (options && (argument == "-h" || argument == "--help")) {
-            std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-            arguments.exitStatus = 0;
-            return arguments;
-        } else if (options && (argument == "-V" || argument == "--version")) {
-            std::puts("corvane " CORVANE_VERSION);
-            arguments.exitStatus = 0;
-            return arguments;
-        } else if (options && argument.size() > 1 && argument.front() == '-') {
-            arguments.exitStatus = UsageMistake("unknown option '" + std::string(argument) + "'");
-            return arguments;
-        } else if (arguments.file) {
-            arguments.exitStatus = UsageMistake("one FILE at most");
-            return arguments;
-        } else {
-            arguments.file = std::string(argument);
+    for (const QString& word : words) {
+        if (word == QLatin1String("--")) break;
+        QString bare = word.section(QLatin1Char('='), 0, 0);
+        if (bare.size() > 1 && bare.startsWith(QLatin1Char('-')) && QStringView(bare).mid(bare.startsWith(QLatin1String("--")) ? 2 : 1) == name) {
+            return bare;
         }
     }
+    return QLatin1Char('-') + name;
+}
+
+// Reads the command line with QCommandLineParser before Qt starts, so that --help, --version
+// and mistakes need no display. Single-dash words are options of their own ("-platform", as Qt
+// writes its options), so "-h" and "-V" are options named "h" and "V".
+Arguments ReadArguments(const QStringList& words)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    parser.addOptions({help, version});
+    for (const auto& qt : kQtOptions) {
+        QCommandLineOption option(QLatin1String(qt.name), QString(), qt.takesValue ? QStringLiteral("value") : QString());
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    Arguments arguments;
+    if (!parser.parse(QStringList{QStringLiteral("corvane")} + words)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        arguments.exitStatus = UsageMistake(unknown.isEmpty() ? parser.errorText()
+                                                              : "unknown option '" + GivenAs(words, unknown.front()) + "'");
+    } else if (parser.isSet(help)) {
+        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+        arguments.exitStatus = 0;
+    } else if (parser.isSet(version)) {
+        std::puts("corvane " CORVANE_VERSION);
+        arguments.exitStatus = 0;
+    } else if (parser.positionalArguments().size() > 1) {
+        arguments.exitStatus = UsageMistake(QStringLiteral("one FILE at most"));
+    } else if (!parser.positionalArguments().isEmpty()) {
+        arguments.file = parser.positionalArguments().front();
+    }
     return arguments;
+}
+
+void ReportOnTerminal(const corvane::Error& error)
+{
+    std::fprintf(stderr, "corvane: %s\n", corvane::ErrorLine(error).c_str());
 }
 
 // A file named on the command line that cannot be selected stops the program before its
 // window opens: the name was typed in a terminal (a file manager passes only files that exist),
 // so the terminal is where the user looks for the reason.
-std::optional<corvane::Error> CheckStartFile(const std::string& file)
+std::optional<corvane::Error> CheckStartFile(const QString& file)
 {
+    const std::string shown = corvane::platform::Shown(file).toStdString();
     std::error_code code;
-    const auto status = std::filesystem::status(corvane::platform::ArgumentPath(file), code);
-    if (code) return corvane::Error{code.value(), "Cannot open '" + file + "': " + code.message()};
+    const auto status = std::filesystem::status(corvane::platform::ToPath(file), code);
+    if (code) return corvane::Error{code.value(), "Cannot open '" + shown + "': " + code.message()};
     if (std::filesystem::is_directory(status)) {
         const auto isFolder = std::make_error_code(std::errc::is_a_directory);
-        return corvane::Error{isFolder.value(), "Cannot open '" + file + "': " + isFolder.message()};
+        return corvane::Error{isFolder.value(), "Cannot open '" + shown + "': " + isFolder.message()};
     }
     return std::nullopt;
 }
@@ -97,21 +137,21 @@ std::optional<corvane::Error> CheckStartFile(const std::string& file)
 int main(int argc, char* argv[])
 {
     corvane::platform::AttachParentConsole();
-    const Arguments arguments = ParseArguments(corvane::platform::CommandLineArguments(argc, argv));
+    const Arguments arguments = ReadArguments(corvane::platform::CommandLineArguments(argc, argv));
     if (arguments.exitStatus) return *arguments.exitStatus;
-    if (arguments.file) {
-        if (const auto error = CheckStartFile(*arguments.file)) {
-            std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+    if (!arguments.file.isEmpty()) {
+        if (const auto error = CheckStartFile(arguments.file)) {
+            ReportOnTerminal(*error);
             return 1;
         }
     }
 
     if (const auto error = corvane::CodecKernelFromEnvironment()) {
-        std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
+        ReportOnTerminal(*error);
         return 1;
     }
 
-    QApplication app(argc, argv);
+    const auto app = corvane::platform::OpenApplication(argc, argv, "corvane");
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
@@ -121,8 +161,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     const QString startFile =
-        arguments.file ? QDir::cleanPath(QDir::current().absoluteFilePath(corvane::platform::FromPath(corvane::platform::ArgumentPath(*arguments.file))))
-                       : QString();
+        arguments.file.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(arguments.file));
     auto* window = new corvane::frmMain;
     window->Show();
     if (!startFile.isEmpty()) {

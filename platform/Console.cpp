@@ -1,5 +1,9 @@
 #include "platform/Console.h"
 
+#include <filesystem>
+
+#include "platform/Files.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
@@ -27,30 +31,18 @@ void AttachParentConsole()
 #endif
 }
 
-std::vector<std::string> CommandLineArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
+QStringList CommandLineArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
 {
-    std::vector<std::string> arguments;
+    QStringList arguments;
 #ifdef _WIN32
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    for (int i = 1; wide && i < count; ++i) {
-        const std::u8string utf8 = std::filesystem::path(wide[i]).u8string();
-        arguments.emplace_back(utf8.begin(), utf8.end());
-    }
+    for (int i = 1; wide && i < count; ++i) arguments.append(QString::fromWCharArray(wide[i]));
     ::LocalFree(wide);
 #else
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i) arguments.append(FromPath(std::filesystem::path(argv[i])));
 #endif
     return arguments;
-}
-
-std::filesystem::path ArgumentPath(const std::string& argument)
-{
-#ifdef _WIN32
-    return std::filesystem::path(std::u8string(argument.begin(), argument.end()));
-#else
-    return std::filesystem::path(argument);
-#endif
 }
 
 }  // namespace corvane::platform

@@ -1,9 +1,7 @@
 // The terminal a windowed program was started from.
 #pragma once
 
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <QStringList>
 
 namespace corvane::platform {
 
@@ -13,12 +11,10 @@ namespace corvane::platform {
 // Does nothing elsewhere, where the terminal's streams are inherited anyway.
 void AttachParentConsole();
 
-// The program's arguments after its name, in UTF-8. On Windows they are read from the UTF-16
-// command line, so that every file name survives whatever the system's code page; elsewhere
-// they are argv's bytes as they came.
-std::vector<std::string> CommandLineArguments(int argc, char** argv);
-
-// The file system path an argument from CommandLineArguments names.
-std::filesystem::path ArgumentPath(const std::string& argument);
+// The program's arguments after its name, for QCommandLineParser. On Windows they are read from
+// the UTF-16 command line, so that every file name survives whatever the system's code page;
+// elsewhere they are argv's bytes, held as FromPath (platform/Files.h) holds a name, so that
+// ToPath gives back the very bytes.
+QStringList CommandLineArguments(int argc, char** argv);
 
 }  // namespace corvane::platform

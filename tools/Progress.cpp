@@ -8,6 +8,7 @@
 
 #include "Console.h"
 #include "codec/Describe.h"
+#include "units/Units.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,6 +27,9 @@ using namespace std::chrono_literals;
 constexpr auto kRedrawEvery = 200ms;
 constexpr auto kLineEvery = 10s;  // when standard error is not a terminal
 constexpr auto kSpeedOver = 3s;
+// On a narrow terminal a file's name is cut to its end, but never to fewer columns than this
+// ("..." and the name's last nine), so that the line still says which file it is.
+constexpr std::size_t kShortestName = 12;
 
 // Shared with the signal handler: whether a line without its newline is on the terminal, and
 // whether the process is ending (then nothing more is drawn).
@@ -33,73 +37,17 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<bool> gLineShowing{false};
 std::atomic<bool> gEnding{false};
 
-std::string Amount(double bytes)
-{
-    static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-    char text[32];
-    if (bytes < 1024) {
-        std::snprintf(text, sizeof text, "%.0f B", bytes);
-        return text;
-    }
-    std::size_t unit = 0;
-    for (bytes /= 1024; bytes >= 1000 && unit + 1 < std::size(kUnits); ++unit) bytes /= 1024;
-    // Three figures, as in "1.25 GiB", "12.5 GiB", "125 GiB".
-    const int decimals = bytes < 10 ? 2 : bytes < 100 ? 1 : 0;
-    std::snprintf(text, sizeof text, "%.*f %s", decimals, bytes, kUnits[unit]);
-    return text;
-}
+// Bytes, or bytes a second, as a size: "1.46 GiB".
+std::string Amount(double bytes) { return SizeText(static_cast<std::uint64_t>(std::max(bytes, 0.0))); }
 
-std::string Duration(double seconds)
-{
-    // A stalled file's time left can be any size; past a hundred thousand hours it says nothing.
-    const auto whole = static_cast<long long>(std::clamp(seconds, 0.0, 3.6e8));
-    char text[32];
-    if (whole >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    }
-    return text;
-}
-
-// The columns a character takes on a terminal: two for the wide East Asian ranges and emoji.
-std::size_t Columns(char32_t c)
-{
-    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
-                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
-                      (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
-    return wide ? 2 : 1;
-}
-
-// The UTF-8 characters of `text`, each with the byte where it starts and its columns.
-struct Character {
-    std::size_t start;
-    std::size_t columns;
-};
-
-std::vector<Character> Characters(std::string_view text)
-{
-    std::vector<Character> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        std::size_t n = 1;
-        for (; n < length && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80; ++n) {
-            c = (c << 6) | (static_cast<unsigned char>(text[i + n]) & 0x3F);
-        }
-        characters.push_back({i, Columns(c)});
-        i += n;
-    }
-    return characters;
-}
+// Seconds as a duration, "3 min 05 s"; a stalled file's time left can be any size, and past a
+// hundred thousand hours it says nothing more.
+std::string Duration(double seconds) { return DurationText(static_cast<std::uint64_t>(std::clamp(seconds, 0.0, 3.6e8))); }
 
 std::size_t ColumnsOf(std::string_view text)
 {
     std::size_t columns = 0;
-    for (const Character& c : Characters(text)) columns += c.columns;
+    for (const Character& c : TerminalCharacters(text)) columns += c.columns;
     return columns;
 }
 
@@ -108,7 +56,7 @@ std::string Tail(std::string_view text, std::size_t columns)
 {
     if (ColumnsOf(text) <= columns) return std::string(text);
     if (columns < 3) return std::string(columns, '.');
-    const std::vector<Character> characters = Characters(text);
+    const std::vector<Character> characters = TerminalCharacters(text);
     std::size_t used = 3;
     std::size_t from = text.size();
     for (auto c = characters.rbegin(); c != characters.rend() && used + c->columns <= columns; ++c) {
@@ -122,7 +70,7 @@ std::string Tail(std::string_view text, std::size_t columns)
 std::string Head(std::string_view text, std::size_t columns)
 {
     std::size_t used = 0;
-    for (const Character& c : Characters(text)) {
+    for (const Character& c : TerminalCharacters(text)) {
         if (used + c.columns > columns) return std::string(text.substr(0, c.start));
         used += c.columns;
     }
@@ -162,9 +110,8 @@ void Progress::Begin(std::size_t index, std::string name, const TransformControl
 {
     const std::lock_guard lock(mutex_);
     control_ = &control;
-    prefix_ = files_ > 1 ? "file " + std::to_string(index) + " of " + std::to_string(files_) + ", " +
-                               corvane::ShownText(name) + ": "
-                         : "";
+    counter_ = files_ > 1 ? "file " + std::to_string(index) + " of " + std::to_string(files_) + ", " : "";
+    name_ = files_ > 1 ? corvane::ShownText(name) : "";
     sizeKnown_ = sizeKnown;
     started_ = lastLine_ = Clock::now();
     samples_.assign(1, {started_, 0});
@@ -176,12 +123,12 @@ void Progress::End(bool succeeded)
     if (succeeded) {
         const std::string line = Line(Clock::now(), true);
         if (terminal_) {
-            Draw(line);
+            Draw(line, true);
             if (!gEnding.load()) Write(stderr, "\n");
             shownColumns_ = 0;
             gLineShowing.store(false);
         } else {
-            Write(stderr, line + "\n");
+            Write(stderr, Whole(line) + "\n");
         }
     } else {
         Erase();
@@ -198,9 +145,9 @@ void Progress::Run()
         const Clock::time_point now = Clock::now();
         const std::string line = Line(now, false);
         if (terminal_) {
-            Draw(line);
+            Draw(line, false);
         } else if (now - lastLine_ >= kLineEvery) {
-            Write(stderr, line + "\n");
+            Write(stderr, Whole(line) + "\n");
             lastLine_ = now;
         }
     }
@@ -218,7 +165,7 @@ std::string Progress::Line(Clock::time_point now, bool final)
     const double seconds = std::chrono::duration<double>(now - from.when).count();
     const double speed = seconds > 0 ? static_cast<double>(done - from.done) / seconds : 0;
 
-    std::string line = prefix_ + Amount(static_cast<double>(done));
+    std::string line = Amount(static_cast<double>(done));
     if (sizeKnown_) {
         const std::uint64_t percent = total == 0 ? (final ? 100 : 0) : std::min<std::uint64_t>(done, total) * 100 / total;
         line += " of " + Amount(static_cast<double>(total)) + " (" + std::to_string(percent) + "%)";
@@ -226,32 +173,38 @@ std::string Progress::Line(Clock::time_point now, bool final)
     line += ", " + Amount(speed) + "/s";
     if (final) {
         line += ", took " + Duration(seconds);
-    } else if (sizeKnown_) {
-        line += ", " + (speed > 0 ? Duration(static_cast<double>(total - std::min(done, total)) / speed) : "-:--") + " left";
+    } else if (sizeKnown_ && speed > 0) {
+        line += ", " + Duration(static_cast<double>(total - std::min(done, total)) / speed) + " left";
     }
     return line;
 }
 
-// Puts `line` over the one showing, cut to the terminal's width: the name loses its start first.
-void Progress::Draw(const std::string& line)
+std::string Progress::Whole(const std::string& state) const
+{
+    return files_ > 1 ? counter_ + name_ + ": " + state : state;
+}
+
+// Puts the file's `state` over the line showing. A running line is cut to the terminal's width,
+// so that its next redraw covers it: the name loses its start first, down to kShortestName
+// columns, then the line loses its end. A `final` line is never redrawn: its name is cut the same
+// way, but the rest is kept whole, even if it has to wrap.
+void Progress::Draw(const std::string& state, bool final)
 {
     const std::size_t columns = static_cast<std::size_t>(std::max(TerminalColumns() - 1, 1));
-    std::string fitted = line;
-    if (ColumnsOf(line) > columns && !prefix_.empty()) {
-        const std::string counter = prefix_.substr(0, prefix_.find(", ") + 2);
-        const std::string rest = line.substr(prefix_.size());
-        const std::size_t fixed = ColumnsOf(counter) + ColumnsOf(rest) + 2;
-        const std::string name = prefix_.substr(counter.size(), prefix_.size() - counter.size() - 2);
-        fitted = counter + Tail(name, fixed < columns ? columns - fixed : 0) + ": " + rest;
+    std::string fitted = state;
+    if (files_ > 1) {
+        const std::size_t fixed = ColumnsOf(counter_) + ColumnsOf(state) + 2;
+        const std::size_t room = fixed < columns ? columns - fixed : 0;
+        fitted = counter_ + Tail(name_, std::max(room, kShortestName)) + ": " + state;
     }
-    fitted = Head(fitted, columns);
+    if (!final) fitted = Head(fitted, columns);
     const std::size_t width = ColumnsOf(fitted);
     std::string text = shownColumns_ > 0 ? "\r" + fitted : fitted;
     if (width < shownColumns_) text.append(shownColumns_ - width, ' ');
     if (gEnding.load()) return;
     gLineShowing.store(true);
     Write(stderr, text);
-    shownColumns_ = width;
+    shownColumns_ = std::min(width, columns);
 }
 
 void Progress::Erase()

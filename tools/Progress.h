@@ -2,7 +2,8 @@
 //
 // On a terminal each file gets one line, redrawn in place ("\r") every 200 ms with the bytes
 // done and the total, the speed and the time left, cut to the terminal's width so that it never
-// wraps; when the file is done the line shows its final state and ends with a newline. When
+// wraps; when the file is done the line shows its final state, whole, and ends with a newline.
+// A long name is cut to its end to fit, never to nothing. When
 // standard error is not a terminal (a log, a pipe), nothing is redrawn: a whole line is written
 // every 10 seconds and one when each file is done, so that a reader gets complete lines. With
 // several files, each line starts with "file I of N, NAME: ". A file that fails leaves no line:
@@ -44,8 +45,11 @@ private:
     };
 
     void Run();
+    // The file's state without its counter and name: "1.46 GiB of 2.00 GiB (73%), ...".
     std::string Line(Clock::time_point now, bool final);
-    void Draw(const std::string& line);
+    // The state after "file I of N, NAME: " when there are several files.
+    std::string Whole(const std::string& state) const;
+    void Draw(const std::string& state, bool final);
     void Erase();
 
     const std::size_t files_;
@@ -54,7 +58,8 @@ private:
     std::condition_variable wake_;
     bool stopping_ = false;
     const TransformControl* control_ = nullptr;  // the file being followed, or none
-    std::string prefix_;
+    std::string counter_;  // "file I of N, ", or nothing for one file
+    std::string name_;
     bool sizeKnown_ = true;
     Clock::time_point started_;
     Clock::time_point lastLine_;

@@ -19,11 +19,15 @@
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
 
+#include <getopt.h>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -60,8 +64,10 @@ constexpr std::string_view kUsage =
     "              each file is done\n"
     "  --          end of options, for a file name that starts with '-'\n"
     "\n"
-    "Exit status: 0 on success, 1 on failure (with 'Error: <number>: <description>'\n"
-    "on standard error for each file that failed), 2 on a usage mistake.\n";
+    "Exit status: 0 on success, 1 on failure (with 'corvane-codec: Error: <number>:\n"
+    "<description>' on standard error for each file that failed), 2 on a usage\n"
+    "mistake. When the reader of standard output goes away, it ends quietly by\n"
+    "SIGPIPE, as cat does.\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
@@ -81,10 +87,43 @@ std::string Utf8(const Path& path)
 
 std::string Shown(const Path& path) { return corvane::DisplayName(path); }
 
+// Every message begins with the program's name, so that a line in a pipeline's shared standard
+// error says whose it is.
+constexpr std::string_view kName = "corvane-codec: ";
+
 int UsageMistake(const std::string& mistake)
 {
-    Write(stderr, "corvane-codec: " + mistake + "\nTry 'corvane-codec --help' for more information.\n");
+    Write(stderr, std::string(kName) + mistake + "\nTry 'corvane-codec --help' for more information.\n");
     return 2;
+}
+
+void Report(const corvane::Error& error) { Write(stderr, std::string(kName) + corvane::ErrorLine(error) + "\n"); }
+
+// The reader of standard output has gone: the program ends at once and quietly, by SIGPIPE, as
+// cat does, so that `corvane-codec decode big - | head` says nothing and a shell sees 141.
+// Windows has no such signal: there the failure is reported as any other.
+void EndIfReaderLeft([[maybe_unused]] int code)
+{
+#ifndef _WIN32
+    if (code != EPIPE) return;
+    std::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipe;
+    ::sigemptyset(&pipe);
+    ::sigaddset(&pipe, SIGPIPE);
+    ::pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);  // even when it came blocked from the parent
+    std::raise(SIGPIPE);
+#endif
+}
+
+// Writes an answer (--help, --version) to standard output; one that cannot be written is a
+// failure, as for cat.
+int Answer(std::string_view text)
+{
+    const int code = Write(stdout, text);
+    if (code == 0) return 0;
+    EndIfReaderLeft(code);
+    Report(corvane::SystemError(code, "Cannot write", "standard output"));
+    return 1;
 }
 
 // Nothing when `path` is a folder or a link to one; otherwise why not.
@@ -140,35 +179,73 @@ std::optional<int> PlanJobs(const std::vector<Argument>& paths, std::vector<Job>
         return UsageMistake("standard input ('-') has no name to take into a folder");
     }
     if (auto error = NotAFolder(last)) {
-        Write(stderr, corvane::ErrorLine(*error) + "\n");
+        Report(*error);
         return 1;
     }
     for (const Argument& source : sources) jobs.push_back({source, (Path(last) / Path(source).filename()).native()});
     return std::nullopt;
 }
 
-int Run(const std::vector<Argument>& arguments)
-{
-    std::vector<Argument> operands;
-    bool optionsEnded = false;
+struct Options {
     bool showProgress = false;
-    for (const Argument& argument : arguments) {
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            operands.push_back(argument);
-        } else if (Is(argument, "--")) {
-            optionsEnded = true;
-        } else if (Is(argument, "--progress")) {
-            showProgress = true;
-        } else if (Is(argument, "-h") || Is(argument, "--help")) {
-            Write(stdout, kUsage);
-            return 0;
-        } else if (Is(argument, "-V") || Is(argument, "--version")) {
-            Write(stdout, "corvane-codec " CORVANE_VERSION "\n");
-            return 0;
-        } else {
-            return UsageMistake("unknown option '" + Utf8(argument) + "'");
+    std::vector<Argument> operands;
+};
+
+// Reads the options with getopt_long, in the order given (options may follow operands); every
+// word after "--" is an operand. Returns the exit status when the program stops here: an answer
+// (--help, --version) or a usage mistake.
+std::optional<int> ReadOptions(const std::vector<Argument>& arguments, Options& options)
+{
+    // getopt_long reads char*: on Windows each UTF-16 argument goes in as UTF-8, and an operand
+    // comes back out as the argument it was, by its place.
+    std::vector<std::string> words{"corvane-codec"};
+    for (const Argument& argument : arguments) words.push_back(Utf8(argument));
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+
+    enum : int { kOperand = 1, kProgress = 'p', kHelp = 'h', kVersion = 'V' };
+    static const option kLongOptions[] = {
+        {"progress", no_argument, nullptr, kProgress},
+        {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0;  // the mistake is worded below, in the companion's form
+    optind = 1;
+    // "-": each operand is returned in its place (as option 1), nothing is reordered, so the
+    // word getopt_long is at when a call starts is the word it answers about.
+    for (int word = optind, c; (c = getopt_long(argc, argv.data(), "-hV", kLongOptions, nullptr)) != -1; word = optind) {
+        switch (c) {
+        case kOperand:
+            options.operands.push_back(arguments[optind - 2]);
+            break;
+        case kProgress:
+            options.showProgress = true;
+            break;
+        case kHelp:
+            return Answer(kUsage);
+        case kVersion:
+            return Answer("corvane-codec " CORVANE_VERSION "\n");
+        default: {
+            const std::string given = words[word];
+            const bool longWithValue = given.rfind("--", 0) == 0 && optopt != 0;
+            return UsageMistake(longWithValue ? "option '" + given.substr(0, given.find('=')) + "' takes no value"
+                                              : "unknown option '" + given + "'");
+        }
         }
     }
+    for (int i = optind; i < argc; ++i) options.operands.push_back(arguments[i - 1]);
+    return std::nullopt;
+}
+
+int Run(const std::vector<Argument>& arguments)
+{
+    Options options;
+    if (const auto status = ReadOptions(arguments, options)) return *status;
+    const std::vector<Argument>& operands = options.operands;
+    const bool showProgress = options.showProgress;
 
     if (operands.empty()) return UsageMistake("missing command (encode or decode)");
     corvane::Coding coding;
@@ -183,7 +260,7 @@ int Run(const std::vector<Argument>& arguments)
     if (operands.size() < 3) return UsageMistake("missing DESTINATION");
 
     if (auto error = corvane::CodecKernelFromEnvironment()) {
-        Write(stderr, corvane::ErrorLine(*error) + "\n");
+        Report(*error);
         return 1;
     }
     std::vector<Job> jobs;
@@ -215,9 +292,10 @@ int Run(const std::vector<Argument>& arguments)
             error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination),
                                            progress ? &control : nullptr);
             if (progress) progress->End(!error);
+            if (error && Is(job.destination, "-")) EndIfReaderLeft(error->number);
         }
         if (error) {
-            Write(stderr, corvane::ErrorLine(*error) + "\n");
+            Report(*error);
             failed = true;
         } else {
             written.insert(key);
@@ -240,7 +318,9 @@ int wmain(int argc, wchar_t** argv)
 #else
 int main(int argc, char** argv)
 {
-    // A closed reader of standard output is an error to report, not a reason to die.
+    // A closed pipe is noticed as a failed write, so that the coding ends cleanly (no temporary
+    // file left behind when standard error's reader goes); a closed standard output then ends
+    // the program by SIGPIPE after all (EndIfReaderLeft).
     std::signal(SIGPIPE, SIG_IGN);
     return Run({argv + 1, argv + argc});
 }

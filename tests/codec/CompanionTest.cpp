@@ -25,6 +25,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -284,6 +285,7 @@ TEST_F(Companion, UsageMistakeIsOneLineAndAPointerToHelp)
         {{"encode", "-x", "b"}, "unknown option '-x'"},
         {{"decode", u8"-ü"}, "unknown option '" + Utf8(u8"-ü") + "'"},
         {{"--", "--help"}, "unknown command '--help'"},
+        {{"--progress=yes", "encode", "a", "b"}, "option '--progress' takes no value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mistake);
@@ -297,18 +299,64 @@ TEST_F(Companion, UsageMistakeIsOneLineAndAPointerToHelp)
 
 TEST_F(Companion, HelpAndVersion)
 {
-    for (const char* option : {"-h", "--help"}) {
+    // Long options may be shortened while they stay unambiguous, as getopt_long allows.
+    for (const char* option : {"-h", "--help", "--he"}) {
         const Outcome help = Run({option});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: corvane-codec [--progress] encode SOURCE DESTINATION\n", 0), 0u) << option;
         EXPECT_EQ(help.err, "") << option;
     }
-    for (const char* option : {"-V", "--version"}) {
+    for (const char* option : {"-V", "--version", "--vers"}) {
         const Outcome version = Run({option});
         EXPECT_EQ(version.status, 0) << option;
         EXPECT_EQ(version.out, "corvane-codec " CORVANE_VERSION "\n") << option;
         EXPECT_EQ(version.err, "") << option;
     }
+}
+
+// A reader of standard output that leaves (`| head`) ends the companion as it ends cat: quietly,
+// by SIGPIPE. The reader here has gone before the companion writes its first byte.
+TEST_F(Companion, ReaderThatLeavesEndsItQuietlyBySigpipe)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "SIGPIPE is POSIX's; Windows reports a closed pipe as any failure";
+#else
+    WriteBytes(dir / "big", testing::RandomBytes((2 << 20) + 3, 6));
+    for (const std::vector<Path>& args : std::vector<std::vector<Path>>{
+             {"encode", "big", "-"}, {"--progress", "decode", "big", "-"}, {"--help"}, {"--version"}}) {
+        SCOPED_TRACE(Utf8(args[0]));
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::close(pipe[0]);
+        const pid_t pid = Start(args, dir.path(), null, pipe[1], err);
+        for (const int fd : {pipe[1], null, err}) ::close(fd);
+        EXPECT_EQ(WaitStatus(pid), 128 + SIGPIPE);
+        EXPECT_EQ(Text(ReadBytes(dir / "err")), "");
+    }
+#endif
+}
+
+// --help and --version that cannot be written are failures, as for cat: `--help >/dev/full`.
+TEST_F(Companion, AnswerThatCannotBeWrittenIsAFailure)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "/dev/full, a file that is always full, is Linux's";
+#else
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(full, 0) << std::strerror(errno);
+        const pid_t pid = Start({option}, dir.path(), null, full, err);
+        for (const int fd : {null, full, err}) ::close(fd);
+        EXPECT_EQ(WaitStatus(pid), 1);
+        EXPECT_EQ(Text(ReadBytes(dir / "err")),
+                  "corvane-codec: Error: 28: Cannot write 'standard output': No space left on device\n");
+    }
+#endif
 }
 
 TEST_F(Companion, FailureIsOneNumberedLineAndExitOne)
@@ -343,7 +391,7 @@ TEST_F(Companion, FailureIsOneNumberedLineAndExitOne)
         const Outcome outcome = Run({"encode", c.source, c.destination});
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, "");
-        const std::string head = "Error: " + std::to_string(c.number) + ": " + c.start;
+        const std::string head = "corvane-codec: Error: " + std::to_string(c.number) + ": " + c.start;
         ASSERT_EQ(outcome.err.substr(0, head.size()), head) << outcome.err;
         const std::string text = outcome.err.substr(head.size());
         EXPECT_TRUE(text.size() > 1 && text.find('\n') == text.size() - 1 && text.find('\r') == std::string::npos)
@@ -369,7 +417,7 @@ TEST_F(Companion, ReadOnlyDestinationIsRefusedAndKept)
     const Outcome outcome = Run({"encode", dir / "source", dir / "kept"});
     ::SetFileAttributesW((dir / "kept").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err.rfind("Error: " + std::to_string(ERROR_ACCESS_DENIED) + ": ", 0), 0u) << outcome.err;
+    EXPECT_EQ(outcome.err.rfind("corvane-codec: Error: " + std::to_string(ERROR_ACCESS_DENIED) + ": ", 0), 0u) << outcome.err;
     EXPECT_NE(outcome.err.find("'" + Utf8(dir / "kept") + "'"), std::string::npos) << outcome.err;
     EXPECT_EQ(ReadBytes(dir / "kept"), (Bytes{4, 5, 6}));
     EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"kept", "source"}));
@@ -388,7 +436,7 @@ TEST_F(Companion, FullDiskIsReportedAndKeepsTheEarlierFile)
     WriteBytes(small / "result", {4, 5, 6});
     const Outcome outcome = Run({"encode", dir / "big", small / "result"});
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "Error: 28: Cannot write '" + (small / "result").string() +
+    EXPECT_EQ(outcome.err, "corvane-codec: Error: 28: Cannot write '" + (small / "result").string() +
                                "': No space left on device\n");
     EXPECT_EQ(ReadBytes(small / "result"), (Bytes{4, 5, 6}));
     EXPECT_EQ(FileNames(small), std::vector<std::string>{"result"});
@@ -485,7 +533,7 @@ TEST_F(Companion, OneBadSourceIsReportedAndTheOthersLand)
         EXPECT_EQ(outcome.out, "");
         const std::vector<std::string> lines = Lines(outcome.err);
         ASSERT_EQ(lines.size(), 1u) << outcome.err;
-        const std::string head = "Error: " + std::to_string(c.number) + ": " + c.start;
+        const std::string head = "corvane-codec: Error: " + std::to_string(c.number) + ": " + c.start;
         EXPECT_EQ(lines[0].substr(0, head.size()), head) << outcome.err;
         EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"good1", "good2"}));
         EXPECT_EQ(ReadBytes(dir / "out" / "good1"), Encoded(good));
@@ -509,7 +557,7 @@ TEST_F(Companion, SeveralSourcesNeedAnExistingFolder)
         SCOPED_TRACE(c.name);
         const Outcome outcome = Run({"encode", "a", "b", c.target});
         EXPECT_EQ(outcome.status, 1);
-        const std::string head = "Error: " + std::to_string(c.number) + ": Cannot write into '" + Utf8(c.target) + "': ";
+        const std::string head = "corvane-codec: Error: " + std::to_string(c.number) + ": Cannot write into '" + Utf8(c.target) + "': ";
         EXPECT_EQ(outcome.err.substr(0, head.size()), head) << outcome.err;
         EXPECT_EQ(Lines(outcome.err).size(), 1u) << outcome.err;
         EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"a", "b"}));
@@ -530,9 +578,9 @@ TEST_F(Companion, ProgressAwayFromATerminalIsWholeLines)
         std::vector<std::string> starts;  // of the lines, in order
     } cases[] = {
         {{"--progress", "encode", "a", "b", "out"}, {},
-         {"file 1 of 2, a: 3 B of 3 B (100%), ", "file 2 of 2, b: 1.00 MiB of 1.00 MiB (100%), "}},
+         {"file 1 of 2, a: 3 bytes of 3 bytes (100%), ", "file 2 of 2, b: 1.00 MiB of 1.00 MiB (100%), "}},
         {{"encode", "--progress", "b", "c"}, {}, {"1.00 MiB of 1.00 MiB (100%), "}},
-        {{"decode", "-", "d", "--progress"}, dir / "a", {"3 B, "}},
+        {{"decode", "-", "d", "--progress"}, dir / "a", {"3 bytes, "}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.args[1]) + " " + Utf8(c.args[2]));
@@ -625,15 +673,25 @@ std::vector<std::string> FinalStates(const std::string& text)
     return states;
 }
 
-// Every piece of text drawn between two "\r" or "\n": what one redraw put on the terminal.
-std::vector<std::string> Drawn(const std::string& text)
+// Every piece of text a redraw put on the terminal, between two "\r", before the line's final
+// state: those are drawn over again, so they must never wrap. The final state may.
+std::vector<std::string> Redrawn(const std::string& text)
 {
     std::vector<std::string> pieces;
-    std::size_t from = 0;
-    for (std::size_t end; (end = text.find_first_of("\r\n", from)) != std::string::npos; from = end + 1) {
-        pieces.push_back(text.substr(from, end - from));
+    for (const std::string& line : Lines(text)) {
+        std::size_t from = 0;
+        for (std::size_t end; (end = line.find('\r', from)) != std::string::npos; from = end + 1) {
+            pieces.push_back(line.substr(from, end - from));
+        }
     }
     return pieces;
+}
+
+// True when a final state ends with the whole time the file took.
+bool EndsWithTheTimeTaken(const std::string& state)
+{
+    static const std::regex kTook(".*, took (less than a second|[0-9]+ s|[0-9]+ min [0-9]{2} s|[0-9]+ h [0-9]{2} min)$");
+    return std::regex_match(state, kTook);
 }
 
 // Writes all of `bytes` into `fd`, which the companion reads.
@@ -668,6 +726,7 @@ TEST_F(Companion, ProgressOnATerminalIsOneLineRedrawnInPlace)
     const std::string longName2 = "a-name-long-enough-to-be-cut-on-a-narrow-terminal-2";
     WriteBytes(dir / longName1, {1});
     WriteBytes(dir / longName2, {2});
+    WriteBytes(dir / "a", {3});
     std::filesystem::create_directory(dir / "out");
     const struct {
         const char* name;
@@ -679,7 +738,10 @@ TEST_F(Companion, ProgressOnATerminalIsOneLineRedrawnInPlace)
         {"a file", {"--progress", "encode", "sparse", "sparse.coded"}, 80, false, {"64.0 MiB of 64.0 MiB (100%), "}},
         {"standard input", {"--progress", "encode", "-", "piped.coded"}, 80, true, {"2.00 MiB, "}},
         {"long names, narrow terminal", {"--progress", "encode", longName1, longName2, "out"}, 72, false,
-         {"file 1 of 2, ...", "file 2 of 2, ..."}},
+         {"file 1 of 2, ...erminal-1: 1 bytes of 1 bytes (100%), ", "file 2 of 2, ...erminal-2: 1 bytes of 1 bytes (100%), "}},
+        // The rest of the line leaves no room: a short name is still shown whole.
+        {"short names, 60 columns", {"--progress", "encode", "sparse", "a", "out"}, 60, false,
+         {"file 1 of 2, sparse: 64.0 MiB of 64.0 MiB (100%), ", "file 2 of 2, a: 1 bytes of 1 bytes (100%), "}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -705,7 +767,7 @@ TEST_F(Companion, ProgressOnATerminalIsOneLineRedrawnInPlace)
         ASSERT_FALSE(text.empty());
         EXPECT_EQ(text.back(), '\n');
         // A redraw that wraps would leave its first part behind on the line above.
-        for (const std::string& piece : Drawn(text)) EXPECT_LT(piece.size(), c.columns) << piece;
+        for (const std::string& piece : Redrawn(text)) EXPECT_LT(piece.size(), c.columns) << piece;
         if (c.fedInSteps) {
             EXPECT_NE(text.find("\r2.00 MiB, "), std::string::npos) << "no redraw in place: " << text;
             EXPECT_EQ(FirstDifference(ReadBytes(dir / "piped.coded"), Encoded(TwoChunksAndAByte())), "");
@@ -714,9 +776,43 @@ TEST_F(Companion, ProgressOnATerminalIsOneLineRedrawnInPlace)
         ASSERT_EQ(states.size(), c.starts.size()) << text;
         for (std::size_t i = 0; i < states.size(); ++i) {
             EXPECT_EQ(states[i].substr(0, c.starts[i].size()), c.starts[i]) << text;
-            EXPECT_NE(states[i].find("/s, took "), std::string::npos) << text;
+            EXPECT_TRUE(EndsWithTheTimeTaken(states[i])) << text;
         }
     }
+#endif
+}
+
+// A name is measured in the columns the terminal gives it, as the C library counts them: a
+// combining accent takes none, so this name of 30 columns (and 110 bytes) is shown whole where 30
+// columns are left for it.
+TEST_F(Companion, ProgressMeasuresNamesInColumns)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "a pseudo-terminal to watch the companion through is POSIX's";
+#else
+    std::string accented;
+    for (int i = 0; i < 20; ++i) accented += "e\xCC\x81\xCC\xA3";  // "e", a combining acute accent and dot below
+    const std::string name1 = "accents-" + accented + "-1";
+    const std::string name2 = "accents-" + accented + "-2";
+    WriteBytes(dir / name1, {1});
+    WriteBytes(dir / name2, {2});
+    std::filesystem::create_directory(dir / "out");
+    // "file 1 of 2, NAME: 1 bytes of 1 bytes (100%), 1023 bytes/s, took less than a second" is
+    // at most 109 columns with this name; counting each accent as a column would add 40, more
+    // than the 115 a line may take here.
+    Terminal terminal(116);
+    ASSERT_TRUE(terminal.Opened()) << std::strerror(errno);
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = Start({"--progress", "encode", name1, name2, "out"}, dir.path(), null, null, terminal.FarEnd());
+    ::close(null);
+    terminal.ReleaseFarEnd();
+    ASSERT_GT(pid, 0);
+    terminal.ReadToEnd();
+    EXPECT_EQ(WaitStatus(pid), 0) << terminal.text;
+    const std::vector<std::string> states = FinalStates(terminal.text);
+    ASSERT_EQ(states.size(), 2u) << terminal.text;
+    EXPECT_EQ(states[0].rfind("file 1 of 2, " + name1 + ": ", 0), 0u) << terminal.text;
+    EXPECT_EQ(states[1].rfind("file 2 of 2, " + name2 + ": ", 0), 0u) << terminal.text;
 #endif
 }
 

@@ -616,7 +616,7 @@ TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
         EXPECT_EQ(WaitStatus(pid), 1);
         const Bytes message = ReadBytes(dir / "err");
         EXPECT_EQ(std::string(message.begin(), message.end()),
-                  "Error: 22: Cannot read '" + c.shownAs + "': input file is output file\n");
+                  "corvane-codec: Error: 22: Cannot read '" + c.shownAs + "': input file is output file\n");
         EXPECT_EQ(ReadBytes(file), (Bytes{1, 2, 3}));
     }
 }

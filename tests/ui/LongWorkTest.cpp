@@ -153,7 +153,7 @@ TEST_F(LongWork, CancelByButtonEscapeOrCloseBoxLeavesNothingBehind)
         ASSERT_TRUE(progress);
         EXPECT_EQ(progress->windowTitle(), "Encoding held.bin");
         EXPECT_EQ(Text(progress, "lblfile"), "Into Encoded File(s)");  // one file: no count
-        EXPECT_TRUE(Text(progress, "lblbytes").endsWith(" of 3.2 GB")) << Text(progress, "lblbytes").toStdString();
+        EXPECT_TRUE(Text(progress, "lblbytes").endsWith(" of 3.00 GiB")) << Text(progress, "lblbytes").toStdString();
         EXPECT_TRUE(window->frameGeometry().contains(progress->frameGeometry().center()));
 
         c.cancel(progress);
@@ -298,23 +298,23 @@ TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 // says that the file is being written to disk instead of a time left.
 TEST_F(LongWork, TheProgressBarMovesAndTheFinalFlushIsShown)
 {
-    testing::HeldWork held("held.bin", 1000);
+    testing::HeldWork held("held.bin", 2048);
     StartHeldEncode(held);
     ProgressWindow* progress = AwaitProgress();
     ASSERT_TRUE(progress);
     auto* bar = Child<QProgressBar>(progress, "barprogress");
     QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(bar)->valueInterface();
     ASSERT_TRUE(value);
-    for (const std::uint64_t done : {std::uint64_t{500}, std::uint64_t{750}}) {
+    for (const auto& [done, percent] : {std::pair{1024, 50}, std::pair{1536, 75}}) {
         held.Report(done);
-        EXPECT_TRUE(testing::WaitFor([&] { return value->currentValue().toInt() == int(done / 10); })) << done;
+        EXPECT_TRUE(testing::WaitFor([&] { return value->currentValue().toInt() == percent; })) << done;
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::ProgressBar);
     EXPECT_NE(Text(progress, "lblleft"), "Writing to disk");
-    held.Report(1000);
+    held.Report(2048);
     EXPECT_TRUE(testing::WaitFor([&] { return Text(progress, "lblleft") == "Writing to disk"; }));
     EXPECT_TRUE(progress->Writing());
-    EXPECT_EQ(Text(progress, "lblbytes"), "1.0 kB of 1.0 kB");
+    EXPECT_EQ(Text(progress, "lblbytes"), "2.00 KiB of 2.00 KiB");
     held.Release();
     ASSERT_TRUE(WorkEnded());
     EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), testing::Encoded({7, 8, 9}));

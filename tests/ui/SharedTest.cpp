@@ -158,19 +158,6 @@ TEST_F(CodingWork, OneJobAtATime)
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), testing::Bytes{1});
 }
 
-TEST(HumanUnits, BytesInDecimalUnitsAndDurationsInTheirLargestTwoUnits)
-{
-    const std::pair<std::uint64_t, const char*> sizes[] = {
-        {0, "0 bytes"},          {999, "999 bytes"},          {1000, "1.0 kB"},
-        {1234, "1.2 kB"},        {999949, "999.9 kB"},        {999950, "1.0 MB"},
-        {3221225472, "3.2 GB"},  {1200000000, "1.2 GB"},      {UINT64_MAX, "18.4 EB"}};
-    for (const auto& [bytes, text] : sizes) EXPECT_EQ(HumanBytes(bytes), text) << bytes;
-    const std::pair<std::uint64_t, const char*> durations[] = {
-        {0, "less than a second"}, {1, "1 s"}, {59, "59 s"}, {60, "1 min 00 s"},
-        {185, "3 min 05 s"},       {3599, "59 min 59 s"},   {3600, "1 h 00 min"}, {7620, "2 h 07 min"}};
-    for (const auto& [seconds, text] : durations) EXPECT_EQ(HumanDuration(seconds), text) << seconds;
-}
-
 // Captions go to the button exactly as written, quotes, backslashes and ampersands included.
 class XpButtonRowCaption : public ::testing::TestWithParam<const char*> {};
 

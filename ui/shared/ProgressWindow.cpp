@@ -10,32 +10,11 @@
 #include <array>
 
 #include "platform/SimpleControls.h"
+#include "platform/Units.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
 
 namespace corvane {
-
-QString HumanBytes(std::uint64_t bytes)
-{
-    if (bytes < 1000) return QStringLiteral("%1 bytes").arg(bytes);
-    static constexpr std::array<const char*, 6> kUnits = {"kB", "MB", "GB", "TB", "PB", "EB"};
-    double value = static_cast<double>(bytes) / 1000.0;
-    std::size_t unit = 0;
-    // 999.95 would print as "1000.0": such a value moves up to the next unit.
-    while (value >= 999.95 && unit + 1 < kUnits.size()) {
-        value /= 1000.0;
-        ++unit;
-    }
-    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
-}
-
-QString HumanDuration(std::uint64_t seconds)
-{
-    if (seconds == 0) return QStringLiteral("less than a second");
-    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QChar('0'));
-}
 
 namespace {
 
@@ -121,7 +100,7 @@ void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
 {
     textClock_.restart();
     textDue_ = false;
-    bytes_->SetCaption(HumanBytes(done) + QStringLiteral(" of ") + HumanBytes(total));
+    bytes_->SetCaption(platform::SizeText(done) + QStringLiteral(" of ") + platform::SizeText(total));
     if (writing_) {
         left_->SetCaption(QStringLiteral("Writing to disk"));
         return;
@@ -129,9 +108,9 @@ void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
     const qint64 elapsedMs = fileClock_.elapsed();
     if (done == 0 || elapsedMs <= 0) return;
     const double perSecond = static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs);
-    speed_->SetCaption(HumanBytes(static_cast<std::uint64_t>(perSecond)) + QStringLiteral("/s"));
+    speed_->SetCaption(platform::SizeText(static_cast<std::uint64_t>(perSecond)) + QStringLiteral("/s"));
     const auto secondsLeft = static_cast<std::uint64_t>(static_cast<double>(total > done ? total - done : 0) / perSecond);
-    left_->SetCaption(HumanDuration(secondsLeft) + QStringLiteral(" left"));
+    left_->SetCaption(platform::DurationText(secondsLeft) + QStringLiteral(" left"));
 }
 
 void ProgressWindow::ShowOver(QWidget* owner)

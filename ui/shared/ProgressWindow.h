@@ -24,11 +24,6 @@ namespace platform {
 class Label;
 }
 
-// "0 bytes", "512 bytes", "1.2 kB", "3.0 GB": decimal units, as file managers show sizes.
-QString HumanBytes(std::uint64_t bytes);
-// "less than a second", "12 s", "3 min 05 s", "2 h 07 min".
-QString HumanDuration(std::uint64_t seconds);
-
 class ProgressWindow : public platform::Form {
     Q_OBJECT
 public:
