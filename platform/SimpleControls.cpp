@@ -86,11 +86,14 @@ void Label::ShowWholeLines()
     layout.beginLayout();
     QStringList lines;
     int lastStart = 0;
-    qreal bottom = 0;
+    // The label draws its lines a line spacing apart (the font's height where that is more):
+    // the n-th line's bottom lies at (n - 1) spacings and one height.
+    const QFontMetricsF metrics(font());
+    const qreal spacing = std::max(metrics.lineSpacing(), metrics.height());
     bool cut = false;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width());
-        bottom += line.height();
+        const qreal bottom = static_cast<qreal>(lines.size()) * spacing + metrics.height();
         // The first line shows even in a label too low for it, as a label of one line does.
         if (!lines.isEmpty() && bottom > height()) {
             cut = true;
