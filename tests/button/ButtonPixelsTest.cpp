@@ -1,5 +1,5 @@
-// The button's looks, pixel by pixel: each drawing step paints the rows, columns and colours of the
-// face's design, on buttons of several heights.
+// The button's looks, pixel by pixel: each drawing step paints its rows and columns in the face's
+// colours, on buttons of several heights.
 #include "ui/button/ButtonFace.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +50,7 @@ std::ostream& operator<<(std::ostream& out, const PixelRow& row)
 
 class ButtonPixels : public ::testing::TestWithParam<PixelRow> {};
 
-TEST_P(ButtonPixels, HasItsDesignedColour)
+TEST_P(ButtonPixels, HasItsColour)
 {
     const auto& row = GetParam();
     const QImage image = Paint(row.W, row.H, row.look);

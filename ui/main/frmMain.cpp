@@ -29,7 +29,7 @@ namespace corvane {
 platform::FormLayout frmMain::Layout()
 {
     using namespace platform::rows;
-    const platform::FontSpec bold = platform::kDesignFont.Bold();
+    const platform::FontSpec bold = platform::kWindowFont.Bold();
     const platform::FontSpec reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
     return {
         .name = QStringLiteral("frmMain"),
