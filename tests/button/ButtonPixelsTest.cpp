@@ -2,6 +2,8 @@
 // colours, on buttons of several heights.
 #include "ui/button/ButtonFace.h"
 
+#include "FaceColours.h"
+
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -12,7 +14,7 @@
 namespace corvane {
 namespace {
 
-using namespace ButtonColors;
+using namespace testing::FaceColours;
 using platform::TranslateColor;
 
 // Stands for the surface's background colour (system colour 5) in the tables below.
