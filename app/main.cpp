@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "codec/CodecKernel.h"
+#include "codec/Describe.h"
 #include "codec/Error.h"
 #include "platform/Console.h"
 #include "platform/Desktop.h"
@@ -43,8 +44,15 @@ struct Arguments {
 
 int UsageMistake(const std::string& what)
 {
-    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", what.c_str());
+    std::fputs(corvane::UsageMistakeText("corvane", what).c_str(), stderr);
     return 2;
+}
+
+// The one line a failure before the window opens is shown as, on the terminal.
+int Failure(const corvane::Error& error)
+{
+    std::fprintf(stderr, "%s\n", corvane::ErrorLine(error).c_str());
+    return 1;
 }
 
 // Reads the command line without Qt, so that --help and --version need no display.
@@ -84,11 +92,8 @@ std::optional<corvane::Error> CheckStartFile(const std::string& file)
 {
     std::error_code code;
     const auto status = std::filesystem::status(corvane::platform::ArgumentPath(file), code);
-    if (code) return corvane::Error{code.value(), "Cannot open '" + file + "': " + code.message()};
-    if (std::filesystem::is_directory(status)) {
-        const auto isFolder = std::make_error_code(std::errc::is_a_directory);
-        return corvane::Error{isFolder.value(), "Cannot open '" + file + "': " + isFolder.message()};
-    }
+    if (!code && std::filesystem::is_directory(status)) code = std::make_error_code(std::errc::is_a_directory);
+    if (code) return corvane::SystemError(code, "Cannot open", file);
     return std::nullopt;
 }
 
@@ -100,16 +105,9 @@ int main(int argc, char* argv[])
     const Arguments arguments = ParseArguments(corvane::platform::CommandLineArguments(argc, argv));
     if (arguments.exitStatus) return *arguments.exitStatus;
     if (arguments.file) {
-        if (const auto error = CheckStartFile(*arguments.file)) {
-            std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
-            return 1;
-        }
+        if (const auto error = CheckStartFile(*arguments.file)) return Failure(*error);
     }
-
-    if (const auto error = corvane::CodecKernelFromEnvironment()) {
-        std::fprintf(stderr, "%s\n", corvane::ErrorLine(*error).c_str());
-        return 1;
-    }
+    if (const auto error = corvane::CodecKernelFromEnvironment()) return Failure(*error);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));

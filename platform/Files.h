@@ -9,7 +9,7 @@
 
 #include <filesystem>
 #include <optional>
-#include <system_error>
+#include <string>
 
 #include "codec/Error.h"
 
@@ -70,7 +70,8 @@ bool IsFile(const QString& path);
 // The user's short date format followed by the time with seconds.
 QString DateTimeText(const QDateTime& when);
 
-// The error of a failed std::filesystem call, as "<what> '<path>': <system text>".
-Error FileError(const std::error_code& code, const QString& what, const QString& path);
+// `path` as a message names it: corvane::DisplayName of its very bytes, so that a byte that is
+// not UTF-8 shows as `\xe9` and a control character as `\n` or `\x1b`.
+std::string NameInMessage(const QString& path);
 
 }  // namespace corvane::platform

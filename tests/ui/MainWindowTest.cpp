@@ -264,6 +264,23 @@ TEST_F(MainWindow, AFileThatVanishedIsReportedAndThePanelKeepsItsDetails)
     EXPECT_EQ(Caption("filename"), "a.txt");
 }
 
+// A name's newline or tab cannot break the report's one line: the message box shows them escaped.
+TEST_F(MainWindow, ANameWithANewlineOrATabIsReportedOnOneLine)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no control characters in a file name";
+#else
+    const std::string name = "two\nlines\tand a tab.txt";
+    testing::WriteBytes(data / name, {1});
+    ASSERT_FALSE(Get<platform::FileList>("FileListBox")->Refresh());
+    std::filesystem::remove(data / name);
+    SelectFile(QString::fromStdString(name));
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error: 2: Cannot read the size of '" + Q(data) +
+                                         "/two\\nlines\\tand a tab.txt': No such file or directory");
+#endif
+}
+
 TEST(AttributeText, KnownValuesHaveWordsAndOthersStayNumbers)
 {
     const std::pair<quint32, const char*> cases[] = {
