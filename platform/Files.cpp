@@ -177,7 +177,7 @@ ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
 std::optional<Error> MakeFolder(const QString& path)
 {
     std::error_code code;
-    if (!fs::create_directory(ToPath(path), code) && !code) {
+    if (!fs::create_directories(ToPath(path), code) && !code) {
         code = std::make_error_code(std::errc::file_exists);
     }
     if (code) return SystemError(code, "Cannot create the folder", NameInMessage(path));

@@ -57,7 +57,8 @@ enum class EntryKind { File, Folder };
 // hidden ones included, sorted by name without regard to case.
 ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
 
-// Creates one folder; its parent must exist.
+// Creates a folder and those of its parents that are missing; a folder that exists already is
+// the error "File exists".
 [[nodiscard]] std::optional<Error> MakeFolder(const QString& path);
 // True when a file or folder (or a link to one) exists at `path`.
 bool PathExists(const QString& path);
