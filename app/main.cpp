@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "codec/CodecKernel.h"
+#include "codec/Describe.h"
 #include "codec/Error.h"
 #include "platform/Application.h"
 #include "platform/Console.h"
@@ -46,7 +47,7 @@ struct Arguments {
 
 int UsageMistake(const QString& what)
 {
-    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", qUtf8Printable(what));
+    std::fputs(corvane::UsageMistakeText("corvane", what.toStdString()).c_str(), stderr);
     return 2;
 }
 
@@ -121,14 +122,10 @@ void ReportOnTerminal(const corvane::Error& error)
 // so the terminal is where the user looks for the reason.
 std::optional<corvane::Error> CheckStartFile(const QString& file)
 {
-    const std::string shown = corvane::platform::Shown(file).toStdString();
     std::error_code code;
     const auto status = std::filesystem::status(corvane::platform::ToPath(file), code);
-    if (code) return corvane::Error{code.value(), "Cannot open '" + shown + "': " + code.message()};
-    if (std::filesystem::is_directory(status)) {
-        const auto isFolder = std::make_error_code(std::errc::is_a_directory);
-        return corvane::Error{isFolder.value(), "Cannot open '" + shown + "': " + isFolder.message()};
-    }
+    if (!code && std::filesystem::is_directory(status)) code = std::make_error_code(std::errc::is_a_directory);
+    if (code) return corvane::SystemError(code, "Cannot open", corvane::DisplayName(corvane::platform::ToPath(file)));
     return std::nullopt;
 }
 

@@ -1,22 +1,49 @@
-// How the codec words its errors, for programs that report their own failures the same way.
+// How both programs word what they tell their user. Every error description, every error line
+// and every usage mistake is made here, so that each is one line of valid UTF-8 whatever the
+// names in it hold: a name can neither break a message's line, nor forge a line of its own, nor
+// move a terminal's cursor. Standard C++ only, so that the companion, the codec and the windows'
+// platform layer all call it.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "Error.h"
 
 namespace corvane {
 
-// UTF-8 text for a message, with control characters escaped (`\n`, `\t`, `\r`, `\x1b`), so that
-// a name can neither break a description's one line nor move a terminal's cursor.
+// `text` made fit for one line of a message, as valid UTF-8. Escaped: the control characters
+// C0 and DEL as `\n`, `\t`, `\r` or `\x1b`; C1 (U+0080..U+009F) and the line and paragraph
+// separators (U+2028, U+2029) as `\u009b`; each byte that is not part of valid UTF-8 as `\xff`.
+// Everything else, backslashes included, stays as it is, so escaping twice changes nothing.
 std::string ShownText(std::string_view text);
-// A path as ShownText.
+// A path's name as ShownText shows it: its very bytes elsewhere; on Windows its UTF-16, a lone
+// surrogate escaped as `\ud800`.
 std::string DisplayName(const std::filesystem::path& path);
 
-// "<what> '<name>': <the system's text for code>", numbered with the code itself (errno, or a
-// Windows error code on Windows). `name` is shown as given: pass a DisplayName.
-Error SystemError(int code, std::string_view what, std::string_view name);
+// The length of the valid UTF-8 sequence at the start of `bytes` (1 to 4), or 0 when there is
+// none there: a stray or missing continuation byte, an overlong form, a UTF-16 surrogate or a
+// value beyond U+10FFFF.
+int Utf8SequenceLength(std::string_view bytes);
+
+// The system's words for one of its error codes (errno, or a Windows error code on Windows),
+// without a closing full stop.
+std::string SystemText(int code);
+
+// "<what> '<name>': <the system's words for code>", then "; <advice>" when there is advice,
+// numbered with the code itself. `name` is shown through ShownText.
+Error SystemError(int code, std::string_view what, std::string_view name, std::string_view advice = {});
+// The same for the error of a standard library call (std::filesystem), in its category's words.
+Error SystemError(const std::error_code& code, std::string_view what, std::string_view name,
+                  std::string_view advice = {});
+// "<what> '<name>': <problem>", for a failure the program finds itself and words its own way,
+// numbered with the system's code nearest to it.
+Error ProblemError(int code, std::string_view what, std::string_view name, std::string_view problem);
+
+// What a program writes to standard error for a mistake on its command line: "<program>:
+// <mistake>" (the mistake through ShownText) and a second line pointing to --help.
+std::string UsageMistakeText(std::string_view program, std::string_view mistake);
 
 }  // namespace corvane

@@ -4,6 +4,9 @@
 // Two idioms, and only these:
 // - A command that can fail returns `[[nodiscard]] std::optional<Error>`: nothing on success.
 // - A query that can fail returns `ErrorOr<T>`: the value, or the error.
+// In a function that returns either, CORVANE_TRY and CORVANE_TRY_VALUE below pass a failure on.
+//
+// How errors are worded lives in Describe.h.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +24,9 @@ struct Error {
     friend bool operator==(const Error&, const Error&) = default;
 };
 
-// "Error: <number>: <description>", the line every failure is shown as.
-inline std::string ErrorLine(const Error& error)
-{
-    return "Error: " + std::to_string(error.number) + ": " + error.description;
-}
+// "Error: <number>: <description>", the line every failure is shown as, the description
+// through ShownText (Describe.h) so that it stays one line of valid UTF-8.
+std::string ErrorLine(const Error& error);
 
 // A value of type T, or the Error that kept the query from producing one.
 template <class T>
@@ -55,3 +56,16 @@ private:
 };
 
 }  // namespace corvane
+
+// Runs a command and, when it fails, returns its error from the enclosing function (which
+// returns std::optional<Error> or ErrorOr<T>).
+#define CORVANE_TRY(command)                                                                   \
+    do {                                                                                       \
+        if (auto corvane_try_error = (command)) return *std::move(corvane_try_error);          \
+    } while (false)
+
+// Declares `name` as the ErrorOr<T> of a query and, when it failed, returns its error from the
+// enclosing function; after it, `*name` is the value.
+#define CORVANE_TRY_VALUE(name, query) \
+    auto name = (query);               \
+    if (!name) return name.error()

@@ -1,6 +1,5 @@
 // Parts of the file layer shared by every system.
 #include <random>
-#include <system_error>
 
 #include "Describe.h"
 #include "FileTransform.h"
@@ -17,54 +16,12 @@ bool IsTemporaryName(std::string_view fileName)
     return true;
 }
 
-std::string ShownText(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += static_cast<char>(byte);
-        } else if (byte == '\n') {
-            shown += "\\n";
-        } else if (byte == '\t') {
-            shown += "\\t";
-        } else if (byte == '\r') {
-            shown += "\\r";
-        } else {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
-        }
-    }
-    return shown;
-}
-
-std::string DisplayName(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return ShownText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-}
-
-Error SystemError(int code, std::string_view what, std::string_view name)
-{
-    std::string text = std::system_category().message(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.')) {
-        text.pop_back();
-    }
-    std::string description;
-    description.append(what).append(" '").append(name).append("': ").append(text);
-    return {static_cast<std::int32_t>(code), std::move(description)};
-}
-
 namespace detail {
 
 std::optional<Error> Destination::Flush()
 {
     if (kind_ == Kind::Stream || kind_ == Kind::Done || flushed_) return std::nullopt;
-    if (auto error = file_.FlushToDisk()) return error;
+    CORVANE_TRY(file_.FlushToDisk());
     flushed_ = true;
     return std::nullopt;
 }
@@ -110,13 +67,12 @@ OsFile::~OsFile() { static_cast<void>(Close()); }
 std::optional<Error> OsFile::CheckUnchanged() const
 {
     if (!opened_) return std::nullopt;
-    const ErrorOr<FileState> now = State();
-    if (!now) return now.error();
+    CORVANE_TRY_VALUE(now, State());
     // A pseudo file (as under /proc) reports length 0 yet has content: for it only a changed
     // length or change time tells.
     const bool lengthRead = bytesRead_ == opened_->size || (opened_->size == 0 && now->size == 0);
     if (*now == *opened_ && lengthRead) return std::nullopt;
-    return Error{kErrorChanged, "Cannot read '" + name_ + "': file changed while being read"};
+    return ProblemError(kErrorChanged, "Cannot read", name_, "file changed while being read");
 }
 
 Error Destination::Fail(int code, std::string_view what) const

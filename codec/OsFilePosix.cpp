@@ -133,8 +133,7 @@ ErrorOr<bool> UnnamedTemporaryWanted()
     const char* choice = std::getenv("CORVANE_TEMPORARY_FILE");
     if (choice == nullptr || std::strcmp(choice, "unnamed") == 0) return true;
     if (std::strcmp(choice, "named") == 0) return false;
-    return Error{EINVAL, "CORVANE_TEMPORARY_FILE is '" + DisplayName(choice) +
-                             "': the choices are 'unnamed' and 'named'"};
+    return ProblemError(EINVAL, "CORVANE_TEMPORARY_FILE is", choice, "the choices are 'unnamed' and 'named'");
 }
 
 }  // namespace
@@ -150,7 +149,7 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     struct stat info {};
     if (::fstat(fd, &info) != 0) return SystemError(errno, "Cannot read", name);
     if (S_ISDIR(info.st_mode)) return SystemError(kErrorIsFolder, "Cannot read", name);
-    if (!S_ISREG(info.st_mode)) return Error{EINVAL, "Cannot read '" + name + "': not a regular file"};
+    if (!S_ISREG(info.st_mode)) return ProblemError(EINVAL, "Cannot read", name, "not a regular file");
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -226,7 +225,7 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     // A descriptor that cannot be examined fails on its first read or write instead.
     if (::fstat(source.handle(), &in) != 0 || ::fstat(output.handle(), &out) != 0) return std::nullopt;
     if (!S_ISREG(out.st_mode) || in.st_dev != out.st_dev || in.st_ino != out.st_ino) return std::nullopt;
-    return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
+    return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
 ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source)

@@ -92,10 +92,9 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     if (handle == INVALID_HANDLE_VALUE) return SystemError(LastErrorCode(), "Cannot open", name);
     OsFile file(handle, true, name);
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        return Error{ERROR_INVALID_PARAMETER, "Cannot read '" + name + "': not a regular file"};
+        return ProblemError(ERROR_INVALID_PARAMETER, "Cannot read", name, "not a regular file");
     }
-    ErrorOr<FileState> state = file.State();
-    if (!state) return state.error();
+    CORVANE_TRY_VALUE(state, file.State());
     file.opened_ = *state;
     return file;
 }
@@ -181,7 +180,7 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
         in.nFileIndexLow != out.nFileIndexLow) {
         return std::nullopt;
     }
-    return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
+    return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
 ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&)
@@ -261,8 +260,8 @@ std::optional<Error> Destination::Commit()
         kind_ = Kind::Done;
         return file_.Close();
     }
-    if (auto error = Flush()) return error;
-    if (auto error = file_.Close()) return error;
+    CORVANE_TRY(Flush());
+    CORVANE_TRY(file_.Close());
     // Write-through: the move is on disk before success is reported.
     if (!::MoveFileExW(temporary_.c_str(), path_.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -13,10 +13,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
+#include <string>
+#include <vector>
+
+#include "codec/Describe.h"
+#include "platform/Files.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <thread>
+
+extern char** environ;
 #endif
 
 namespace corvane::platform {
@@ -45,9 +58,81 @@ void FitCaption(QMessageBox& box)
 }
 
 #ifdef Q_OS_WIN
-constexpr int kNotFound = ERROR_FILE_NOT_FOUND;
+// Starts `program` without waiting for it, its window shown as `style` asks. Returns 0, or
+// Windows' own error: ERROR_FILE_NOT_FOUND for a program not found on the path, else what
+// CreateProcess left, which Qt keeps in place.
+int StartDetached(const ProgramRequest& request)
+{
+    const QString program = QStandardPaths::findExecutable(request.program);
+    if (program.isEmpty()) return ERROR_FILE_NOT_FOUND;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(request.arguments);
+    process.setCreateProcessArgumentsModifier([style = request.style](QProcess::CreateProcessArguments* args) {
+        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        args->startupInfo->wShowWindow = static_cast<WORD>(style);
+    });
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    if (process.startDetached()) return 0;
+    const DWORD code = ::GetLastError();
+    return code != 0 ? static_cast<int>(code) : ERROR_ACCESS_DENIED;
+}
 #else
-constexpr int kNotFound = ENOENT;
+// Waits for a started program to end, on a thread of its own with every signal blocked (the
+// program's signal handling stays on its main thread), so that it leaves no zombie behind.
+void ReapWhenItEnds(pid_t pid)
+{
+    sigset_t all;
+    sigset_t earlier;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &earlier);
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    ::pthread_sigmask(SIG_SETMASK, &earlier, nullptr);
+}
+
+// Starts `request.program` (looked up on PATH unless it names a path) without waiting for it:
+// its arguments as the very bytes of each, its standard streams on /dev/null, in a session of its
+// own, with no signal blocked and the usual handling of those this program catches or ignores.
+// Returns 0, or the errno of the failed start: posix_spawnp reports exec's own failure, so a
+// program that is missing and one that may not be run each give their own reason.
+int StartDetached(const ProgramRequest& request)
+{
+    std::vector<std::string> words{ToPath(request.program).native()};
+    for (const QString& argument : request.arguments) words.push_back(ToPath(argument).native());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t streams;
+    ::posix_spawn_file_actions_init(&streams);
+    ::posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&streams, 1, 2);
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    sigset_t set;
+    ::sigemptyset(&set);
+    ::posix_spawnattr_setsigmask(&attributes, &set);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD}) ::sigaddset(&set, number);
+    ::posix_spawnattr_setsigdefault(&attributes, &set);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#ifdef POSIX_SPAWN_SETSID
+    flags |= POSIX_SPAWN_SETSID;
+#endif
+    ::posix_spawnattr_setflags(&attributes, flags);
+
+    pid_t pid = -1;
+    const int code = ::posix_spawnp(&pid, argv[0], &streams, &attributes, argv.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&streams);
+    if (code != 0) return code;
+    ReapWhenItEnds(pid);
+    return 0;
+}
 #endif
 
 class RealDesktop final : public Desktop {
@@ -75,21 +160,9 @@ public:
 
     std::optional<Error> StartProgram(const ProgramRequest& request) override
     {
-        const QString program = QStandardPaths::findExecutable(request.program);
-        if (program.isEmpty()) return StartError(kNotFound, request.program);
-        QProcess process;
-        process.setProgram(program);
-        process.setArguments(request.arguments);
-#ifdef Q_OS_WIN
-        process.setCreateProcessArgumentsModifier([style = request.style](QProcess::CreateProcessArguments* args) {
-            args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
-            args->startupInfo->wShowWindow = static_cast<WORD>(style);
-        });
-#endif
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        if (!process.startDetached()) return StartError(LastStartFailure(), request.program);
-        return std::nullopt;
+        const int code = StartDetached(request);
+        if (code == 0) return std::nullopt;
+        return SystemError(code, "Cannot start", NameInMessage(request.program));
     }
 
     void OpenAddress(const QString& address) override { QDesktopServices::openUrl(QUrl(address)); }
@@ -98,31 +171,6 @@ public:
     {
         std::fflush(nullptr);
         std::_Exit(0);
-    }
-
-private:
-    // Why the system would not start a program that was found: Windows' own error from
-    // CreateProcess, which Qt leaves in place; elsewhere Qt keeps no number, and a program found
-    // on the path that will not start is one this user may not run.
-    static int LastStartFailure()
-    {
-#ifdef Q_OS_WIN
-        const DWORD code = ::GetLastError();
-        return code != 0 ? static_cast<int>(code) : ERROR_ACCESS_DENIED;
-#else
-        return EACCES;
-#endif
-    }
-
-    static Error StartError(int code, const QString& program)
-    {
-#ifdef Q_OS_WIN
-        QString text = QString::fromStdString(std::system_category().message(code)).trimmed();
-        while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-#else
-        const QString text = QString::fromStdString(std::generic_category().message(code));
-#endif
-        return {code, QStringLiteral("Cannot start '%1': %2").arg(program, text).toStdString()};
     }
 };
 

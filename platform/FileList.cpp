@@ -56,8 +56,7 @@ std::optional<Error> FileList::Refresh() { return Load(path_, FileName()); }
 
 std::optional<Error> FileList::Load(const QString& folder, const QString& keepSelected)
 {
-    auto names = ReadFileNames(folder);
-    if (!names) return names.error();
+    CORVANE_TRY_VALUE(names, ReadFileNames(folder));
     if (keep_) names->removeIf([this](const QString& name) { return !keep_(name); });
 
     loading_ = true;

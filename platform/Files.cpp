@@ -11,6 +11,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "codec/Describe.h"
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -24,30 +26,6 @@ namespace {
 constexpr char16_t kEscapedByte = 0xDC00;
 
 bool IsEscapedByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
-
-// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when it is not one.
-int Utf8SequenceLength(std::string_view bytes)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead == 0xE0) length = 3, low = 0xA0;
-    else if (lead == 0xED) length = 3, high = 0x9F;  // no UTF-16 surrogates
-    else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
-    else if (lead == 0xF0) length = 4, low = 0x90;
-    else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
-    else if (lead == 0xF4) length = 4, high = 0x8F;
-    else return 0;
-    if (bytes.size() < static_cast<std::size_t>(length)) return 0;
-    if (byte(1) < low || byte(1) > high) return 0;
-    for (int i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    }
-    return length;
-}
 }  // namespace
 #endif
 
@@ -118,12 +96,7 @@ QString Shown(const QString& path)
 #endif
 }
 
-Error FileError(const std::error_code& code, const QString& what, const QString& path)
-{
-    QString text = QString::fromStdString(code.message()).trimmed();
-    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-    return {code.value(), QStringLiteral("%1 '%2': %3").arg(what, Shown(path), text).toStdString()};
-}
+std::string NameInMessage(const QString& path) { return DisplayName(ToPath(path)); }
 
 namespace {
 QString& ProgramFolderOverride()
@@ -145,7 +118,7 @@ ErrorOr<qint64> FileLength(const QString& path)
 {
     std::error_code code;
     const auto size = fs::file_size(ToPath(path), code);
-    if (code) return FileError(code, QStringLiteral("Cannot read the size of"), path);
+    if (code) return SystemError(code, "Cannot read the size of", NameInMessage(path));
     return static_cast<qint64>(size);
 }
 
@@ -153,7 +126,7 @@ ErrorOr<QDateTime> FileModified(const QString& path)
 {
     std::error_code code;
     const auto written = fs::last_write_time(ToPath(path), code);
-    if (code) return FileError(code, QStringLiteral("Cannot read the date of"), path);
+    if (code) return SystemError(code, "Cannot read the date of", NameInMessage(path));
     const auto since = std::chrono::file_clock::to_sys(written).time_since_epoch();
     return QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
@@ -163,14 +136,13 @@ ErrorOr<quint32> FileAttributes(const QString& path)
 #ifdef Q_OS_WIN
     const DWORD bits = ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.utf16()));
     if (bits == INVALID_FILE_ATTRIBUTES) {
-        return FileError(std::error_code(static_cast<int>(::GetLastError()), std::system_category()),
-                         QStringLiteral("Cannot read the attributes of"), path);
+        return SystemError(static_cast<int>(::GetLastError()), "Cannot read the attributes of", NameInMessage(path));
     }
     return static_cast<quint32>(bits);
 #else
     std::error_code code;
     const fs::file_status status = fs::status(ToPath(path), code);
-    if (code) return FileError(code, QStringLiteral("Cannot read the attributes of"), path);
+    if (code) return SystemError(code, "Cannot read the attributes of", NameInMessage(path));
     quint32 bits = 0;
     if ((status.permissions() & fs::perms::owner_write) == fs::perms::none) bits |= kReadOnly;
     if (ToPath(path).filename().native().starts_with('.')) bits |= kHidden;
@@ -185,7 +157,7 @@ ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
     const fs::path root = ToPath(folder);
     if (!fs::is_directory(root, code)) {
         if (!code) code = std::make_error_code(std::errc::not_a_directory);
-        return FileError(code, QStringLiteral("Cannot open the folder"), folder);
+        return SystemError(code, "Cannot open the folder", NameInMessage(folder));
     }
     QStringList names;
     fs::directory_iterator it(root, code);
@@ -194,7 +166,7 @@ ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
         const bool wanted = kind == EntryKind::File ? it->is_regular_file(ignored) : it->is_directory(ignored);
         if (wanted) names.push_back(FromPath(it->path().filename()));
     }
-    if (code) return FileError(code, QStringLiteral("Cannot read the folder"), folder);
+    if (code) return SystemError(code, "Cannot read the folder", NameInMessage(folder));
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int order = a.compare(b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
@@ -205,10 +177,10 @@ ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind)
 std::optional<Error> MakeFolder(const QString& path)
 {
     std::error_code code;
-    if (!fs::create_directory(ToPath(path), code) && !code) {
+    if (!fs::create_directories(ToPath(path), code) && !code) {
         code = std::make_error_code(std::errc::file_exists);
     }
-    if (code) return FileError(code, QStringLiteral("Cannot create the folder"), path);
+    if (code) return SystemError(code, "Cannot create the folder", NameInMessage(path));
     return std::nullopt;
 }
 
@@ -236,7 +208,7 @@ std::optional<Error> RemoveFile(const QString& path)
     if (!fs::remove(ToPath(path), code) && !code) {
         code = std::make_error_code(std::errc::no_such_file_or_directory);
     }
-    if (code) return FileError(code, QStringLiteral("Cannot delete"), path);
+    if (code) return SystemError(code, "Cannot delete", NameInMessage(path));
     return std::nullopt;
 }
 

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 #include <optional>
-#include <system_error>
+#include <string>
 
 #include "codec/Error.h"
 
@@ -57,7 +57,8 @@ enum class EntryKind { File, Folder };
 // hidden ones included, sorted by name without regard to case.
 ErrorOr<QStringList> ReadFolderNames(const QString& folder, EntryKind kind);
 
-// Creates one folder; its parent must exist.
+// Creates a folder and those of its parents that are missing; a folder that exists already is
+// the error "File exists".
 [[nodiscard]] std::optional<Error> MakeFolder(const QString& path);
 // True when a file or folder (or a link to one) exists at `path`.
 bool PathExists(const QString& path);
@@ -70,7 +71,8 @@ bool IsFile(const QString& path);
 // The user's short date format followed by the time with seconds.
 QString DateTimeText(const QDateTime& when);
 
-// The error of a failed std::filesystem call, as "<what> '<path>': <system text>".
-Error FileError(const std::error_code& code, const QString& what, const QString& path);
+// `path` as a message names it: corvane::DisplayName of its very bytes, so that a byte that is
+// not UTF-8 shows as `\xe9` and a control character as `\n` or `\x1b`.
+std::string NameInMessage(const QString& path);
 
 }  // namespace corvane::platform

@@ -77,8 +77,7 @@ ErrorOr<QStringList> FolderList::ReadSubfolders(const QString& folder)
 std::optional<Error> FolderList::SetPath(const QString& path)
 {
     const QString folder = CleanFolderPath(path);
-    const auto subfolders = ReadSubfolders(folder);
-    if (!subfolders) return subfolders.error();
+    CORVANE_TRY_VALUE(subfolders, ReadSubfolders(folder));
 
     const QStyle* look = style();
     clear();

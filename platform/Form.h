@@ -1,5 +1,5 @@
 // Top-level windows built from a layout table: one row per control, positions and sizes in
-// twips, so that a window's layout reads like its design and a test can hold it against it.
+// twips, so that a reader can hold a window's table against its picture and a test can too.
 #pragma once
 
 #include <QPoint>
@@ -24,8 +24,8 @@ struct FontSpec {
     FontSpec Sized(double newPoints) const { return {face, newPoints, bold}; }
 };
 
-// The design's font: every window's own, and so every control's that names none of its own.
-inline const FontSpec kDesignFont{QStringLiteral("MS Sans Serif"), 8.25, false};
+// The window font: every window's own, and so every control's that names none of its own.
+inline const FontSpec kWindowFont{QStringLiteral("MS Sans Serif"), 8.25, false};
 
 struct StdFont;
 
@@ -85,7 +85,7 @@ struct FormLayout {
     int clientHeight = 0;
     std::optional<TwipsPoint> position{};  // from the screen's corner; none: default placement
     QString icon{};                        // file or resource path; empty: the application's icon
-    FontSpec font = kDesignFont;
+    FontSpec font = kWindowFont;
     std::vector<ControlRow> controls;
 };
 

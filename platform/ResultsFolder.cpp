@@ -62,9 +62,8 @@ QString ResultsBase()
     if (!IsInstalled(QDir(program)) && UserCanWrite(program)) return program;
 
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString base = QDir(documents.isEmpty() ? QDir::homePath() : documents).filePath(QStringLiteral("Corvane"));
-    QDir().mkpath(base);
-    return QDir::toNativeSeparators(base);
+    return QDir::toNativeSeparators(
+        QDir(documents.isEmpty() ? QDir::homePath() : documents).filePath(QStringLiteral("Corvane")));
 }
 
 }  // namespace corvane::platform

@@ -47,7 +47,7 @@ void Label::SetCaption(const QString& caption)
     } else {
         setAccessibleName(Shown(caption));
     }
-    if (designWidth_ >= 0) {
+    if (layoutWidth_ >= 0) {
         Fit();
     } else {
         setText(Breakable(Shown(caption)));
@@ -63,14 +63,14 @@ void Label::Describe(Label* value)
 
 void Label::Fit()
 {
-    if (designWidth_ < 0) designWidth_ = width();
+    if (layoutWidth_ < 0) layoutWidth_ = width();
     const QFontMetrics metrics(font());
     const bool oneLine = height() < 2 * metrics.lineSpacing();
     setWordWrap(!oneLine);
-    int fitted = designWidth_;
+    int fitted = layoutWidth_;
     if (oneLine && parentWidget()) {
-        const int room = std::max(designWidth_, parentWidget()->width() - x());
-        fitted = std::clamp(metrics.horizontalAdvance(Shown(caption_)) + 1, designWidth_, room);
+        const int room = std::max(layoutWidth_, parentWidget()->width() - x());
+        fitted = std::clamp(metrics.horizontalAdvance(Shown(caption_)) + 1, layoutWidth_, room);
     }
     resize(fitted, height());
     ShowWholeLines();
@@ -115,7 +115,7 @@ void Label::ShowWholeLines()
 void Label::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange && designWidth_ >= 0) Fit();
+    if (event->type() == QEvent::FontChange && layoutWidth_ >= 0) Fit();
 }
 
 Frame::Frame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}

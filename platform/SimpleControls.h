@@ -11,8 +11,9 @@ namespace corvane::platform {
 
 // A caption at the top left of its rectangle. A label tall enough for two lines wraps at word
 // breaks, and a word longer than the width (such as a long path) breaks where it must; a
-// one-line label whose caption is wider than the design allows (this system's fonts are not
-// those of the design) grows to the right, as far as its parent reaches, instead of losing text.
+// one-line label whose caption is wider than its place in the layout table (the window font's
+// stand-in may be wider than the font the table was made for) grows to the right, as far as its
+// parent reaches, instead of losing text.
 // A label shows only whole lines: when the caption needs more lines than its height holds, the
 // last line that fits ends in an ellipsis, and the whole caption is its tooltip. Its accessible
 // name is always the whole caption. Bytes of a file name that are not UTF-8 show as U+FFFD.
@@ -22,7 +23,7 @@ public:
     explicit Label(const QString& caption, QWidget* parent = nullptr);
     QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
-    // Takes the current width as the design width and fits the caption to it.
+    // Takes the current width as the width from the layout table and fits the caption to it.
     void Fit();
     // Makes this label the caption of `value`: screen readers then read this label as the
     // value's label, and an empty value as this caption followed by "empty" rather than as
@@ -36,7 +37,7 @@ private:
     void ShowWholeLines();
 
     QString caption_;
-    int designWidth_ = -1;  // not placed yet
+    int layoutWidth_ = -1;  // not placed yet
     Label* describedBy_ = nullptr;
 };
 

@@ -93,7 +93,7 @@ constexpr std::string_view kName = "corvane-codec: ";
 
 int UsageMistake(const std::string& mistake)
 {
-    Write(stderr, std::string(kName) + mistake + "\nTry 'corvane-codec --help' for more information.\n");
+    Write(stderr, corvane::UsageMistakeText("corvane-codec", mistake));
     return 2;
 }
 
@@ -278,14 +278,14 @@ int Run(const std::vector<Argument>& arguments)
         const Argument key = NameKey(Path(job.destination).filename());
         std::optional<corvane::Error> error;
         if (jobs.size() > 1 && written.count(key)) {
-            error = corvane::Error{
+            error = corvane::ProblemError(
 #ifdef _WIN32
                 ERROR_ALREADY_EXISTS,
 #else
                 EEXIST,
 #endif
-                "Will not write '" + Shown(job.source) + "' over '" + Shown(job.destination) +
-                    "': another source of this run was just written there"};
+                "Will not write '" + Shown(job.source) + "' over", Shown(job.destination),
+                "another source of this run was just written there");
         } else {
             corvane::TransformControl control;
             if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));

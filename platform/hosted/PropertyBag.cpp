@@ -58,8 +58,7 @@ ErrorOr<std::int32_t> ToLong(const PropertyValue& value)
 
 ErrorOr<OleColor> ToColor(const PropertyValue& value)
 {
-    const auto whole = ToLong(value);
-    if (!whole) return whole.error();
+    CORVANE_TRY_VALUE(whole, ToLong(value));
     return static_cast<OleColor>(*whole);
 }
 

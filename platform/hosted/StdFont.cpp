@@ -6,7 +6,7 @@ namespace corvane::platform {
 
 QFont ToQFont(const StdFont& font)
 {
-    // The design's faces are often missing here: metric-alike faces stand in, in this order,
+    // The windows' faces ("MS Sans Serif") are often missing here: metric-alike faces stand in, in this order,
     // and the font keeps its own name for the stored layout.
     QFont result(font.Name);
     result.setFamilies(QStringList{font.Name, QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),

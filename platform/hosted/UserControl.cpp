@@ -101,7 +101,7 @@ void UserControl::InitProperties()
 
 std::optional<corvane::Error> UserControl::ReadProperties(const PropertyBag& bag)
 {
-    if (auto error = UserControl_ReadProperties(bag)) return error;
+    CORVANE_TRY(UserControl_ReadProperties(bag));
     layoutChanged_ = false;
     return std::nullopt;
 }

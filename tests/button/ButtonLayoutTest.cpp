@@ -1,7 +1,9 @@
-// The button's properties, stored layout, access keys, shape and caption placement.
+// The button's properties, stored layout, access keys, shape and caption placement, and the
+// layout row that places the program's buttons.
 #include <gtest/gtest.h>
 #include "ButtonFixture.h"
 
+#include "ui/button/ButtonRow.h"
 #include "ui/button/Mnemonic.h"
 
 #include <QFontMetrics>
@@ -69,6 +71,26 @@ TEST_F(Holder, ANewInstanceIsCaptionedWithItsNameInTheWindowsFont)
     EXPECT_TRUE(button->AccessKeys().isEmpty());
     EXPECT_FALSE(button->LayoutChanged());
 }
+
+// The row that places the program's buttons gives each the program's settings, not those of the
+// window that holds it, and its caption exactly as written.
+class ProgramButtonRow : public Holder, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramButtonRow, MakesTheButtonWithTheWindowFontAndItsCaptionAsWritten)
+{
+    const char* caption = GetParam();
+    const platform::ControlRow row = XpButtonRow("cmdSample", caption, {120, 240, 1215, 495}, 7);
+    ASSERT_TRUE(row.create);
+    auto* button = qobject_cast<ZelXpButton*>(row.create(&window));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->Caption(), QString::fromUtf8(caption));
+    EXPECT_EQ(button->Font(), kSansSerif);
+    EXPECT_EQ(button->ForeColor(), kWindowFrame);
+    EXPECT_EQ(button->ForeHover(), 0u);  // black
+}
+
+INSTANTIATE_TEST_SUITE_P(Captions, ProgramButtonRow,
+                         ::testing::Values("&About", "Say \"hi\"", "C:\\Temp\\a.txt", "a&&b", ""));
 
 TEST_F(Holder, AnEmptyLayoutReadsTheWindowsValuesAndForeHoverFallsBackToTheButtonsForeColor)
 {

@@ -1,6 +1,8 @@
-// The button's looks, pixel by pixel: each drawing step paints the rows, columns and colours of the
-// face's design, on buttons of several heights.
+// The button's looks, pixel by pixel: each drawing step paints its rows and columns in the face's
+// colours, on buttons of several heights.
 #include "ui/button/ButtonFace.h"
+
+#include "FaceColours.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,7 @@
 namespace corvane {
 namespace {
 
-using namespace ButtonColors;
+using namespace testing::FaceColours;
 using platform::TranslateColor;
 
 // Stands for the surface's background colour (system colour 5) in the tables below.
@@ -50,7 +52,7 @@ std::ostream& operator<<(std::ostream& out, const PixelRow& row)
 
 class ButtonPixels : public ::testing::TestWithParam<PixelRow> {};
 
-TEST_P(ButtonPixels, HasItsDesignedColour)
+TEST_P(ButtonPixels, HasItsColour)
 {
     const auto& row = GetParam();
     const QImage image = Paint(row.W, row.H, row.look);

@@ -2,6 +2,7 @@
 // resolution, not enlarged from the one-to-one image, and its shape stays in pixels.
 #include "support/WineFonts.h"
 #include "ButtonFixture.h"
+#include "FaceColours.h"
 
 #include "ui/button/ButtonFace.h"
 
@@ -18,7 +19,7 @@ const bool kScaledScreen = [] {
 namespace corvane::testing {
 namespace {
 
-using namespace ButtonColors;
+using namespace FaceColours;
 
 QRgb ToRgb(OleColor colour)
 {

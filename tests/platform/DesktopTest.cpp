@@ -8,11 +8,14 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 
 #include "support/SystemWords.h"
 #include "platform/Desktop.h"
 #include "support/FakeDesktop.h"
+#include "support/TempDir.h"
 
 namespace corvane::platform {
 namespace {
@@ -127,6 +130,52 @@ TEST(Programs, AProgramThatCannotStartIsANumberedError)
     EXPECT_EQ("Error: " + QString::number(error->number) + ": " + QString::fromStdString(error->description),
               testing::ErrorText(testing::kNoSuchFile, "Cannot start", "corvane-no-such-program"));
 }
+
+#ifndef _WIN32
+// The system's own reason, not one guessed: a program that is missing and one that may not be run
+// are told apart.
+TEST(Programs, AMissingProgramAndOneThatMayNotRunGiveTheSystemsOwnReasons)
+{
+    testing::TempDir dir;
+    const std::filesystem::path unrunnable = dir / "not-executable";
+    testing::WriteBytes(unrunnable, {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'});
+    std::filesystem::permissions(unrunnable, std::filesystem::perms(0644));  // root too needs an x bit
+    const struct {
+        const char* name;
+        QString program;
+        int number;
+    } cases[] = {
+        {"missing on the path", "corvane-no-such-program", ENOENT},
+        {"missing at a path", QString::fromStdString((dir / "absent").string()), ENOENT},
+        {"not executable", QString::fromStdString(unrunnable.string()), EACCES},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto error = StartProgram({c.program, {}, WindowStyle::Normal});
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, c.number);
+        EXPECT_EQ(QString::fromStdString(ErrorLine(*error)), testing::ErrorText(c.number, "Cannot start", c.program));
+    }
+}
+
+// A program that starts is not waited for, and gets each argument as given, never through a shell.
+TEST(Programs, AStartedProgramGetsItsArgumentsAsGiven)
+{
+    testing::TempDir dir;
+    const std::filesystem::path written = dir / "written";
+    const QString argument = "two words; $HOME \"quoted\"";
+    ASSERT_FALSE(StartProgram({"sh", {"-c", "printf %s \"$1\" > \"$2.part\" && mv \"$2.part\" \"$2\"", "sh", argument,
+                                      QString::fromStdString(written.string())}}));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(written) && std::chrono::steady_clock::now() < deadline) {
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(std::filesystem::exists(written)) << "the program did not run";
+    const testing::Bytes bytes = testing::ReadBytes(written);
+    EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
+              argument);
+}
+#endif
 
 TEST(Programs, AddressesAndEndingGoThroughTheSeam)
 {

@@ -26,7 +26,7 @@ FormLayout SampleLayout(BorderStyle border = BorderStyle::FixedSingle)
         .clientWidth = 6000,
         .clientHeight = 4500,
         .controls = {
-            rows::Label("Label1", "Path:", {0, 120, 495, 255}, 3).WithFont(kDesignFont.Bold()),
+            rows::Label("Label1", "Path:", {0, 120, 495, 255}, 3).WithFont(kWindowFont.Bold()),
             rows::FileList("File1", {1500, 0, 3000, 3000}, 2),
             rows::Frame("Frame1", "Details:", {150, 3000, 3000, 1200}, 0),
             rows::Label("size", "0", {120, 240, 1500, 255}, 1).In("Frame1"),
@@ -105,7 +105,7 @@ TEST(Form, OneLineLabelsGrowToShowTheirCaptionAndTallerOnesWrap)
     EXPECT_EQ(form.Control("Tall")->width(), TwipsToPixels(600));
     EXPECT_TRUE(form.Control<Label>("Tall")->wordWrap());
 
-    shortLabel->SetCaption("ab");  // a shorter caption gives the design width back
+    shortLabel->SetCaption("ab");  // a shorter caption gives the width from the layout table back
     EXPECT_EQ(shortLabel->width(), TwipsToPixels(300));
 }
 

@@ -154,8 +154,11 @@ TEST_F(ResultsFolder, BesideAWritableProgramElseInTheDocumentsFolder)
         }
         const fs::path expected = home / row.documents / "Corvane";
         EXPECT_EQ(base, QDir::toNativeSeparators(Q(expected)));
-        EXPECT_TRUE(fs::is_directory(expected)) << "the folder and its missing parents are made";
+        EXPECT_FALSE(fs::exists(home / row.documents)) << "the question makes no folder";
         EXPECT_TRUE(fs::is_empty(program)) << "nothing is made beside the program";
+        // The first result's folder is made with its missing parents.
+        EXPECT_FALSE(MakeFolder(base + QDir::separator() + QStringLiteral("Encoded File(s)")));
+        EXPECT_TRUE(fs::is_directory(expected / "Encoded File(s)"));
     }
 }
 

@@ -68,8 +68,9 @@ TEST_F(MainWindow, StartsOnTheCurrentFolderWithNothingSelected)
     EXPECT_FALSE(std::filesystem::exists(encoded()));
 }
 
-// One control of the main window as the design places it, in twips.
-struct DesignRow {
+// One control of the main window where its layout puts it, in twips: the window's layout table
+// written out again here, apart from frmMain's own, so that a slip in either shows.
+struct PlacedRow {
     const char* name;
     const char* caption;  // null for the lists, which have none
     int left, top, width, height;
@@ -77,7 +78,7 @@ struct DesignRow {
     bool bold;
 };
 
-const DesignRow kDesignRows[] = {
+const PlacedRow kPlacedRows[] = {
     {"Label7", "Path:", 0, 120, 495, 255, "frmMain", true},
     {"Label6", "NO FILE SELECTED", 600, 0, 7335, 495, "frmMain", false},
     {"Label1", "FileName:", 0, 600, 855, 255, "frmMain", true},
@@ -101,24 +102,24 @@ const DesignRow kDesignRows[] = {
     {"attr", "", 1320, 720, 2055, 255, "Frame1", false},
 };
 
-void PrintTo(const DesignRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const PlacedRow& row, std::ostream* out) { *out << row.name; }
 
-class MainWindowLayout : public MainWindow, public ::testing::WithParamInterface<DesignRow> {};
+class MainWindowLayout : public MainWindow, public ::testing::WithParamInterface<PlacedRow> {};
 
-TEST_P(MainWindowLayout, ControlSitsWhereTheDesignPutsIt)
+TEST_P(MainWindowLayout, ControlSitsWhereTheLayoutPutsIt)
 {
     if (QGuiApplication::primaryScreen()->logicalDotsPerInch() != 96) GTEST_SKIP() << "needs 96 dots per inch";
-    const DesignRow& row = GetParam();
+    const PlacedRow& row = GetParam();
     QWidget* control = Get(row.name);
-    const QRect design(row.left / 15, row.top / 15, row.width / 15, row.height / 15);
+    const QRect placed(row.left / 15, row.top / 15, row.width / 15, row.height / 15);
     if (auto* label = qobject_cast<platform::Label*>(control)) {
         // A one-line label may grow to the right to show its whole caption.
-        EXPECT_EQ(control->pos(), design.topLeft());
-        EXPECT_EQ(control->height(), design.height());
-        EXPECT_GE(control->width(), design.width());
+        EXPECT_EQ(control->pos(), placed.topLeft());
+        EXPECT_EQ(control->height(), placed.height());
+        EXPECT_GE(control->width(), placed.width());
         EXPECT_EQ(label->Caption(), row.caption);
     } else {
-        EXPECT_EQ(control->geometry(), design);
+        EXPECT_EQ(control->geometry(), placed);
     }
     if (auto* button = qobject_cast<ZelXpButton*>(control)) {
         EXPECT_EQ(button->Caption(), row.caption);
@@ -130,18 +131,18 @@ TEST_P(MainWindowLayout, ControlSitsWhereTheDesignPutsIt)
     EXPECT_EQ(control->font().bold(), row.bold);
 }
 
-INSTANTIATE_TEST_SUITE_P(Design, MainWindowLayout, ::testing::ValuesIn(kDesignRows),
-                         [](const ::testing::TestParamInfo<DesignRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(LayoutTable, MainWindowLayout, ::testing::ValuesIn(kPlacedRows),
+                         [](const ::testing::TestParamInfo<PlacedRow>& info) { return std::string(info.param.name); });
 
-TEST_F(MainWindow, ClientAreaHasTheDesignsSizeAndEveryControlARow)
+TEST_F(MainWindow, ClientAreaHasTheLayoutsSizeAndEveryControlARow)
 {
     if (QGuiApplication::primaryScreen()->logicalDotsPerInch() != 96) GTEST_SKIP() << "needs 96 dots per inch";
     EXPECT_EQ(window->size(), QSize(8040 / 15, 7125 / 15));
-    QStringList designed;
-    for (const DesignRow& row : kDesignRows) designed << row.name;
+    QStringList tabled;
+    for (const PlacedRow& row : kPlacedRows) tabled << row.name;
     QStringList built;
     for (const platform::ControlRow& row : frmMain::Layout().controls) built << row.name;
-    EXPECT_EQ(built, designed);
+    EXPECT_EQ(built, tabled);
 }
 
 TEST_F(MainWindow, TabVisitsTheControlsInTheirOrder)
@@ -261,6 +262,23 @@ TEST_F(MainWindow, AFileThatVanishedIsReportedAndThePanelKeepsItsDetails)
     EXPECT_EQ(folders->Path(), Q(data));
     SelectFile("a.txt");
     EXPECT_EQ(Caption("filename"), "a.txt");
+}
+
+// A name's newline or tab cannot break the report's one line: the message box shows them escaped.
+TEST_F(MainWindow, ANameWithANewlineOrATabIsReportedOnOneLine)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no control characters in a file name";
+#else
+    const std::string name = "two\nlines\tand a tab.txt";
+    testing::WriteBytes(data / name, {1});
+    ASSERT_FALSE(Get<platform::FileList>("FileListBox")->Refresh());
+    std::filesystem::remove(data / name);
+    SelectFile(QString::fromStdString(name));
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error: 2: Cannot read the size of '" + Q(data) +
+                                         "/two\\nlines\\tand a tab.txt': No such file or directory");
+#endif
 }
 
 TEST(AttributeText, KnownValuesHaveWordsAndOthersStayNumbers)

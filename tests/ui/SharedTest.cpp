@@ -1,11 +1,6 @@
-// What the windows share: the error report, the output folders, the coding work and its
-// units, and the row that places the program's buttons.
+// What the windows share: the error report, the output folders, the coding work and its units.
 #include "support/SystemWords.h"
-#include "platform/hosted/Color.h"
-#include "platform/hosted/StdFont.h"
 #include "support/UiFixture.h"
-#include "ui/button/ButtonRow.h"
-#include "ui/button/ZelXpButton.h"
 #include "ui/shared/CodingJob.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ProgressWindow.h"
@@ -157,32 +152,6 @@ TEST_F(CodingWork, OneJobAtATime)
     ASSERT_TRUE(WorkEnded());
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), testing::Bytes{1});
 }
-
-// Captions go to the button exactly as written, quotes, backslashes and ampersands included.
-class XpButtonRowCaption : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(XpButtonRowCaption, MakesTheProgramsButtonWithItsCaptionAsWritten)
-{
-    const char* caption = GetParam();
-    const platform::ControlRow row = XpButtonRow("cmdSample", caption, {120, 240, 1215, 495}, 7);
-    EXPECT_EQ(row.kind, platform::ControlKind::Hosted);
-    EXPECT_EQ(row.tabIndex, 7);
-    EXPECT_EQ(row.place.left, 120);
-    EXPECT_EQ(row.place.height, 495);
-    ASSERT_TRUE(row.create);
-    QWidget parent;
-    auto* button = qobject_cast<ZelXpButton*>(row.create(&parent));
-    ASSERT_TRUE(button);
-    EXPECT_EQ(button->Caption(), QString::fromUtf8(caption));
-    EXPECT_EQ(button->Font(), (platform::StdFont{"MS Sans Serif", 8.25, 400, 0}));
-    EXPECT_EQ(button->ForeColor(), 0x80000006u);  // the window-frame system colour
-    EXPECT_EQ(button->ForeHover(), 0x00000000u);  // black
-    EXPECT_TRUE(button->Enabled());
-    EXPECT_TRUE(button->isEnabled());
-}
-
-INSTANTIATE_TEST_SUITE_P(Captions, XpButtonRowCaption,
-                         ::testing::Values("&About", "Say \"hi\"", "C:\\Temp\\a.txt", "a&&b", ""));
 
 }  // namespace
 }  // namespace corvane

@@ -105,6 +105,23 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
     EXPECT_EQ(Entries(fromEncoded), (QStringList{"late.txt", "note.txt"}));
 }
 
+// The name in the Done! box is escaped like any message's, so that the box keeps to one line.
+TEST_F(Viewers, TheDoneMessageShowsANamesNewlineEscaped)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no control characters in a file name";
+#else
+    std::filesystem::create_directories(decoded());
+    testing::WriteBytes(decoded() / "two\nlines", {7});
+    FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
+    Select(viewer, "two\nlines");
+    ClickAndFinish(Child(viewer, "cmdencode1"));
+    EXPECT_EQ(testing::ReadBytes(encoded() / "two\nlines"), Bytes{7});
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "The file 'two\\nlines' encoded and can be found at Encoded File(s) folder");
+#endif
+}
+
 TEST_F(Viewers, AFailedActionReportsThenAsksForASelection)
 {
     std::filesystem::create_directories(encoded());

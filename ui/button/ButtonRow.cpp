@@ -11,7 +11,7 @@ platform::ControlRow XpButtonRow(const QString& name, const QString& caption, pl
 {
     return platform::rows::Hosted(name, place, tabIndex, [caption](QWidget* parent) -> QWidget* {
         auto* button = new ZelXpButton(parent);
-        button->SetFont(platform::ToStdFont(platform::kDesignFont));
+        button->SetFont(platform::ToStdFont(platform::kWindowFont));
         button->SetForeColor(platform::SystemColorValue(platform::SystemColor::WindowFrame));
         button->SetForeHover(platform::Rgb(0, 0, 0));
         button->SetCaption(caption);

@@ -1,5 +1,5 @@
 // A window layout row for a ZelXpButton with the settings every button of this program has:
-// the design's font ("MS Sans Serif" 8.25 pt regular), ForeColor the window-frame system colour,
+// the window font ("MS Sans Serif" 8.25 pt regular), ForeColor the window-frame system colour,
 // ForeHover black, enabled.
 #pragma once
 

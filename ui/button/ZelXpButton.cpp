@@ -90,10 +90,9 @@ std::optional<corvane::Error> ZelXpButton::UserControl_ReadProperties(const Prop
     const auto font = ToFont(bag.ReadProperty(QStringLiteral("Font"), Ambient().Font));
     const auto caption = ToText(bag.ReadProperty(QStringLiteral("Caption"), Ambient().DisplayName));
     const auto foreColor = ToColor(bag.ReadProperty(QStringLiteral("ForeColor"), ColorValue(Ambient().ForeColor)));
-    if (auto error = FirstError(enabled, font, caption, foreColor)) return error;
+    CORVANE_TRY(FirstError(enabled, font, caption, foreColor));
     // Absent, the hover colour is the button's own foreground colour just read, not the window's.
-    const auto foreHover = ToColor(bag.ReadProperty(QStringLiteral("ForeHover"), ColorValue(*foreColor)));
-    if (!foreHover) return foreHover.error();
+    CORVANE_TRY_VALUE(foreHover, ToColor(bag.ReadProperty(QStringLiteral("ForeHover"), ColorValue(*foreColor))));
 
     Stored.Enabled = *enabled;
     UserControl::SetFont(*font);

@@ -5,9 +5,10 @@
 #include <QDropEvent>
 #include <QFileInfo>
 
-#include <cerrno>
+#include <system_error>
 #include <utility>
 
+#include "codec/Describe.h"
 #include "platform/Desktop.h"
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
@@ -29,7 +30,7 @@ namespace corvane {
 platform::FormLayout frmMain::Layout()
 {
     using namespace platform::rows;
-    const platform::FontSpec bold = platform::kDesignFont.Bold();
+    const platform::FontSpec bold = platform::kWindowFont.Bold();
     const platform::FontSpec reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
     return {
         .name = QStringLiteral("frmMain"),
@@ -131,11 +132,11 @@ std::optional<Error> frmMain::ShowFile(const QString& path)
     const QFileInfo file(path);
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
     if (!platform::IsFile(path)) {
-        return Error{ENOENT, "Cannot find '" + platform::Shown(QDir::toNativeSeparators(file.absoluteFilePath())).toStdString() +
-                                 "': No such file or directory"};
+        return SystemError(std::make_error_code(std::errc::no_such_file_or_directory), "Cannot find",
+                           platform::NameInMessage(QDir::toNativeSeparators(file.absoluteFilePath())));
     }
     // The folder list first: the drive's change then finds it on that drive and keeps it there.
-    if (auto error = browser_.folders->SetPath(folder)) return error;
+    CORVANE_TRY(browser_.folders->SetPath(folder));
     browser_.drives->SetDrive(folder);
     platform::FileList* files = browser_.files;
     for (int index = 0; index < files->ListCount(); ++index) {

@@ -3,8 +3,9 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include <cerrno>
+#include <system_error>
 
+#include "codec/Describe.h"
 #include "platform/Files.h"
 
 namespace corvane {
@@ -23,7 +24,8 @@ bool CarriesFiles(const QMimeData* mime) { return !DroppedPaths(mime).isEmpty();
 
 Error FolderDropped(const QString& path)
 {
-    return {EISDIR, "Cannot code '" + platform::Shown(path).toStdString() + "': Is a directory; drop files, not folders"};
+    return SystemError(std::make_error_code(std::errc::is_a_directory), "Cannot code", platform::NameInMessage(path),
+                       "drop files, not folders");
 }
 
 }  // namespace corvane

@@ -136,7 +136,9 @@ void FolderViewer::Action_Click()
                      {.landed =
                           [self, doneText = settings_.doneText](const CodingJob::File& landed) {
                               if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("The file '") + platform::Shown(landed.name) + QLatin1String(doneText),
+                              platform::MsgBox(QStringLiteral("The file '") +
+                                                   QString::fromStdString(platform::NameInMessage(landed.name)) +
+                                                   QLatin1String(doneText),
                                                platform::MsgButtons::Ok, platform::MsgIcon::Information,
                                                QStringLiteral("Done!"));
                               if (self) self->ReRead();
