@@ -215,7 +215,7 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
         if (auto error = detail::RefuseSameFile(*in, out)) return error;
         return Pump(coding, *in, out, control);
     }
-    ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in);
+    ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in, destination.links);
     if (!out) return out.error();
     if (auto error = Pump(coding, *in, out->file(), control)) return error;
     // The source is closed before the rename: on Windows an open file cannot be replaced. A

@@ -2,20 +2,33 @@
 //
 // Contract:
 // - A destination file is replaced only by its complete new content. The content is written to
-//   a private (0600) temporary file in the destination's folder: unnamed on Linux where the file
-//   system allows it, else a hidden name (see IsTemporaryName). It is flushed to disk, given its
-//   final mode, renamed over the destination, and the folder is flushed before success is
+//   a temporary file in the destination's folder: unnamed on Linux where the file system allows
+//   it, else a hidden name (see IsTemporaryName). It is flushed to disk, given its final
+//   permissions, renamed over the destination, and the folder is flushed before success is
 //   reported. On any failure nothing of it remains: the destination keeps its earlier content
 //   (or stays absent) and the source is never changed. Source and destination may be the same
-//   path. Any destination path the system accepts works, however long.
-// - An existing destination keeps its permission bits, and its owner and group where the process
-//   may set them (both as root, otherwise the group when the caller belongs to it). A new
-//   destination gets the source's permission bits under the umask, as cp gives them.
+//   path. Any destination path the system accepts works, however long. A SIGKILL or a power
+//   cut can leave at most one hidden temporary file (see IsTemporaryName): an unnamed one only
+//   in the microseconds between the linkat that names the complete file and the renameat that
+//   puts it in place; a named one at any time while it is written.
+// - A new destination gets its permissions as cp gives them: the temporary file is created
+//   with the source's permission bits, so that the system applies the umask or the folder's
+//   default ACL, except that its owner may always read and write it (a read-only source gives a
+//   result that can be coded again; a private source gives a private result).
+// - An existing destination keeps its permission bits, its ACL and its user extended attributes
+//   ("user.*"), as cp --preserve keeps them, and its owner and group where the process may set
+//   them (both as root, otherwise the group when the caller belongs to it). Until then its
+//   temporary file is private (0600). What cannot be carried over (attributes the caller may
+//   not read, an ACL the file system will not take) is an error, and the destination is kept
+//   rather than replaced without them (a file that lost its ACL would give its group the
+//   ACL mask's access).
 // - An existing destination the caller may not write (a read-only file) is refused with the
 //   system's "permission denied" (root may write any, as with cp). An existing FIFO or device
 //   (or a link to one) is written into directly, like standard output, never replaced; a socket
 //   is refused. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
-//   file is replaced by the new file; the link's target is left alone.
+//   file is replaced by the new file; the link's target is left alone. A destination whose
+//   links are refused (Links::Refuse) is written only as a regular file or a new name in a
+//   folder that is no link itself; anything else there is refused before anything is written.
 // - The file is streamed in chunks with the codec's running value carried between them, so
 //   memory stays constant and files of any size (64-bit lengths) work. The result is
 //   identical to coding the whole file in one buffer. An empty source gives an empty result.
@@ -28,8 +41,9 @@
 //   code) and a one-line description naming the path, control characters shown escaped. An
 //   over-size write is such an error; it never raises SIGXFSZ.
 // - On Windows the temporary file is always named, a destination with the read-only attribute
-//   is refused, and the move over the destination is written through to disk; modes, owners
-//   and the umask are POSIX's alone.
+//   is refused, and the move over the destination is written through to disk; a result carries
+//   none of the source's attributes (read-only, hidden, system). Modes, owners, ACLs, extended
+//   attributes and the umask are POSIX's alone.
 #pragma once
 
 #include <atomic>
@@ -44,14 +58,32 @@ namespace corvane {
 
 enum class Coding { Encode, Decode };
 
+// How a destination's symbolic links are taken.
+enum class Links {
+    // As the user who named the destination means it: a link at its name or on the way to it is
+    // followed (by the rules above).
+    Follow,
+    // For a folder of the program's own, which the user never named: the destination's folder
+    // must be a folder, not a link to one, and its name a regular file or nothing. A link, FIFO,
+    // device or socket there is an error naming it (a link: ELOOP, or ERROR_CANT_ACCESS_FILE on
+    // Windows; anything else: EINVAL, or ERROR_INVALID_PARAMETER), and nothing is written
+    // through it. Only the folder's last part is checked; the folders above it are the user's.
+    Refuse,
+};
+
 // One end of a transform: a file, or the process's standard input (as a source) or standard
 // output (as a destination). A standard stream is read or written directly, without a
-// temporary file, so a failure half-way leaves what was already written.
+// temporary file, so a failure half-way leaves what was already written. `links` matters for
+// a destination file only.
 struct Endpoint {
     std::filesystem::path path;
     bool standardStream = false;
+    Links links = Links::Follow;
 
-    static Endpoint File(std::filesystem::path p) { return {std::move(p), false}; }
+    static Endpoint File(std::filesystem::path p, Links links = Links::Follow)
+    {
+        return {std::move(p), false, links};
+    }
     static Endpoint StandardStream() { return {{}, true}; }
 };
 
@@ -81,7 +113,8 @@ extern const std::int32_t kErrorCancelled;
                                               const std::filesystem::path& destination);
 
 // True for the name of the transform's named temporary file (".cv" and eight hex digits), so
-// that file lists can leave such files out.
+// that file lists can leave such files out. A file of that name found when no coding runs is
+// the rest of one ended by SIGKILL or a power cut, and can be deleted.
 bool IsTemporaryName(std::string_view fileName);
 
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary

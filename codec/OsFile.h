@@ -12,9 +12,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Describe.h"
 #include "Error.h"
+#include "FileTransform.h"
 
 namespace corvane::detail {
 
@@ -105,8 +108,10 @@ private:
 class Destination {
 public:
     // Checks the destination (a folder, a link to one, a socket or a file the caller may not
-    // write is refused) and opens what the bytes go to. `source` gives a new file its mode.
-    static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source);
+    // write is refused; with Links::Refuse also a link and anything but a regular file) and
+    // opens what the bytes go to. `source` gives a new file its mode.
+    static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source,
+                                     Links links = Links::Follow);
 
     Destination(Destination&& other) noexcept;
     Destination& operator=(Destination&&) = delete;
@@ -116,7 +121,8 @@ public:
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
-    // Flushes (unless Flush has), gives the file its final mode, owner and group, puts it in the
+    // Flushes (unless Flush has), gives a replacing file the destination's owner, group, mode,
+    // ACL and user extended attributes (a new one's owner may read and write it), puts it in the
     // destination's place and flushes the folder.
     [[nodiscard]] std::optional<Error> Commit();
 
@@ -124,6 +130,10 @@ private:
     enum class Kind { Stream, Unnamed, Named, Done };
     Destination() = default;
     Error Fail(int code, std::string_view what = "Cannot write") const;
+    [[nodiscard]] std::optional<Error> GivePermissions();
+    // The temporary file's mode: private while it is to replace a file, else the new file's,
+    // under the umask or the folder's default ACL.
+    unsigned CreationMode() const { return existed_ ? 0600 : mode_; }
 
     Kind kind_ = Kind::Done;
     OsFile file_;
@@ -134,10 +144,12 @@ private:
 #ifndef _WIN32
     int folder_ = -1;
     bool folderFlushable_ = true;
+    // The replaced file's ACL and user extended attributes, as names and values.
+    std::vector<std::pair<std::string, std::string>> attributes_;
 #endif
     bool existed_ = false;
     bool flushed_ = false;
-    unsigned mode_ = 0;
+    unsigned mode_ = 0;  // the replaced file's, or the new file's before the umask
     std::int64_t owner_ = -1;
     std::int64_t group_ = -1;
 };

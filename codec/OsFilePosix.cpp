@@ -3,15 +3,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 
 #include "FileTransform.h"
@@ -112,20 +113,6 @@ void UnregisterInFlight(int folder)
     if (gInFlightFolder.compare_exchange_strong(expected, -1)) gInFlightClaimed.store(false);
 }
 
-mode_t CurrentUmask()
-{
-    // Linux shows it without changing it; umask() would change it for a moment for every thread.
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-        }
-    }
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
 // Tests force the named temporary file, which is otherwise only used where the file system
 // has no unnamed ones. An unknown value is an error rather than a silent default.
 ErrorOr<bool> UnnamedTemporaryWanted()
@@ -134,6 +121,95 @@ ErrorOr<bool> UnnamedTemporaryWanted()
     if (choice == nullptr || std::strcmp(choice, "unnamed") == 0) return true;
     if (std::strcmp(choice, "named") == 0) return false;
     return ProblemError(EINVAL, "CORVANE_TEMPORARY_FILE is", choice, "the choices are 'unnamed' and 'named'");
+}
+
+// The access list a file's permission bits are part of, as the system stores it.
+constexpr char kAccessList[] = "system.posix_acl_access";
+
+bool IsKeptAttribute(std::string_view name) { return name == kAccessList || name.rfind("user.", 0) == 0; }
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// Reads the ACL and the user extended attributes of a file with the calls `list` and `get`
+// (over a descriptor or a path). None at all, or a file system without them, gives an empty
+// list; a failure gives an Error with the system's number alone.
+template <class List, class Get>
+ErrorOr<Attributes> ReadKept(const List& list, const Get& get)
+{
+    Attributes kept;
+    std::string names;
+    for (;;) {
+        const ssize_t size = list(nullptr, 0);
+        if (size < 0 && (errno == ENOTSUP || errno == EOPNOTSUPP)) return kept;
+        if (size < 0) return Error{errno, {}};
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t got = list(names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) return Error{errno, {}};  // ERANGE: more names came meanwhile
+    }
+    for (std::size_t at = 0, end = 0; at < names.size(); at = end + 1) {
+        end = std::min(names.find('\0', at), names.size());
+        const std::string name = names.substr(at, end - at);
+        if (!IsKeptAttribute(name)) continue;
+        for (std::string value;;) {
+            const ssize_t size = get(name.c_str(), nullptr, 0);
+            if (size < 0 && errno == ENODATA) break;  // gone meanwhile
+            if (size < 0) return Error{errno, {}};
+            value.resize(static_cast<std::size_t>(size));
+            const ssize_t got = get(name.c_str(), value.data(), value.size());
+            if (got >= 0) {
+                value.resize(static_cast<std::size_t>(got));
+                kept.emplace_back(name, std::move(value));
+                break;
+            }
+            if (errno != ERANGE) return Error{errno, {}};
+        }
+    }
+    return kept;
+}
+
+// The ACL and user extended attributes of the destination `leaf` in `folder`, to be given to
+// the file that replaces it. Read through a descriptor of the file; a file the caller may
+// write but not read is reached through its path under /proc, which is enough for its ACL.
+ErrorOr<Attributes> KeptAttributes(int folder, const char* leaf, Links links, const std::string& shown)
+{
+    const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
+    int fd = ::openat(folder, leaf, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow);
+    const bool readable = fd >= 0;
+    if (!readable && errno == EACCES) fd = ::openat(folder, leaf, O_PATH | O_CLOEXEC | noFollow);
+    if (fd < 0) return SystemError(errno, "Cannot write", shown);
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    const ErrorOr<Attributes> kept =
+        readable ? ReadKept([fd](char* names, std::size_t size) { return ::flistxattr(fd, names, size); },
+                            [fd](const char* name, void* value, std::size_t size) {
+                                return ::fgetxattr(fd, name, value, size);
+                            })
+                 : ReadKept([&path](char* names, std::size_t size) { return ::listxattr(path, names, size); },
+                            [&path](const char* name, void* value, std::size_t size) {
+                                return ::getxattr(path, name, value, size);
+                            });
+    ::close(fd);
+    if (!kept) return SystemError(kept.error().number, "Cannot keep the ACL and extended attributes of", shown);
+    return kept;
+}
+
+// Refuses what a destination whose links are refused may not be: anything but a regular file
+// (`info`, not following a link) or a folder, which is refused as a folder later.
+std::optional<Error> RefuseNonFile(const struct stat& info, const std::string& shown)
+{
+    if (S_ISLNK(info.st_mode)) return Error{ELOOP, "Cannot write '" + shown + "': it is a symbolic link, not a file"};
+    if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::nullopt;
+    return Error{EINVAL, "Cannot write '" + shown + "': not a regular file"};
+}
+
+// Opens a destination's folder. With Links::Refuse the folder must not be a link.
+int OpenFolder(const std::filesystem::path& folder, Links links, int access)
+{
+    return ::open(folder.c_str(), access | O_DIRECTORY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0));
 }
 
 }  // namespace
@@ -228,7 +304,7 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source, Links links)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -241,19 +317,28 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return to.Fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTDIR);
     }
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    to.folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    to.folder_ = OpenFolder(folder, links, O_RDONLY);
 #ifdef O_PATH
     if (to.folder_ < 0 && errno == EACCES) {
         // A folder one may write in but not list still takes the file; it just cannot be flushed.
-        to.folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        to.folder_ = OpenFolder(folder, links, O_PATH);
         to.folderFlushable_ = false;
     }
 #endif
+    if (to.folder_ < 0 && links == Links::Refuse && (errno == ELOOP || errno == ENOTDIR)) {
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            return Error{ELOOP, "Cannot write into '" + DisplayName(folder) + "': it is a symbolic link, not a folder"};
+        }
+    }
     if (to.folder_ < 0) return to.Fail(errno);
 
     const char* leaf = to.leaf_.c_str();
     struct stat info {};
-    if (::fstatat(to.folder_, leaf, &info, 0) == 0) {
+    if (::fstatat(to.folder_, leaf, &info, links == Links::Refuse ? AT_SYMLINK_NOFOLLOW : 0) == 0) {
+        if (links == Links::Refuse) {
+            if (auto error = RefuseNonFile(info, to.name_)) return *error;
+        }
         if (S_ISDIR(info.st_mode)) return to.Fail(EISDIR);
         if (S_ISSOCK(info.st_mode)) return to.Fail(ENXIO);  // what opening one would answer
         if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
@@ -271,8 +356,11 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         to.mode_ = info.st_mode & 07777;
         to.owner_ = info.st_uid;
         to.group_ = info.st_gid;
+        auto attributes = KeptAttributes(to.folder_, leaf, links, to.name_);
+        if (!attributes) return attributes.error();
+        to.attributes_ = std::move(*attributes);
     } else if (errno == ENOENT) {
-        to.mode_ = source.permissions() & ~CurrentUmask() & 0777;
+        to.mode_ = (source.permissions() | 0600) & 0777;
     } else {
         return to.Fail(errno);
     }
@@ -281,7 +369,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     if (!unnamed) return unnamed.error();
 #ifdef O_TMPFILE
     if (*unnamed) {
-        const int fd = ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd = ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, to.CreationMode());
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Unnamed;
@@ -293,7 +381,8 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     const SignalsHeld held;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
-        const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                to.CreationMode());
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Named;
@@ -315,6 +404,7 @@ Destination::Destination(Destination&& other) noexcept
       temporary_(std::move(other.temporary_)),
       folder_(std::exchange(other.folder_, -1)),
       folderFlushable_(other.folderFlushable_),
+      attributes_(std::move(other.attributes_)),
       existed_(other.existed_),
       flushed_(other.flushed_),
       mode_(other.mode_),
@@ -343,20 +433,9 @@ std::optional<Error> Destination::Commit()
     }
     if (auto error = Flush()) return error;
 
-    const int fd = file_.handle();
-    if (existed_) {
-        // Owner and group are kept where the process may set them: both as root, otherwise
-        // the group when the caller belongs to it. Failing that, the file stays the caller's.
-        [[maybe_unused]] const int ignored =
-            ::geteuid() == 0 ? ::fchown(fd, static_cast<uid_t>(owner_), static_cast<gid_t>(group_))
-                             : ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
-    }
-    // After fchown, which clears set-user-ID bits. A file system without modes (FAT) refuses,
-    // and the file is then only more private than asked.
-    if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0 && errno != EPERM && errno != EOPNOTSUPP) {
-        return Fail(errno);
-    }
+    if (auto error = GivePermissions()) return error;
 
+    const int fd = file_.handle();
     const SignalsHeld held;
     if (kind_ == Kind::Unnamed) {
         // linkat cannot replace a file: the complete file gets a fresh hidden name first,
@@ -388,6 +467,52 @@ std::optional<Error> Destination::Commit()
     // Without this the rename may not survive a power loss, and the old file would be back.
     // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
     if (folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) return Fail(errno);
+    return std::nullopt;
+}
+
+std::optional<Error> Destination::GivePermissions()
+{
+    const int fd = file_.handle();
+    // A file system without modes (FAT) refuses them, and the file is then only more private.
+    const auto refused = [] { return errno == EPERM || errno == EOPNOTSUPP; };
+    if (!existed_) {
+        // The system gave the file its permissions when it was made; only an umask or a default
+        // ACL that leaves the owner unable to read or write it is made good, by the owner's bits
+        // alone (an ACL's other entries stay as they are).
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) return Fail(errno);
+        if ((info.st_mode & 0600) == 0600) return std::nullopt;
+        if (::fchmod(fd, (info.st_mode & 07777) | 0600) != 0 && !refused()) return Fail(errno);
+        return std::nullopt;
+    }
+    // Owner and group are kept where the process may set them: both as root, otherwise the
+    // group when the caller belongs to it. Failing that, the file stays the caller's.
+    [[maybe_unused]] const int ignored =
+        ::geteuid() == 0 ? ::fchown(fd, static_cast<uid_t>(owner_), static_cast<gid_t>(group_))
+                         : ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
+    // The user's attributes before the ACL, which may take the caller's write access away. The
+    // file was made with the folder's default ACL, if any: it goes when the replaced file had no
+    // ACL of its own, or it would reach further than the replaced file did.
+    const auto cannotKeep = [this](int code) { return Fail(code, "Cannot keep the ACL and extended attributes of"); };
+    bool accessList = false;
+    for (const auto& [name, value] : attributes_) {
+        if (name == kAccessList) {
+            accessList = true;
+        } else if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) {
+            return cannotKeep(errno);
+        }
+    }
+    for (const auto& [name, value] : attributes_) {
+        if (name == kAccessList && ::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) {
+            return cannotKeep(errno);
+        }
+    }
+    if (!accessList && ::fremovexattr(fd, kAccessList) != 0 && errno != ENODATA && errno != ENOTSUP &&
+        errno != EOPNOTSUPP) {
+        return cannotKeep(errno);
+    }
+    // After fchown, which clears set-user-ID bits, and after the ACL, whose bits agree with it.
+    if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0 && !refused()) return Fail(errno);
     return std::nullopt;
 }
 

@@ -183,11 +183,23 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, Links links)
 {
     Destination to;
     to.name_ = DisplayName(path);
     to.path_ = path;
+    // Links (symbolic links, junctions) show as reparse points, without being followed.
+    const auto isLink = [](const std::filesystem::path& name) {
+        const DWORD attributes = ::GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (links == Links::Refuse && isLink(path.parent_path())) {
+        return Error{ERROR_CANT_ACCESS_FILE,
+                     "Cannot write into '" + DisplayName(path.parent_path()) + "': it is a symbolic link, not a folder"};
+    }
+    if (links == Links::Refuse && isLink(path)) {
+        return Error{ERROR_CANT_ACCESS_FILE, "Cannot write '" + to.name_ + "': it is a symbolic link, not a file"};
+    }
 
     // Opened for no access at all, which works on a file in use, and following links.
     HANDLE probe = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -197,6 +209,9 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         BY_HANDLE_FILE_INFORMATION info{};
         const bool known = type == FILE_TYPE_DISK && ::GetFileInformationByHandle(probe, &info);
         ::CloseHandle(probe);
+        if ((type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) && links == Links::Refuse) {
+            return Error{ERROR_INVALID_PARAMETER, "Cannot write '" + to.name_ + "': not a regular file"};
+        }
         if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
             HANDLE stream = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING, 0, nullptr);
@@ -213,7 +228,9 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     const std::filesystem::path folder = path.parent_path();
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::filesystem::path candidate = folder / TemporaryName();
-        // Shared for deletion only, so that the console handler can remove it.
+        // Shared for deletion only, so that the console handler can remove it. Made with no
+        // attribute of the source's (read-only, hidden, system): the result can always be coded
+        // again, and shows in the lists.
         HANDLE handle = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {

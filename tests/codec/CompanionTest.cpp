@@ -424,6 +424,42 @@ TEST_F(Companion, ReadOnlyDestinationIsRefusedAndKept)
 #endif
 }
 
+// A result carries none of its source's read-only, hidden or system attributes (on POSIX: its
+// owner may always write it): the same read-only file coded twice into a folder replaces the
+// first result.
+TEST_F(Companion, ReadOnlySourceIsCodedTwiceIntoAFolder)
+{
+    WriteBytes(dir / "ro.txt", {1, 2, 3});
+    std::filesystem::create_directory(dir / "out");
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW((dir / "ro.txt").c_str(),
+                                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+#else
+    ASSERT_EQ(::chmod((dir / "ro.txt").c_str(), 0444), 0);
+    const mode_t savedUmask = ::umask(022);
+#endif
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const Outcome outcome = Run({"encode", dir / "ro.txt", dir / "out"});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(ReadBytes(dir / "out" / "ro.txt"), Encoded({1, 2, 3}));
+#ifdef _WIN32
+        const DWORD attributes = ::GetFileAttributesW((dir / "out" / "ro.txt").c_str());
+        EXPECT_EQ(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+#else
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "out" / "ro.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0644u);
+#endif
+    }
+#ifdef _WIN32
+    ::SetFileAttributesW((dir / "ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    ::umask(savedUmask);
+#endif
+}
+
 TEST_F(Companion, FullDiskIsReportedAndKeepsTheEarlierFile)
 {
 #ifdef _WIN32

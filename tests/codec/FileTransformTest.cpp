@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -286,6 +287,20 @@ const ReplaceRow kReplaceRows[] = {
          scene.destination = scene.dir / "new";
      },
      0, "", ModeIs(0640)},
+    // The owner may always write a result, so that coding the same read-only file again works;
+    // the group's and others' bits stay the source's.
+    {"NewFileFromAReadOnlySourceIsTheOwnersToWrite", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         Chmod(scene.dir / "source", 0444);
+         scene.destination = scene.dir / "new";
+     },
+     0, "", ModeIs(0644)},
+    {"NewFileFromAPrivateReadOnlySourceStaysPrivate", Runner::Anyone, 022,
+     [](ReplaceScene& scene) {
+         Chmod(scene.dir / "source", 0400);
+         scene.destination = scene.dir / "new";
+     },
+     0, "", ModeIs(0600)},
     {"NewFileKeepsTheSourceExecuteBits", Runner::Anyone, 022,
      [](ReplaceScene& scene) {
          Chmod(scene.dir / "source", 0750);
@@ -489,6 +504,247 @@ TEST_F(FileTransform, AnotherUserKeepsTheGroupTheyBelongTo)
         EXPECT_EQ(info.st_mode & 07777, 0660u);
         EXPECT_EQ(FirstDifference(ReadBytes(dir / "out"), Encoded(kPlain)), "");
     }
+}
+
+// An ACL as the system stores it in "system.posix_acl_access" and "system.posix_acl_default":
+// a version, then entries of a tag, permission bits and an id, sorted by tag and id.
+enum AclTag : std::uint16_t { kAclOwner = 0x01, kAclUser = 0x02, kAclOwningGroup = 0x04, kAclMask = 0x10, kAclOthers = 0x20 };
+struct AclEntry {
+    AclTag tag;
+    std::uint16_t bits;
+    std::uint32_t id = static_cast<std::uint32_t>(-1);
+};
+
+std::string AclValue(std::initializer_list<AclEntry> entries)
+{
+    std::string value(4 + 8 * entries.size(), '\0');
+    const std::uint32_t version = 2;
+    std::memcpy(value.data(), &version, 4);
+    std::size_t at = 4;
+    for (const AclEntry& e : entries) {
+        std::memcpy(value.data() + at, &e.tag, 2);
+        std::memcpy(value.data() + at + 2, &e.bits, 2);
+        std::memcpy(value.data() + at + 4, &e.id, 4);
+        at += 8;
+    }
+    return value;
+}
+
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+constexpr char kDefaultAcl[] = "system.posix_acl_default";
+
+// An extended attribute's value; "" when the file has none of that name.
+std::string Attribute(const std::filesystem::path& path, const char* name)
+{
+    std::string value(4096, '\0');
+    const ssize_t n = ::getxattr(path.c_str(), name, value.data(), value.size());
+    value.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return value;
+}
+
+bool SetAttribute(const std::filesystem::path& path, const char* name, const std::string& value)
+{
+    return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+// A folder whose default ACL lets user 65534 read and write (rwx) and others nothing:
+// `mkdir d; setfacl -m d:u::rwx,d:u:65534:rwx,d:g::r-x,d:m::rwx,d:o::--- d`.
+const std::string kSharedDefault = AclValue({{kAclOwner, 7}, {kAclUser, 7, 65534}, {kAclOwningGroup, 5}, {kAclMask, 7}, {kAclOthers, 0}});
+// A file's ACL of mode 0640 plus user 65534 read and write: `chmod 640 f; setfacl -m u:65534:rw f`.
+const std::string kSharedFile = AclValue({{kAclOwner, 6}, {kAclUser, 6, 65534}, {kAclOwningGroup, 4}, {kAclMask, 6}, {kAclOthers, 0}});
+
+// Coding into a folder on a tmpfs (/dev/shm), where files take ACLs and user attributes, with
+// either temporary file.
+class Permissions : public ::testing::TestWithParam<Temporary> {
+protected:
+    void SetUp() override
+    {
+        if (!shm.Made()) GTEST_SKIP() << "no tmpfs at /dev/shm to hold ACLs";
+        if (GetParam() == Temporary::Named) ::setenv("CORVANE_TEMPORARY_FILE", "named", 1);
+        savedUmask_ = ::umask(022);
+        WriteBytes(shm / "source", kPlain);
+        Chmod(shm / "source", 0644);
+        std::filesystem::create_directory(shm / "d");
+        if (!SetAttribute(shm / "d", kDefaultAcl, kSharedDefault)) {
+            GTEST_SKIP() << "this file system takes no ACL: " << std::strerror(errno);
+        }
+    }
+    void TearDown() override
+    {
+        ::umask(savedUmask_);
+        ::unsetenv("CORVANE_TEMPORARY_FILE");
+    }
+
+    testing::TempDir shm{"/dev/shm"};
+
+private:
+    mode_t savedUmask_ = 022;
+};
+
+// A new result gets what the system gives a file made with the source's mode in that folder
+// (what cp gives): the folder's default ACL masked by the mode, the umask left out.
+TEST_P(Permissions, NewFileTakesTheFoldersDefaultAcl)
+{
+    const int made = ::open((shm / "d" / "by-the-system").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(made, 0);
+    ::close(made);
+    ASSERT_FALSE(EncodeFile(shm / "source", shm / "d" / "new"));
+    EXPECT_EQ(Mode(shm / "d" / "new"), Mode(shm / "d" / "by-the-system"));
+    EXPECT_EQ(Mode(shm / "d" / "new") & 07, 0u) << "others may read a result they should not";
+    EXPECT_EQ(Attribute(shm / "d" / "new", kAccessAcl), Attribute(shm / "d" / "by-the-system", kAccessAcl));
+    EXPECT_FALSE(Attribute(shm / "d" / "new", kAccessAcl).empty());
+}
+
+// A replaced file keeps its ACL and its user attributes whole; one without an ACL does not get
+// the folder's default one.
+TEST_P(Permissions, ReplacedFileKeepsItsAclAndUserAttributes)
+{
+    const struct {
+        const char* name;
+        std::filesystem::path destination;
+        std::string acl;  // "": none
+        mode_t mode;
+    } cases[] = {
+        {"own ACL in a plain folder", shm / "f", kSharedFile, 0660},
+        {"own ACL in a folder with a default ACL", shm / "d" / "f", kSharedFile, 0660},
+        {"no ACL in a folder with a default ACL", shm / "d" / "plain", "", 0640},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(c.destination, {9});
+        ASSERT_TRUE(::removexattr(c.destination.c_str(), kAccessAcl) == 0 || errno == ENODATA);
+        Chmod(c.destination, c.mode);
+        if (!c.acl.empty()) {
+            ASSERT_TRUE(SetAttribute(c.destination, kAccessAcl, c.acl)) << std::strerror(errno);
+        }
+        ASSERT_EQ(Mode(c.destination), c.mode);
+        const bool userAttributes = SetAttribute(c.destination, "user.origin", "scanner 7");
+
+        ASSERT_FALSE(EncodeFile(shm / "source", c.destination));
+        EXPECT_EQ(FirstDifference(ReadBytes(c.destination), Encoded(kPlain)), "");
+        EXPECT_EQ(Mode(c.destination), c.mode);
+        EXPECT_EQ(Attribute(c.destination, kAccessAcl), c.acl);
+        if (userAttributes) {
+            EXPECT_EQ(Attribute(c.destination, "user.origin"), "scanner 7");
+        }
+    }
+}
+
+// Run as another user who may write a file but not read it: its ACL is still kept; its user
+// attributes cannot be read, and then the file is kept as it was rather than replaced without
+// them.
+TEST_P(Permissions, WhatCannotBeReadToBeKeptIsRefused)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(shm.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown((shm / "source").c_str(), kNobody, kNobody), 0);
+    const std::string writeOnly = AclValue({{kAclOwner, 2}, {kAclUser, 6, 0}, {kAclOwningGroup, 0}, {kAclMask, 6}, {kAclOthers, 0}});
+    const struct {
+        const char* name;
+        bool userAttribute;
+        int number;  // 0: success
+    } cases[] = {{"ACL only", false, 0}, {"ACL and a user attribute", true, EACCES}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto out = shm / "out";
+        WriteBytes(out, {9});
+        ASSERT_EQ(::chown(out.c_str(), kNobody, kNobody), 0);
+        ASSERT_TRUE(SetAttribute(out, kAccessAcl, writeOnly)) << std::strerror(errno);
+        if (c.userAttribute && !SetAttribute(out, "user.origin", "x")) GTEST_SKIP() << "no user attributes here";
+
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const bool switched = ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
+                                  ::setresuid(kNobody, kNobody, kNobody) == 0;
+            const auto error = switched ? EncodeFile(shm / "source", out) : Error{-1, "cannot switch user"};
+            const std::string line = error ? ErrorLine(*error) : "";
+            [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], line.data(), line.size());
+            ::_exit(0);
+        }
+        ::close(pipeEnds[1]);
+        std::string line(512, '\0');
+        const ssize_t n = ::read(pipeEnds[0], line.data(), line.size());
+        line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        ::close(pipeEnds[0]);
+        ASSERT_EQ(testing::WaitStatus(pid), 0);
+
+        if (c.number == 0) {
+            EXPECT_EQ(line, "");
+            EXPECT_EQ(FirstDifference(ReadBytes(out), Encoded(kPlain)), "");
+        } else {
+            EXPECT_EQ(line, "Error: " + std::to_string(c.number) + ": Cannot keep the ACL and extended attributes of '" +
+                                out.string() + "': " + std::strerror(c.number));
+            EXPECT_EQ(ReadBytes(out), Bytes{9});
+            EXPECT_EQ(Attribute(out, "user.origin"), "x");
+        }
+        EXPECT_EQ(Attribute(out, kAccessAcl), writeOnly);
+        EXPECT_EQ(FileNames(shm.path()), (std::vector<std::string>{"d", "out", "source"})) << "a temporary file was left";
+        std::filesystem::remove(out);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, Permissions, ::testing::Values(Temporary::Unnamed, Temporary::Named),
+                         [](const auto& info) { return info.param == Temporary::Named ? "Named" : "Unnamed"; });
+
+// A destination whose links are refused (the desktop program's own output folders): only a
+// regular file or a new name in a real folder is written; anything else is an error naming it,
+// and whatever a link points to is left alone.
+TEST_F(FileTransform, RefusedLinksAreNeverWrittenThrough)
+{
+    WriteBytes(dir / "source", kPlain);
+    std::filesystem::create_directory(dir / "out");
+    std::filesystem::create_directory(dir / "elsewhere");
+    WriteBytes(dir / "elsewhere" / "precious", {7, 7});
+    std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "linked out");
+    std::filesystem::create_symlink(dir / "elsewhere" / "precious", dir / "out" / "link");
+    std::filesystem::create_symlink(dir / "elsewhere" / "absent", dir / "out" / "dangling");
+    std::filesystem::create_symlink("/dev/null", dir / "out" / "device link");
+    ASSERT_EQ(::mkfifo((dir / "out" / "fifo").c_str(), 0600), 0);  // with nobody reading it
+    WriteBytes(dir / "out" / "earlier", {9});
+
+    const auto cannot = [](const std::filesystem::path& path, const std::string& why) {
+        return "Cannot write '" + path.string() + "': " + why;
+    };
+    const std::string link = "it is a symbolic link, not a file";
+    const struct {
+        std::filesystem::path destination;
+        int number;  // 0: success
+        std::string description;
+    } cases[] = {
+        {dir / "out" / "link", ELOOP, cannot(dir / "out" / "link", link)},
+        {dir / "out" / "dangling", ELOOP, cannot(dir / "out" / "dangling", link)},
+        {dir / "out" / "device link", ELOOP, cannot(dir / "out" / "device link", link)},
+        {dir / "out" / "fifo", EINVAL, cannot(dir / "out" / "fifo", "not a regular file")},
+        {dir / "linked out" / "new", ELOOP,
+         "Cannot write into '" + (dir / "linked out").string() + "': it is a symbolic link, not a folder"},
+        {dir / "out" / "earlier", 0, ""},
+        {dir / "out" / "new", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.destination.string());
+        const auto error = TransformFile(Coding::Encode, Endpoint::File(dir / "source"),
+                                         Endpoint::File(c.destination, Links::Refuse));
+        if (c.number == 0) {
+            ASSERT_FALSE(error) << error->description;
+            EXPECT_EQ(FirstDifference(ReadBytes(c.destination), Encoded(kPlain)), "");
+        } else {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->number, c.number);
+            EXPECT_EQ(error->description, c.description);
+        }
+    }
+    EXPECT_EQ(ReadBytes(dir / "elsewhere" / "precious"), (Bytes{7, 7}));
+    EXPECT_EQ(FileNames(dir / "elsewhere"), std::vector<std::string>{"precious"});
+    EXPECT_EQ(FileNames(dir / "out"),
+              (std::vector<std::string>{"dangling", "device link", "earlier", "fifo", "link", "new"}));
+    for (const char* name : {"link", "dangling", "device link"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / "out" / name)) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 // Holds each read of one file until the test lets it go, through fanotify permission events

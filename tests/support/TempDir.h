@@ -20,25 +20,27 @@ using Bytes = std::vector<std::uint8_t>;
 
 class TempDir {
 public:
-    TempDir()
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    // A fresh folder in `under` instead (a file system a test needs); check Made() then.
+    explicit TempDir(const std::filesystem::path& under)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+        std::string pattern = (under / "corvane-test-XXXXXX").string();
 #ifdef _WIN32
-        path_ = std::filesystem::temp_directory_path() /
-                ("corvane-test-" + std::to_string(std::random_device{}()));
+        path_ = under / ("corvane-test-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(path_);
 #else
-        path_ = ::mkdtemp(pattern.data());
+        if (const char* made = ::mkdtemp(pattern.data())) path_ = made;
 #endif
     }
     ~TempDir()
     {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        if (Made()) std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
+    bool Made() const { return !path_.empty(); }
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
