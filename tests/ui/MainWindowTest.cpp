@@ -313,6 +313,75 @@ TEST_F(MainWindow, EncodeAndDecodeWriteIntoTheirOutputFolders)
     EXPECT_TRUE(desktop.boxes.empty());
 }
 
+// A result is its owner's to replace whatever its source's permissions: a read-only file
+// encoded twice replaces the first result without a word.
+TEST_F(MainWindow, AReadOnlyFileIsEncodedTwice)
+{
+    const auto source = data / "ro.txt";
+    testing::WriteBytes(source, {'r', 'o'});
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+    std::filesystem::permissions(source, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+#endif
+    ASSERT_FALSE(Get<platform::FileList>("FileListBox")->Refresh());
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        SelectFile("ro.txt");
+        ClickAndFinish(Get("cmdencode"));
+        EXPECT_EQ(testing::ReadBytes(encoded() / "ro.txt"), Encoded({'r', 'o'}));
+        const auto permissions = std::filesystem::status(encoded() / "ro.txt").permissions();
+        EXPECT_NE(permissions & std::filesystem::perms::owner_write, std::filesystem::perms::none);
+    }
+    EXPECT_TRUE(desktop.boxes.empty());
+#ifdef _WIN32
+    ::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+}
+
+// The output folders are the program's own: a link planted in one, or in place of one, is
+// never written through. The error names it, and what the link points to stays as it was.
+TEST_F(MainWindow, ALinkInAnOutputFolderIsRefusedAndItsTargetKept)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "making symbolic links on Windows needs a privilege the tests do not have";
+#else
+    testing::WriteBytes(dir / "precious", {'k', 'e', 'p', 't'});
+    std::filesystem::create_directories(dir / "elsewhere");
+    const struct {
+        const char* name;
+        std::function<void()> plant;
+        QString text;
+    } cases[] = {
+        {"a link in the folder",
+         [&] {
+             std::filesystem::create_directories(encoded());
+             std::filesystem::create_symlink(dir / "precious", encoded() / "a.txt");
+         },
+         "Error: 40: Cannot write '" + Q(encoded() / "a.txt") + "': it is a symbolic link, not a file"},
+        {"the folder a link",
+         [&] {
+             std::filesystem::remove_all(encoded());
+             std::filesystem::create_directory_symlink(dir / "elsewhere", encoded());
+         },
+         "Error: 40: Cannot write into '" + Q(encoded()) + "': it is a symbolic link, not a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.plant();
+        SelectFile("a.txt");
+        desktop.boxes.clear();
+        ClickAndFinish(Get("cmdencode"));
+        ASSERT_EQ(desktop.boxes.size(), 1u);
+        EXPECT_EQ(desktop.boxes[0].text, c.text);
+    }
+    EXPECT_EQ(testing::ReadBytes(dir / "precious"), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
+    EXPECT_EQ(desktop.ended, 0);
+#endif
+}
+
 TEST_F(MainWindow, TheFileListIsReadAgainAfterACommand)
 {
     std::filesystem::create_directories(encoded());

@@ -27,10 +27,13 @@ CodingJob::Transform& CurrentTransform()
 
 }  // namespace
 
+// Results go only into the program's own output folders, which the user never named: a link
+// planted there (by anyone who may write the program's folder) is refused, never followed.
 std::optional<Error> CodingJob::CodeFile(const File& file, TransformControl& control)
 {
     return TransformFile(file.coding, Endpoint::File(platform::ToPath(file.source)),
-                         Endpoint::File(platform::ToPath(JoinPath(file.folder, file.name))), &control);
+                         Endpoint::File(platform::ToPath(JoinPath(file.folder, file.name)), Links::Refuse),
+                         &control);
 }
 
 CodingJob* CodingJob::Start(QWidget* owner, std::vector<File> files, Handlers handlers)
