@@ -582,16 +582,25 @@ private:
 };
 
 // A new result gets what the system gives a file made with the source's mode in that folder
-// (what cp gives): the folder's default ACL masked by the mode, the umask left out.
+// (what cp gives): the folder's default ACL masked by the mode, the umask left out; only an
+// owner the default ACL would not let read and write gains those two bits.
 TEST_P(Permissions, NewFileTakesTheFoldersDefaultAcl)
 {
-    const int made = ::open((shm / "d" / "by-the-system").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(made, 0);
-    ::close(made);
-    ASSERT_FALSE(EncodeFile(shm / "source", shm / "d" / "new"));
-    EXPECT_EQ(Mode(shm / "d" / "new"), Mode(shm / "d" / "by-the-system"));
-    EXPECT_EQ(Mode(shm / "d" / "new") & 07, 0u) << "others may read a result they should not";
-    EXPECT_EQ(Attribute(shm / "d" / "new", kAccessAcl), Attribute(shm / "d" / "by-the-system", kAccessAcl));
+    std::filesystem::create_directory(shm / "owner reads");
+    ASSERT_TRUE(SetAttribute(shm / "owner reads", kDefaultAcl,
+                             AclValue({{kAclOwner, 4}, {kAclOwningGroup, 4}, {kAclOthers, 0}})));
+    for (const char* folder : {"d", "owner reads"}) {
+        SCOPED_TRACE(folder);
+        const auto reference = shm / folder / "by-the-system";
+        const int made = ::open(reference.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(made, 0);
+        ::close(made);
+        const auto result = shm / folder / "new";
+        ASSERT_FALSE(EncodeFile(shm / "source", result));
+        EXPECT_EQ(Mode(result), Mode(reference) | 0600);
+        EXPECT_EQ(Mode(result) & 07, 0u) << "others may read a result they should not";
+        EXPECT_EQ(Attribute(result, kAccessAcl), Attribute(reference, kAccessAcl));
+    }
     EXPECT_FALSE(Attribute(shm / "d" / "new", kAccessAcl).empty());
 }
 
