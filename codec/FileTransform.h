@@ -7,31 +7,31 @@
 //   permissions, renamed over the destination, and the folder is flushed before success is
 //   reported. On any failure nothing of it remains: the destination keeps its earlier content
 //   (or stays absent) and the source is never changed. Source and destination may be the same
-//   path. Any destination path the system accepts works, however long. A SIGKILL or a power
-//   cut can leave at most one hidden temporary file (see IsTemporaryName): an unnamed one only
-//   in the microseconds between the linkat that names the complete file and the renameat that
-//   puts it in place; a named one at any time while it is written.
-// - A new destination gets its permissions as cp gives them: the temporary file is created
-//   with the source's permission bits, so that the system applies the umask or the folder's
-//   default ACL, except that its owner may always read and write it (a read-only source gives a
-//   result that can be coded again; a private source gives a private result).
-// - An existing destination keeps its permission bits, its ACL and its user extended attributes
-//   ("user.*"), as cp --preserve keeps them, and its owner and group where the process may set
-//   them (both as root, otherwise the group when the caller belongs to it). Until then its
+//   path. Any destination path the system accepts works, however long.
+// - An existing destination keeps its permission bits, and its owner and group where the process
+//   may set them (both as root, otherwise the group when the caller belongs to it), and its ACL
+//   and user extended attributes ("user.*"), as cp --preserve keeps them. Until then its
 //   temporary file is private (0600). What cannot be carried over (attributes the caller may
 //   not read, an ACL the file system will not take) is an error, and the destination is kept
-//   rather than replaced without them (a file that lost its ACL would give its group the
-//   ACL mask's access).
+//   rather than replaced without them (a file that lost its ACL would give its group the ACL
+//   mask's access). A new destination gets its permissions as cp gives them: its temporary file
+//   is made with the source's permission bits, so that the system applies the umask or the
+//   folder's default ACL, except that its owner may always read and write it (a read-only
+//   source gives a result that can be coded again; a private source gives a private result).
 // - An existing destination the caller may not write (a read-only file) is refused with the
 //   system's "permission denied" (root may write any, as with cp). An existing FIFO or device
 //   (or a link to one) is written into directly, like standard output, never replaced; a socket
 //   is refused. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
-//   file is replaced by the new file; the link's target is left alone. A destination whose
-//   links are refused (Links::Refuse) is written only as a regular file or a new name in a
-//   folder that is no link itself; anything else there is refused before anything is written.
+//   file is replaced by the new file; the link's target is left alone.
 // - The file is streamed in chunks with the codec's running value carried between them, so
 //   memory stays constant and files of any size (64-bit lengths) work. The result is
 //   identical to coding the whole file in one buffer. An empty source gives an empty result.
+// - A destination whose links are refused (Links::Refuse) is written only as a regular file or
+//   a new name in a folder that is no link itself; anything else there is refused before
+//   anything is written.
+// - A SIGKILL or a power cut can leave at most one hidden temporary file (see IsTemporaryName):
+//   an unnamed one only in the microseconds between the linkat that names the complete file and
+//   the renameat that puts it in place; a named one at any time while it is written.
 // - A source that is not a regular file (a folder, a FIFO, a device) is refused before anything
 //   is written. A source whose length or change time differs at its end from its start, or
 //   whose bytes read differ from its length, changed while being read: that is an error, and

@@ -121,8 +121,7 @@ public:
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
-    // Flushes (unless Flush has), gives a replacing file the destination's owner, group, mode,
-    // ACL and user extended attributes (a new one's owner may read and write it), puts it in the
+    // Flushes (unless Flush has), gives the file its final mode, owner and group, puts it in the
     // destination's place and flushes the folder.
     [[nodiscard]] std::optional<Error> Commit();
 
@@ -130,6 +129,8 @@ private:
     enum class Kind { Stream, Unnamed, Named, Done };
     Destination() = default;
     Error Fail(int code, std::string_view what = "Cannot write") const;
+    // Gives a replacing file the destination's owner, group, mode, ACL and user extended
+    // attributes; lets a new file's owner read and write it.
     [[nodiscard]] std::optional<Error> GivePermissions();
     // The temporary file's mode: private while it is to replace a file, else the new file's,
     // under the umask or the folder's default ACL.
@@ -149,7 +150,7 @@ private:
 #endif
     bool existed_ = false;
     bool flushed_ = false;
-    unsigned mode_ = 0;  // the replaced file's, or the new file's before the umask
+    unsigned mode_ = 0;
     std::int64_t owner_ = -1;
     std::int64_t group_ = -1;
 };

@@ -433,9 +433,9 @@ std::optional<Error> Destination::Commit()
     }
     if (auto error = Flush()) return error;
 
+    const int fd = file_.handle();
     if (auto error = GivePermissions()) return error;
 
-    const int fd = file_.handle();
     const SignalsHeld held;
     if (kind_ == Kind::Unnamed) {
         // linkat cannot replace a file: the complete file gets a fresh hidden name first,
