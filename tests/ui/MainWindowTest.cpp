@@ -366,6 +366,12 @@ TEST_F(MainWindow, ALinkInAnOutputFolderIsRefusedAndItsTargetKept)
              std::filesystem::create_directory_symlink(dir / "elsewhere", encoded());
          },
          "Error: 40: Cannot write into '" + Q(encoded()) + "': it is a symbolic link, not a folder"},
+        {"the folder a link to nothing",
+         [&] {
+             std::filesystem::remove(encoded());
+             std::filesystem::create_directory_symlink(dir / "absent", encoded());
+         },
+         "Error: 40: Cannot write into '" + Q(encoded()) + "': it is a symbolic link, not a folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -378,6 +384,7 @@ TEST_F(MainWindow, ALinkInAnOutputFolderIsRefusedAndItsTargetKept)
     }
     EXPECT_EQ(testing::ReadBytes(dir / "precious"), (Bytes{'k', 'e', 'p', 't'}));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent"));
     EXPECT_EQ(desktop.ended, 0);
 #endif
 }
