@@ -201,9 +201,9 @@ ErrorOr<Attributes> KeptAttributes(int folder, const char* leaf, Links links, co
 // (`info`, not following a link) or a folder, which is refused as a folder later.
 std::optional<Error> RefuseNonFile(const struct stat& info, const std::string& shown)
 {
-    if (S_ISLNK(info.st_mode)) return Error{ELOOP, "Cannot write '" + shown + "': it is a symbolic link, not a file"};
+    if (S_ISLNK(info.st_mode)) return ProblemError(ELOOP, "Cannot write", shown, "it is a symbolic link, not a file");
     if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return std::nullopt;
-    return Error{EINVAL, "Cannot write '" + shown + "': not a regular file"};
+    return ProblemError(EINVAL, "Cannot write", shown, "not a regular file");
 }
 
 // Opens a destination's folder. With Links::Refuse the folder must not be a link.
@@ -328,7 +328,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     if (to.folder_ < 0 && links == Links::Refuse && (errno == ELOOP || errno == ENOTDIR)) {
         struct stat info {};
         if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            return Error{ELOOP, "Cannot write into '" + DisplayName(folder) + "': it is a symbolic link, not a folder"};
+            return ProblemError(ELOOP, "Cannot write into", DisplayName(folder), "it is a symbolic link, not a folder");
         }
     }
     if (to.folder_ < 0) return to.Fail(errno);

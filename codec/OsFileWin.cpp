@@ -194,11 +194,11 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     };
     if (links == Links::Refuse && isLink(path.parent_path())) {
-        return Error{ERROR_CANT_ACCESS_FILE,
-                     "Cannot write into '" + DisplayName(path.parent_path()) + "': it is a symbolic link, not a folder"};
+        return ProblemError(ERROR_CANT_ACCESS_FILE, "Cannot write into", DisplayName(path.parent_path()),
+                            "it is a symbolic link, not a folder");
     }
     if (links == Links::Refuse && isLink(path)) {
-        return Error{ERROR_CANT_ACCESS_FILE, "Cannot write '" + to.name_ + "': it is a symbolic link, not a file"};
+        return ProblemError(ERROR_CANT_ACCESS_FILE, "Cannot write", to.name_, "it is a symbolic link, not a file");
     }
 
     // Opened for no access at all, which works on a file in use, and following links.
@@ -210,7 +210,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         const bool known = type == FILE_TYPE_DISK && ::GetFileInformationByHandle(probe, &info);
         ::CloseHandle(probe);
         if ((type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) && links == Links::Refuse) {
-            return Error{ERROR_INVALID_PARAMETER, "Cannot write '" + to.name_ + "': not a regular file"};
+            return ProblemError(ERROR_INVALID_PARAMETER, "Cannot write", to.name_, "not a regular file");
         }
         if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
             HANDLE stream = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
