@@ -7,9 +7,13 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "ByteCodec.h"
+#include "Describe.h"
 #include "OsFile.h"
 
 namespace corvane {
@@ -40,19 +44,27 @@ bool IsCancelled(const TransformControl* control)
     return control && control->cancel.load(std::memory_order_relaxed);
 }
 
+// A test's injected fault, if any, before the chunk at `offset` is read or written.
+void BeforeChunk(const std::atomic<void (*)(std::uint64_t)>& hook, std::uint64_t offset)
+{
+    if (void (*inject)(std::uint64_t) = hook.load(std::memory_order_relaxed)) inject(offset);
+}
+
 // Reads `in` to its end, coding it through `buffer` into `out`, and checks that `in` did not
 // change meanwhile. One thread does it all.
 std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, TransformControl* control,
                                std::span<std::uint8_t> buffer)
 {
     std::uint8_t running = 0;
-    for (;;) {
+    for (std::uint64_t offset = 0;; offset += buffer.size()) {
         if (IsCancelled(control)) return Cancelled(in);
+        BeforeChunk(detail::Faults().beforeRead, offset);
         const ErrorOr<std::size_t> got = in.ReadFull(buffer);
         if (!got) return got.error();
         const std::span<std::uint8_t> chunk = buffer.first(*got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
+        BeforeChunk(detail::Faults().beforeWrite, offset);
         if (auto error = out.WriteAll(chunk)) return error;
         if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
         if (*got < buffer.size()) return in.CheckUnchanged();
@@ -113,20 +125,22 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
             slot.last = true;
             slot.error.reset();
             try {
-                if (stop.load(std::memory_order_relaxed)) {
-                    // the writer has its answer already
-                } else if (const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes); !got) {
-                    slot.error = got.error();
-                } else {
-                    slot.size = *got;
-                    const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
-                    running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
-                    if (*got < slotSize)
-                        slot.error = in.CheckUnchanged();
-                    else
-                        slot.last = false;
+                if (!stop.load(std::memory_order_relaxed)) {  // else the writer has its answer
+                    BeforeChunk(detail::Faults().beforeRead, i * slotSize);
+                    const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes);
+                    if (!got) {
+                        slot.error = got.error();
+                    } else {
+                        slot.size = *got;
+                        const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
+                        running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
+                        if (*got < slotSize)
+                            slot.error = in.CheckUnchanged();
+                        else
+                            slot.last = false;
+                    }
                 }
-            } catch (...) {  // out of memory for a message: the writer throws it on
+            } catch (...) {  // out of memory for a message: the writer throws it on, after the join
                 slot.size = 0;
                 slot.last = true;
                 slot.thrown = std::current_exception();
@@ -154,11 +168,14 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
                     thrown = slot.thrown;
                 } else if (IsCancelled(control)) {
                     result = Cancelled(in);
-                } else if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
-                    result = std::move(error);
                 } else {
-                    if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
-                    if (slot.last) result = std::move(slot.error);
+                    BeforeChunk(detail::Faults().beforeWrite, i * slotSize);
+                    if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
+                        result = std::move(error);
+                    } else {
+                        if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
+                        if (slot.last) result = std::move(slot.error);
+                    }
                 }
                 if (result || thrown) stop.store(true, std::memory_order_relaxed);
             }
@@ -168,13 +185,15 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
         }
     } catch (...) {
         // Let the reader stop at its next quarter, with every quarter given back, before the
-        // buffer and the files it uses go.
+        // buffer and the files it uses go. A quarter's `last` is read before the quarter is
+        // given back: the reader may fill it again at once.
         thrown = std::current_exception();
         stop.store(true);
         while (true) {
             const std::size_t done = filled.load();
+            const bool readerStopped = done > 0 && slots[(done - 1) % kSlots].last;
             publish(returned, done);
-            if (done > 0 && slots[(done - 1) % kSlots].last) break;
+            if (readerStopped) break;
             waitUntil([&] { return filled.load() > done; });
         }
     }
@@ -198,10 +217,9 @@ std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformContr
     return PumpAhead(coding, in, out, control, bytes);
 }
 
-}  // namespace
-
-std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
-                                   const Endpoint& destination, TransformControl* control)
+// TransformFile without its guard against exceptions.
+std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endpoint& destination,
+                               TransformControl* control)
 {
     detail::PrepareProcess();
 
@@ -227,6 +245,48 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
     if (auto error = out->Flush()) return error;
     if (IsCancelled(control)) return Cancelled(*in);
     return out->Commit();
+}
+
+// What an exception that reached TransformFile is reported as. Memory may have run out, so a
+// message that cannot be made falls back to one short enough to need no memory of its own.
+Error ThrownError(const Endpoint& source) noexcept
+{
+    try {
+        const std::string name = source.standardStream ? "standard input" : DisplayName(source.path);
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            return SystemError(detail::kErrorOutOfMemory, "Cannot code", name);
+        } catch (const std::length_error&) {
+            return SystemError(detail::kErrorOutOfMemory, "Cannot code", name);
+        } catch (const std::system_error& failure) {
+            // A thread or a lock the system refused carries the system's own number.
+            const std::error_category& category = failure.code().category();
+            if (category == std::system_category() || category == std::generic_category())
+                return SystemError(failure.code().value(), "Cannot code", name);
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+        } catch (const std::exception& failure) {
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+        } catch (...) {
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': unexpected failure"};
+        }
+    } catch (...) {
+    }
+    return Error{detail::kErrorOutOfMemory, "Out of memory"};
+}
+
+}  // namespace
+
+std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
+                                   const Endpoint& destination, TransformControl* control) noexcept
+{
+    try {
+        return Transform(coding, source, destination, control);
+    } catch (...) {
+        // Unwinding has removed the temporary file and joined the reader: the destination is as
+        // it was.
+        return ThrownError(source);
+    }
 }
 
 std::optional<Error> EncodeFile(const std::filesystem::path& source,

@@ -26,7 +26,9 @@
 //   refused before anything is read ("input file is output file").
 // - Failures come back as an Error: the system's error number (errno, or the Windows error
 //   code) and a one-line description naming the path, control characters shown escaped. An
-//   over-size write is such an error; it never raises SIGXFSZ.
+//   over-size write is such an error; it never raises SIGXFSZ. TransformFile never throws: an
+//   exception on either of its threads is such an error too (memory that ran out: ENOMEM, or
+//   ERROR_NOT_ENOUGH_MEMORY), and leaves what any failure leaves.
 // - On Windows the temporary file is always named, a destination with the read-only attribute
 //   is refused, and the move over the destination is written through to disk; modes, owners
 //   and the umask are POSIX's alone.
@@ -73,7 +75,7 @@ extern const std::int32_t kErrorCancelled;
 // Codes `source` into `destination`. Returns nothing on success.
 [[nodiscard]] std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
                                                  const Endpoint& destination,
-                                                 TransformControl* control = nullptr);
+                                                 TransformControl* control = nullptr) noexcept;
 
 [[nodiscard]] std::optional<Error> EncodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);

@@ -61,6 +61,12 @@ Error SystemError(int code, std::string_view what, std::string_view name)
 
 namespace detail {
 
+InjectedFaults& Faults()
+{
+    static InjectedFaults faults;
+    return faults;
+}
+
 std::optional<Error> Destination::Flush()
 {
     if (kind_ == Kind::Stream || kind_ == Kind::Done || flushed_) return std::nullopt;

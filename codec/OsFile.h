@@ -5,6 +5,7 @@
 // ErrorOr<T>, commands return std::optional<Error>.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -29,6 +30,20 @@ extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows
 extern const int kErrorOutOfMemory;  // ENOMEM; ERROR_NOT_ENOUGH_MEMORY on Windows
 extern const int kErrorChanged;      // EAGAIN; ERROR_RETRY on Windows
 extern const int kErrorSameFile;     // EINVAL; ERROR_INVALID_PARAMETER on Windows
+extern const int kErrorInternal;     // ENOTRECOVERABLE; ERROR_INTERNAL_ERROR on Windows
+extern const int kErrorBadChoice;    // EINVAL; ERROR_INVALID_PARAMETER on Windows
+
+// Faults a test injects into the transform, process-wide; all empty in a program. A hook may
+// throw, as an allocation that fails would.
+struct InjectedFaults {
+    // Called with the chunk's offset in the file before it is read (on the reading thread) and
+    // before it is written (on the writing thread).
+    std::atomic<void (*)(std::uint64_t offset)> beforeRead{nullptr};
+    std::atomic<void (*)(std::uint64_t offset)> beforeWrite{nullptr};
+    // When not 0, the flush of the destination's folder after the rename fails with this error.
+    std::atomic<int> folderFlushError{0};
+};
+InjectedFaults& Faults();
 
 // The system error code of the last failed call (errno, or GetLastError() on Windows).
 int LastErrorCode();

@@ -72,6 +72,8 @@ const int kErrorOutOfMemory = ENOMEM;
 // says that trying again later can succeed, where EIO would suggest a failing disk.
 const int kErrorChanged = EAGAIN;
 const int kErrorSameFile = EINVAL;
+const int kErrorInternal = ENOTRECOVERABLE;
+const int kErrorBadChoice = EINVAL;
 
 int LastErrorCode() { return errno; }
 

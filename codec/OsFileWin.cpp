@@ -79,6 +79,8 @@ const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
 // A file that changed while it was read is a passing state: trying again can succeed.
 const int kErrorChanged = ERROR_RETRY;
 const int kErrorSameFile = ERROR_INVALID_PARAMETER;
+const int kErrorInternal = ERROR_INTERNAL_ERROR;
+const int kErrorBadChoice = ERROR_INVALID_PARAMETER;
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 

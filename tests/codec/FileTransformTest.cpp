@@ -19,12 +19,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
+#include "codec/OsFile.h"
 #include "support/Coded.h"
 #include "support/Companion.h"
 #include "support/SmallDisk.h"
@@ -209,6 +212,81 @@ TEST_F(FileTransform, OverSizeWriteIsAnErrorNotASignal)
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         ExpectNothingLost(folder, dir / "big", EFBIG);
         ::setrlimit(RLIMIT_FSIZE, &saved);
+    }
+}
+
+// Takes the faults injected into the transform (detail::Faults()) out again at the end of a scope.
+class FaultsTakenOut {
+public:
+    FaultsTakenOut() = default;
+    FaultsTakenOut(const FaultsTakenOut&) = delete;
+    FaultsTakenOut& operator=(const FaultsTakenOut&) = delete;
+    ~FaultsTakenOut()
+    {
+        detail::InjectedFaults& faults = detail::Faults();
+        faults.beforeRead = nullptr;
+        faults.beforeWrite = nullptr;
+        faults.folderFlushError = 0;
+    }
+};
+
+// Named temporary files for one scope, as CORVANE_TEMPORARY_FILE=named gives them.
+class NamedTemporaries {
+public:
+    explicit NamedTemporaries(bool named)
+    {
+        if (named) ::setenv("CORVANE_TEMPORARY_FILE", "named", 1);
+    }
+    ~NamedTemporaries() { ::unsetenv("CORVANE_TEMPORARY_FILE"); }
+    NamedTemporaries(const NamedTemporaries&) = delete;
+    NamedTemporaries& operator=(const NamedTemporaries&) = delete;
+};
+
+// After the first chunk, so that a temporary file with content is there to be removed.
+void RunOutOfMemory(std::uint64_t offset)
+{
+    if (offset > 0) throw std::bad_alloc();
+}
+void FailOddly(std::uint64_t offset)
+{
+    if (offset > 0) throw std::runtime_error("odd\nfailure");
+}
+
+TEST_F(FileTransform, ExceptionOnEitherThreadIsAnErrorAndLeavesNothing)
+{
+    using Hook = std::atomic<void (*)(std::uint64_t)> detail::InjectedFaults::*;
+    const auto folder = dir / "out";
+    std::filesystem::create_directory(folder);
+    const struct {
+        const char* name;
+        Hook hook;
+        void (*fault)(std::uint64_t);
+        int number;
+        std::string reason;
+    } cases[] = {
+        {"reader out of memory", &detail::InjectedFaults::beforeRead, RunOutOfMemory, ENOMEM, "Cannot allocate memory"},
+        {"writer out of memory", &detail::InjectedFaults::beforeWrite, RunOutOfMemory, ENOMEM, "Cannot allocate memory"},
+        {"reader fails oddly", &detail::InjectedFaults::beforeRead, FailOddly, ENOTRECOVERABLE, "odd\\nfailure"},
+        {"writer fails oddly", &detail::InjectedFaults::beforeWrite, FailOddly, ENOTRECOVERABLE, "odd\\nfailure"},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t size : kFailingSizes) {
+            for (const bool named : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(size) + (named ? " B, named" : " B, unnamed"));
+                const NamedTemporaries temporaries(named);
+                WriteBytes(dir / "big", testing::RandomBytes(size, 7));
+                WriteBytes(folder / "result", {4, 5, 6});
+                const FaultsTakenOut takenOut;
+                (detail::Faults().*c.hook) = c.fault;
+                std::optional<Error> error;
+                EXPECT_NO_THROW(error = EncodeFile(dir / "big", folder / "result"));
+                ASSERT_TRUE(error);
+                EXPECT_EQ(error->number, c.number);
+                EXPECT_EQ(error->description, "Cannot code '" + (dir / "big").string() + "': " + c.reason);
+                EXPECT_EQ(ReadBytes(folder / "result"), (Bytes{4, 5, 6}));
+                EXPECT_EQ(FileNames(folder), std::vector<std::string>{"result"});
+            }
+        }
     }
 }
 
