@@ -152,6 +152,8 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
     };
     std::thread reader;
     try {
+        // The reader never takes a clean-up signal: the handler's thread is the program's.
+        const CleanupSignalsHeld held;
         reader = std::thread(readAhead);
     } catch (...) {  // no thread to be had: code the file on this one
         return PumpAlone(coding, in, out, control, buffer);
@@ -222,6 +224,8 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
                                TransformControl* control)
 {
     detail::PrepareProcess();
+    std::optional<CleanupSignalsHeld> held;
+    if (!detail::OnCleanupThread()) held.emplace();
 
     ErrorOr<OsFile> in =
         source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);

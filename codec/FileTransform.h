@@ -87,14 +87,35 @@ extern const std::int32_t kErrorCancelled;
 bool IsTemporaryName(std::string_view fileName);
 
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary
-// file a transform is writing, then end the process through the same signal (a shell reports
-// 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a named
-// temporary file stays behind; an unnamed one never does. Process-wide; call it once. On
-// Windows the console's Ctrl+C, Ctrl+Break and close events remove the file the same way.
-// `first`, when given, runs before that in the handler, so it must be async-signal-safe (on
-// Windows it runs on the console handler's thread). A program with threads of its own must keep
-// these signals blocked on them: the transform holds them back on its own thread while a
-// temporary file's name appears or goes, and a signal taken elsewhere would slip past that.
+// files that transforms are writing, then end the process through the same signal (a shell
+// reports 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a
+// named temporary file stays behind; an unnamed one never does. Process-wide; call it once, on
+// the thread meant to take these signals. On Windows the console's Ctrl+C, Ctrl+Break and close
+// events remove the file the same way.
+// `first`, when given, runs in the handler after the files are removed (so that a `first` that
+// blocks, writing to a stopped terminal, leaves nothing behind); it must be async-signal-safe
+// (on Windows it runs on the console handler's thread, before the file goes).
+// The handler is correct on whatever thread takes the signal: while a temporary name appears or
+// goes, the thread changing it holds the signals back and the handler waits for the change to
+// finish, and no change begins after the handler has started. Still, a program should take
+// these signals on one thread only: it should start its other threads inside a
+// CleanupSignalsHeld. A transform run on another thread than the one that installed this holds
+// them back itself for its whole run, and so does its read-ahead thread.
 void InstallTemporaryFileCleanup(void (*first)() = nullptr);
+
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT on this thread while it lives, and restores
+// the earlier mask after; a thread started meanwhile keeps them held back for good. Nothing on
+// Windows.
+class CleanupSignalsHeld {
+public:
+    CleanupSignalsHeld();
+    ~CleanupSignalsHeld();
+    CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
+    CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
+
+private:
+    // Room for the earlier mask (a sigset_t) without the system's headers.
+    alignas(8) unsigned char earlier_[128];
+};
 
 }  // namespace corvane

@@ -45,6 +45,9 @@ struct InjectedFaults {
 };
 InjectedFaults& Faults();
 
+// False on a thread other than the one that installed InstallTemporaryFileCleanup.
+bool OnCleanupThread();
+
 // The system error code of the last failed call (errno, or GetLastError() on Windows).
 int LastErrorCode();
 

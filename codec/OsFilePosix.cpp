@@ -1,6 +1,8 @@
 // The file layer on POSIX systems. The destination's folder is opened once and everything else
 // is done relative to it, so any destination path the system accepts works, however long.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,20 +25,53 @@ namespace {
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// The one named temporary file in flight, for the signal handler: a folder descriptor and a
-// name in it. The name is written before the folder is published and only read after it.
-static_assert(std::atomic<int>::is_always_lock_free);
-std::atomic<bool> gInFlightClaimed{false};
-std::atomic<int> gInFlightFolder{-1};
-char gInFlightName[16];
+sigset_t CleanupSignals()
+{
+    sigset_t signals;
+    ::sigemptyset(&signals);
+    for (const int signalNumber : kCleanupSignals) ::sigaddset(&signals, signalNumber);
+    return signals;
+}
 
+// The named temporary files in flight, for the signal handler: a folder descriptor and a name
+// in it for each. A name is written before its folder is published and only read after it.
+// Enough for every file of a batch's group (FileBatch) and a few single transforms besides.
+struct InFlight {
+    std::atomic<bool> claimed{false};
+    std::atomic<int> folder{-1};
+    char name[16];
+};
+constexpr std::size_t kInFlightSlots = 80;
+InFlight gInFlight[kInFlightSlots];
+
+// What the handler shares with the threads that make and remove names. A thread changing names
+// counts itself in `gChanging` with the signals held back on itself; the handler, on whatever
+// thread takes the signal, first says the process is ending, then waits for changes under way
+// to finish, so that it never sees a name half made or half gone. A change that starts after
+// that never happens: its thread waits for the end.
+std::atomic<bool> gEnding{false};
+std::atomic<int> gChanging{0};
 std::atomic<void (*)()> gFirst{nullptr};
+// The thread that installed the clean-up, the one meant to take the signals.
+std::atomic<bool> gCleanupInstalled{false};
+pthread_t gCleanupThread;
+
+// The handler may only use what is lock-free.
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<void (*)()>::is_always_lock_free);
 
 extern "C" void RemoveInFlightAndEnd(int signalNumber)
 {
+    gEnding.store(true);
+    while (gChanging.load() != 0) ::sched_yield();
+    // The files go first: the program's own first step may block (a write to a stopped
+    // terminal), and nothing may be left when it does.
+    for (InFlight& slot : gInFlight) {
+        const int folder = slot.folder.load();
+        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
+    }
     if (void (*first)() = gFirst.load()) first();
-    const int folder = gInFlightFolder.load();
-    if (folder >= 0) ::unlinkat(folder, gInFlightName, 0);
     // Ending through the signal itself lets the parent see it (a shell reports 128+signal).
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
@@ -52,16 +87,29 @@ const std::int32_t kErrorCancelled = ECANCELED;
 void InstallTemporaryFileCleanup(void (*first)())
 {
     gFirst.store(first);
+    gCleanupThread = ::pthread_self();
+    gCleanupInstalled.store(true);
     struct sigaction action {};
     action.sa_handler = RemoveInFlightAndEnd;
-    ::sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kCleanupSignals) ::sigaddset(&action.sa_mask, signalNumber);
+    action.sa_mask = CleanupSignals();
     for (const int signalNumber : kCleanupSignals) {
         struct sigaction earlier {};
         ::sigaction(signalNumber, nullptr, &earlier);
         // A signal the process was started to ignore (nohup) stays ignored.
         if (earlier.sa_handler != SIG_IGN) ::sigaction(signalNumber, &action, nullptr);
     }
+}
+
+CleanupSignalsHeld::CleanupSignalsHeld()
+{
+    static_assert(sizeof(sigset_t) <= sizeof earlier_ && alignof(sigset_t) <= 8);
+    const sigset_t held = CleanupSignals();
+    ::pthread_sigmask(SIG_BLOCK, &held, reinterpret_cast<sigset_t*>(earlier_));
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld()
+{
+    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(earlier_), nullptr);
 }
 
 namespace detail {
@@ -77,41 +125,57 @@ const int kErrorBadChoice = EINVAL;
 
 int LastErrorCode() { return errno; }
 
+bool OnCleanupThread() { return !gCleanupInstalled.load() || ::pthread_equal(::pthread_self(), gCleanupThread); }
+
 namespace {
 
-// Holds back the cleanup signals while a temporary name appears or disappears, so that the
-// handler never sees a half-made change.
-class SignalsHeld {
+// A temporary name appearing or going: the handler waits for it to be done, and once the
+// process is ending no new change begins.
+class NameChange {
 public:
-    SignalsHeld()
+    NameChange()
     {
-        sigset_t held;
-        ::sigemptyset(&held);
-        for (const int signalNumber : kCleanupSignals) ::sigaddset(&held, signalNumber);
-        ::pthread_sigmask(SIG_BLOCK, &held, &earlier_);
+        gChanging.fetch_add(1);
+        if (gEnding.load()) {
+            // The handler runs on another thread and ends the process; this thread changes
+            // nothing more until then.
+            gChanging.fetch_sub(1);
+            for (;;) ::pause();
+        }
     }
-    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &earlier_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~NameChange() { gChanging.fetch_sub(1); }
+    NameChange(const NameChange&) = delete;
+    NameChange& operator=(const NameChange&) = delete;
 
 private:
-    sigset_t earlier_;
+    CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
 };
 
-// Only one transform at a time is registered; a second one running at the same time is not,
-// and its temporary file is then not removed on a signal.
+// Registers a named temporary file for the handler. When every slot is taken (more transforms
+// at once than a batch's group and a few besides) the file is not registered and a signal
+// leaves it behind. Call inside a NameChange.
 bool RegisterInFlight(int folder, const std::string& name)
 {
-    if (name.size() >= sizeof gInFlightName || gInFlightClaimed.exchange(true)) return false;
-    std::memcpy(gInFlightName, name.c_str(), name.size() + 1);
-    gInFlightFolder.store(folder);
-    return true;
+    if (name.size() >= sizeof InFlight::name) return false;
+    for (InFlight& slot : gInFlight) {
+        if (slot.claimed.exchange(true)) continue;
+        std::memcpy(slot.name, name.c_str(), name.size() + 1);
+        slot.folder.store(folder);
+        return true;
+    }
+    return false;
 }
 
-void UnregisterInFlight(int folder)
+// Call inside a NameChange.
+void UnregisterInFlight(int folder, const std::string& name)
 {
-    int expected = folder;
-    if (gInFlightFolder.compare_exchange_strong(expected, -1)) gInFlightClaimed.store(false);
+    for (InFlight& slot : gInFlight) {
+        if (slot.folder.load() == folder && name == slot.name) {
+            slot.folder.store(-1);
+            slot.claimed.store(false);
+            return;
+        }
+    }
 }
 
 mode_t CurrentUmask()
@@ -293,7 +357,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return to.Fail(errno);
     }
 #endif
-    const SignalsHeld held;
+    const NameChange change;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
         const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -331,9 +395,9 @@ Destination::~Destination()
 {
     static_cast<void>(file_.Close());
     if (!temporary_.empty()) {
-        const SignalsHeld held;
+        const NameChange change;
         ::unlinkat(folder_, temporary_.c_str(), 0);
-        UnregisterInFlight(folder_);
+        UnregisterInFlight(folder_, temporary_);
     }
     if (folder_ >= 0) ::close(folder_);
 }
@@ -360,7 +424,7 @@ std::optional<Error> Destination::Commit()
         return Fail(errno);
     }
 
-    const SignalsHeld held;
+    const NameChange change;
     if (kind_ == Kind::Unnamed) {
         // linkat cannot replace a file: the complete file gets a fresh hidden name first,
         // then takes the destination's place by rename.
@@ -384,8 +448,8 @@ std::optional<Error> Destination::Commit()
     if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
         return Fail(errno, "Cannot replace");
     }
+    UnregisterInFlight(folder_, temporary_);
     temporary_.clear();
-    UnregisterInFlight(folder_);
     kind_ = Kind::Done;
 
     // Without this the rename may not survive a power loss, and the old file would be back.

@@ -41,7 +41,12 @@ void InstallTemporaryFileCleanup(void (*first)())
     ::SetConsoleCtrlHandler(RemoveInFlight, TRUE);
 }
 
+CleanupSignalsHeld::CleanupSignalsHeld() = default;
+CleanupSignalsHeld::~CleanupSignalsHeld() = default;
+
 namespace detail {
+
+bool OnCleanupThread() { return true; }
 
 namespace {
 // ReadFile and WriteFile take 32-bit counts.

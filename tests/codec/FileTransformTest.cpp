@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -288,6 +289,32 @@ TEST_F(FileTransform, ExceptionOnEitherThreadIsAnErrorAndLeavesNothing)
             }
         }
     }
+}
+
+// What the reading thread's signal mask held, noted from inside it.
+std::atomic<pid_t> gReadingThread{0};
+std::atomic<bool> gReaderHeldTheCleanupSignals{false};
+void NoteTheReadersSignals(std::uint64_t)
+{
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    bool held = true;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) held = held && ::sigismember(&mask, signalNumber) == 1;
+    gReaderHeldTheCleanupSignals = held;
+    gReadingThread = ::gettid();
+}
+
+// The read-ahead thread never takes a clean-up signal, so that the one handler's thread is the
+// program's own.
+TEST_F(FileTransform, ReadAheadThreadHoldsTheCleanupSignalsBack)
+{
+    WriteBytes(dir / "big", testing::RandomBytes(3 << 20, 9));
+    const FaultsTakenOut takenOut;
+    detail::Faults().beforeRead = NoteTheReadersSignals;
+    ASSERT_FALSE(EncodeFile(dir / "big", dir / "coded"));
+    EXPECT_NE(gReadingThread.load(), 0);
+    EXPECT_NE(gReadingThread.load(), ::gettid()) << "the file was not read ahead";
+    EXPECT_TRUE(gReaderHeldTheCleanupSignals.load());
 }
 
 TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
