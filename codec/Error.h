@@ -27,6 +27,13 @@ inline std::string ErrorLine(const Error& error)
     return "Error: " + std::to_string(error.number) + ": " + error.description;
 }
 
+// "Warning: <number>: <description>", the line of a failure that did not stop the work (a
+// file written whose folder could not be flushed).
+inline std::string WarningLine(const Error& warning)
+{
+    return "Warning: " + std::to_string(warning.number) + ": " + warning.description;
+}
+
 // A value of type T, or the Error that kept the query from producing one.
 template <class T>
 class [[nodiscard]] ErrorOr {

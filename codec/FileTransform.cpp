@@ -248,7 +248,10 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
     // as it was.
     if (auto error = out->Flush()) return error;
     if (IsCancelled(control)) return Cancelled(*in);
-    return out->Commit();
+    if (auto error = out->Commit()) return error;
+    // The destination holds its new content: whatever fails now, the coding is done.
+    if (auto warning = out->FlushFolder(); warning && control) control->warning = std::move(warning);
+    return std::nullopt;
 }
 
 // What an exception that reached TransformFile is reported as. Memory may have run out, so a

@@ -8,6 +8,13 @@
 //   reported. On any failure nothing of it remains: the destination keeps its earlier content
 //   (or stays absent) and the source is never changed. Source and destination may be the same
 //   path. Any destination path the system accepts works, however long.
+// - Once the new content has taken the destination's name, the coding is done: a failure after
+//   that (only the folder's flush can fail then) is never reported as an error, since the
+//   destination no longer holds what it held, and coding again would code the result a second
+//   time. The transform succeeds, and the failure comes back as TransformControl::warning
+//   ("Written, but cannot flush the folder of '<destination>': <reason>"), for the caller to
+//   show as a warning: the new name may not survive a power loss. Without a control it is not
+//   reported.
 // - An existing destination keeps its permission bits, and its owner and group where the process
 //   may set them (both as root, otherwise the group when the caller belongs to it). A new
 //   destination gets the source's permission bits under the umask, as cp gives them.
@@ -65,6 +72,8 @@ struct TransformControl {
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::uint64_t> total{0};
     std::atomic<bool> cancel{false};
+    // Set by a transform that succeeded with a warning, before it returns; read it after.
+    std::optional<Error> warning;
 };
 
 // The number of the error a cancelled transform returns: ECANCELED, or ERROR_CANCELLED on

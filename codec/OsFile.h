@@ -134,9 +134,12 @@ public:
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
-    // Flushes (unless Flush has), gives the file its final mode, owner and group, puts it in the
-    // destination's place and flushes the folder.
+    // Flushes (unless Flush has), gives the file its final mode, owner and group and puts it
+    // in the destination's place. A stream is closed.
     [[nodiscard]] std::optional<Error> Commit();
+    // After Commit put the file in place: flushes the folder, so that the new name survives a
+    // power loss. A failure here comes after the destination took its new content.
+    [[nodiscard]] std::optional<Error> FlushFolder();
 
 private:
     enum class Kind { Stream, Unnamed, Named, Done };
@@ -155,6 +158,7 @@ private:
 #endif
     bool existed_ = false;
     bool flushed_ = false;
+    bool committed_ = false;  // in place, the folder not yet flushed
     unsigned mode_ = 0;
     std::int64_t owner_ = -1;
     std::int64_t group_ = -1;

@@ -384,6 +384,7 @@ Destination::Destination(Destination&& other) noexcept
       folderFlushable_(other.folderFlushable_),
       existed_(other.existed_),
       flushed_(other.flushed_),
+      committed_(other.committed_),
       mode_(other.mode_),
       owner_(other.owner_),
       group_(other.group_)
@@ -451,11 +452,20 @@ std::optional<Error> Destination::Commit()
     UnregisterInFlight(folder_, temporary_);
     temporary_.clear();
     kind_ = Kind::Done;
+    committed_ = true;
+    return std::nullopt;
+}
 
+std::optional<Error> Destination::FlushFolder()
+{
+    if (!committed_) return std::nullopt;
+    committed_ = false;
     // Without this the rename may not survive a power loss, and the old file would be back.
     // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
-    if (folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) return Fail(errno);
-    return std::nullopt;
+    int failure = Faults().folderFlushError.load();
+    if (failure == 0 && folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) failure = errno;
+    if (failure == 0) return std::nullopt;
+    return Fail(failure, "Written, but cannot flush the folder of");
 }
 
 void PrepareProcess()

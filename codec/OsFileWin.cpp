@@ -262,6 +262,9 @@ Destination::~Destination()
     }
 }
 
+// The move was written through to disk: there is nothing left to flush.
+std::optional<Error> Destination::FlushFolder() { return std::nullopt; }
+
 std::optional<Error> Destination::Commit()
 {
     if (kind_ == Kind::Stream) {

@@ -61,7 +61,9 @@ constexpr std::string_view kUsage =
     "  --          end of options, for a file name that starts with '-'\n"
     "\n"
     "Exit status: 0 on success, 1 on failure (with 'Error: <number>: <description>'\n"
-    "on standard error for each file that failed), 2 on a usage mistake.\n";
+    "on standard error for each file that failed), 2 on a usage mistake. A file that\n"
+    "took its destination's place although its folder could not then be flushed to\n"
+    "disk counts as done, with a 'Warning: <number>: <description>' line.\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
@@ -212,9 +214,9 @@ int Run(const std::vector<Argument>& arguments)
         } else {
             corvane::TransformControl control;
             if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
-            error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination),
-                                           progress ? &control : nullptr);
+            error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
             if (progress) progress->End(!error);
+            if (control.warning) Write(stderr, corvane::WarningLine(*control.warning) + "\n");
         }
         if (error) {
             Write(stderr, corvane::ErrorLine(*error) + "\n");

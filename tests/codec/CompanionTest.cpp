@@ -792,6 +792,34 @@ bool AwaitCondition(const std::function<bool()>& done)
 }
 #endif
 
+// The folder's flush fails (strace makes the second fsync, the folder's, fail) after the file
+// took the destination's name: the file is done, with a warning, and the exit status says so.
+TEST_F(Companion, FolderThatCannotBeFlushedIsAWarningAndTheFileDone)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the folder's flush is POSIX's; Windows writes the move through";
+#else
+    const Bytes plain{1, 2, 3, 4};
+    WriteBytes(dir / "source", plain);
+    WriteBytes(dir / "result", {9, 9});
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = testing::StartProgram(
+        "strace", {"-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=EIO:when=2",
+                   CORVANE_CODEC_EXE, "encode", "source", "result"},
+        null, null, err, dir.path());
+    ::close(null);
+    ::close(err);
+    const int status = WaitStatus(pid);
+    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
+    const std::string message = Text(ReadBytes(dir / "err"));
+    if (message.find("ptrace") != std::string::npos) GTEST_SKIP() << "strace may not trace here: " << message;
+    EXPECT_EQ(status, 0) << message;
+    EXPECT_EQ(message, "Warning: 5: Written, but cannot flush the folder of 'result': Input/output error\n");
+    EXPECT_EQ(FirstDifference(ReadBytes(dir / "result"), Encoded(plain)), "");
+#endif
+}
+
 // A terminal that takes no more text (stopped, or full) blocks the companion's last step, the
 // newline after its progress line: the temporary file is removed before that step, so a signal
 // leaves nothing even then.

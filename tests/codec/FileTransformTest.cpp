@@ -291,6 +291,32 @@ TEST_F(FileTransform, ExceptionOnEitherThreadIsAnErrorAndLeavesNothing)
     }
 }
 
+// Once the new content has the destination's name the coding is done: a folder that cannot be
+// flushed then is a warning, never an error that would make a user code the result again.
+TEST_F(FileTransform, FolderFlushFailureAfterTheRenameIsAWarning)
+{
+    const Bytes plain = testing::RandomBytes(5000, 12);
+    WriteBytes(dir / "source", plain);
+    const FaultsTakenOut takenOut;
+    detail::Faults().folderFlushError = EIO;
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        const NamedTemporaries temporaries(named);
+        WriteBytes(dir / "result", {4, 5, 6});
+        TransformControl control;
+        const auto error =
+            TransformFile(Coding::Encode, Endpoint::File(dir / "source"), Endpoint::File(dir / "result"), &control);
+        EXPECT_FALSE(error) << error->description;
+        ASSERT_TRUE(control.warning);
+        EXPECT_EQ(control.warning->number, EIO);
+        EXPECT_EQ(control.warning->description,
+                  "Written, but cannot flush the folder of '" + (dir / "result").string() + "': Input/output error");
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "result"), Encoded(plain)), "");
+        EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"result", "source"}));
+    }
+    EXPECT_FALSE(EncodeFile(dir / "source", dir / "result")) << "without a control there is no warning to give";
+}
+
 // What the reading thread's signal mask held, noted from inside it.
 std::atomic<pid_t> gReadingThread{0};
 std::atomic<bool> gReaderHeldTheCleanupSignals{false};
