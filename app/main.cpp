@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -96,6 +97,10 @@ std::optional<corvane::Error> CheckStartFile(const std::string& file)
 
 int main(int argc, char* argv[])
 {
+#ifndef _WIN32
+    // A reader of a FIFO result that leaves is a write error to report, not a reason to die.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     corvane::platform::AttachParentConsole();
     const Arguments arguments = ParseArguments(corvane::platform::CommandLineArguments(argc, argv));
     if (arguments.exitStatus) return *arguments.exitStatus;

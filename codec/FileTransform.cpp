@@ -239,6 +239,7 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
     }
     ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in);
     if (!out) return out.error();
+    if (control) out->file().HeedCancel(&control->cancel);
     if (auto error = Pump(coding, *in, out->file(), control)) return error;
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
     // failure to close a file only read loses nothing.

@@ -21,7 +21,9 @@
 // - An existing destination the caller may not write (a read-only file) is refused with the
 //   system's "permission denied" (root may write any, as with cp). An existing FIFO or device
 //   (or a link to one) is written into directly, like standard output, never replaced; a socket
-//   is refused. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
+//   is refused. Such a file is opened without waiting: a FIFO that nobody reads is refused at
+//   once (ENXIO), and while its reader is slow a cancel still ends the wait within a tenth of a
+//   second. A reader that leaves is a write error (EPIPE) where the process ignores SIGPIPE. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
 //   file is replaced by the new file; the link's target is left alone.
 // - The file is streamed in chunks with the codec's running value carried between them, so
 //   memory stays constant and files of any size (64-bit lengths) work. The result is

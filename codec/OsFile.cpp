@@ -91,7 +91,8 @@ OsFile::OsFile(OsFile&& other) noexcept
       name_(std::move(other.name_)),
       permissions_(other.permissions_),
       opened_(other.opened_),
-      bytesRead_(other.bytesRead_)
+      bytesRead_(other.bytesRead_),
+      cancel_(other.cancel_)
 {
     other.owned_ = false;
 }
@@ -106,6 +107,7 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept
         permissions_ = other.permissions_;
         opened_ = other.opened_;
         bytesRead_ = other.bytesRead_;
+        cancel_ = other.cancel_;
         other.owned_ = false;
     }
     return *this;

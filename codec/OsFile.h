@@ -85,7 +85,11 @@ public:
 
     // Reads until `buffer` is full or the file ends; a short count means the end.
     ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);
+    // Writes all of `bytes`. A file opened without blocking (a FIFO or device destination) is
+    // waited on for room, and a wait ends with a cancelled error once `cancel` (see
+    // HeedCancel) is set.
     [[nodiscard]] std::optional<Error> WriteAll(std::span<const std::uint8_t> bytes);
+    void HeedCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     [[nodiscard]] std::optional<Error> FlushToDisk();
     [[nodiscard]] std::optional<Error> Close();
     // For a file from OpenSource, once it has been read to its end: an error when its length or
@@ -110,6 +114,7 @@ private:
     unsigned permissions_ = 0666;
     std::optional<FileState> opened_;  // set for a file from OpenSource
     std::uint64_t bytesRead_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // An error when `output` is the very regular file `source` reads from (`encode f - >> f`

@@ -1,6 +1,7 @@
 // The file layer on POSIX systems. The destination's folder is opened once and everything else
 // is done relative to it, so any destination path the system accepts works, however long.
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -256,6 +257,8 @@ ErrorOr<std::size_t> OsFile::ReadFull(std::span<std::uint8_t> buffer)
 
 std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
 {
+    // How long a wait for room in a non-blocking file lasts before the cancel is looked at again.
+    constexpr int kCancelCheckMs = 100;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(handle_, bytes.data() + done, bytes.size() - done);
@@ -263,6 +266,12 @@ std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
             done += static_cast<std::size_t>(n);
         } else if (n == 0) {
             return SystemError(EIO, "Cannot write", name_);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
+                return Error{ECANCELED, "Writing '" + name_ + "' was cancelled"};
+            }
+            pollfd room{handle_, POLLOUT, 0};
+            ::poll(&room, 1, kCancelCheckMs);
         } else if (errno != EINTR) {
             return SystemError(errno, "Cannot write", name_);
         }
@@ -324,8 +333,13 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (S_ISDIR(info.st_mode)) return to.Fail(EISDIR);
         if (S_ISSOCK(info.st_mode)) return to.Fail(ENXIO);  // what opening one would answer
         if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
-            // Like a shell redirection, opening a FIFO waits for its reader.
-            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            // Opened without waiting: a FIFO nobody reads is refused at once, where a blocking
+            // open would wait, beyond any cancel, for a reader that may never come. The file
+            // stays non-blocking, so that WriteAll can heed a cancel while the reader is slow.
+            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0 && errno == ENXIO && S_ISFIFO(info.st_mode)) {
+                return Error{ENXIO, "Cannot write '" + to.name_ + "': no program is reading from this FIFO"};
+            }
             if (fd < 0) return to.Fail(errno);
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Stream;

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -717,6 +718,72 @@ TEST_F(FileTransform, SourceTruncatedWhileWrittenToAFifoIsAnError)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, EAGAIN);
     EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
+}
+
+// Waits up to a minute for `done` to hold.
+bool AwaitCondition(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A FIFO at the destination never holds the coder beyond what its reader does: nobody reading
+// is an error at once, a reader that does not read lets a cancel through, and a reader that
+// leaves is a write error (the desktop program ignores SIGPIPE, as this test does).
+TEST_F(FileTransform, FifoDestinationNeverHangs)
+{
+    WriteBytes(dir / "source", testing::RandomBytes(3 << 20, 13));
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto savedPipeSignal = std::signal(SIGPIPE, SIG_IGN);
+    enum class Reader { None, Stalls, Leaves };
+    const struct {
+        const char* name;
+        Reader reader;
+        int number;
+        std::string description;
+    } cases[] = {
+        {"nobody reads", Reader::None, ENXIO,
+         "Cannot write '" + fifo.string() + "': no program is reading from this FIFO"},
+        {"the reader stalls, the user cancels", Reader::Stalls, kErrorCancelled,
+         "Writing '" + fifo.string() + "' was cancelled"},
+        {"the reader leaves", Reader::Leaves, EPIPE, "Cannot write '" + fifo.string() + "': Broken pipe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int reader = c.reader == Reader::None ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        TransformControl control;
+        std::optional<Error> error;
+        std::atomic<bool> finished{false};
+        std::jthread coder([&] {
+            error = TransformFile(Coding::Encode, Endpoint::File(dir / "source"), Endpoint::File(fifo), &control);
+            finished = true;
+        });
+        if (reader >= 0) {
+            pollfd ready{reader, POLLIN, 0};
+            ASSERT_EQ(::poll(&ready, 1, 60000), 1) << "nothing came through the FIFO";
+            if (c.reader == Reader::Stalls) control.cancel = true;
+            if (c.reader == Reader::Leaves) ::close(reader);
+        }
+        if (!AwaitCondition([&] { return finished.load(); })) {
+            ADD_FAILURE() << "the coder still waits on the FIFO";
+            const int drain = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            std::vector<std::uint8_t> sink(1 << 16);
+            while (!finished) static_cast<void>(::read(drain, sink.data(), sink.size()));
+            ::close(drain);
+        }
+        coder.join();
+        if (c.reader == Reader::Stalls) ::close(reader);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, c.number);
+        EXPECT_EQ(error->description, c.description);
+    }
+    std::signal(SIGPIPE, savedPipeSignal);
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"fifo", "source"}));
 }
 
 using testing::StartCompanion;
