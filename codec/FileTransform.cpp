@@ -1,6 +1,7 @@
 #include "FileTransform.h"
 
 #include <array>
+#include <cstdlib>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -9,6 +10,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -209,13 +211,30 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
 // coded copy between files in memory from about 1.2 times the time of `cp` to below it. A
 // smaller file, or a single processor, has nothing to overlap. A pipe or a device, whose reads
 // may wait on another program, keeps to one thread, so that nothing is read after a write fails.
-std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
+// CORVANE_READ_AHEAD=on|off forces the read-ahead, for every source, or keeps it off, so that
+// tests reach both ways with any file; unset, the source's size and the processors choose.
+enum class ReadAhead { Chosen, On, Off };
+
+ErrorOr<ReadAhead> ReadAheadFromEnvironment()
+{
+    const char* choice = std::getenv("CORVANE_READ_AHEAD");
+    if (choice == nullptr) return ReadAhead::Chosen;
+    const std::string_view value = choice;
+    if (value == "on") return ReadAhead::On;
+    if (value == "off") return ReadAhead::Off;
+    return Error{detail::kErrorBadChoice,
+                 "CORVANE_READ_AHEAD is '" + ShownText(value) + "': the choices are 'on' and 'off'"};
+}
+
+std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control, ReadAhead readAhead)
 {
     const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
     if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
     const std::span<std::uint8_t> bytes(buffer.get(), kChunkSize);
-    if (in.openedSize() <= kChunkSize || std::thread::hardware_concurrency() < 2)
-        return PumpAlone(coding, in, out, control, bytes);
+    const bool ahead = readAhead == ReadAhead::Chosen
+                           ? in.openedSize() > kChunkSize && std::thread::hardware_concurrency() >= 2
+                           : readAhead == ReadAhead::On;
+    if (!ahead) return PumpAlone(coding, in, out, control, bytes);
     return PumpAhead(coding, in, out, control, bytes);
 }
 
@@ -226,6 +245,8 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
     detail::PrepareProcess();
     std::optional<CleanupSignalsHeld> held;
     if (!detail::OnCleanupThread()) held.emplace();
+    const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
+    if (!readAhead) return readAhead.error();
 
     ErrorOr<OsFile> in =
         source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);
@@ -235,12 +256,12 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
     if (destination.standardStream) {
         OsFile out = OsFile::StandardOutput();
         if (auto error = detail::RefuseSameFile(*in, out)) return error;
-        return Pump(coding, *in, out, control);
+        return Pump(coding, *in, out, control, *readAhead);
     }
     ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in);
     if (!out) return out.error();
     if (control) out->file().HeedCancel(&control->cancel);
-    if (auto error = Pump(coding, *in, out->file(), control)) return error;
+    if (auto error = Pump(coding, *in, out->file(), control, *readAhead)) return error;
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
     // failure to close a file only read loses nothing.
     static_cast<void>(in->Close());

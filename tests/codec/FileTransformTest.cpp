@@ -232,16 +232,36 @@ public:
     }
 };
 
-// Named temporary files for one scope, as CORVANE_TEMPORARY_FILE=named gives them.
-class NamedTemporaries {
+// An environment variable set (or, with nullptr, unset) for one scope, then restored.
+class ScopedVariable {
 public:
-    explicit NamedTemporaries(bool named)
+    ScopedVariable(const char* name, const char* value) : name_(name)
     {
-        if (named) ::setenv("CORVANE_TEMPORARY_FILE", "named", 1);
+        if (const char* earlier = std::getenv(name)) earlier_ = earlier;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
-    ~NamedTemporaries() { ::unsetenv("CORVANE_TEMPORARY_FILE"); }
-    NamedTemporaries(const NamedTemporaries&) = delete;
-    NamedTemporaries& operator=(const NamedTemporaries&) = delete;
+    ~ScopedVariable()
+    {
+        if (earlier_)
+            ::setenv(name_, earlier_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> earlier_;
+};
+
+// Named temporary files for one scope, as CORVANE_TEMPORARY_FILE=named gives them.
+class NamedTemporaries : public ScopedVariable {
+public:
+    explicit NamedTemporaries(bool named) : ScopedVariable("CORVANE_TEMPORARY_FILE", named ? "named" : nullptr) {}
 };
 
 // After the first chunk, so that a temporary file with content is there to be removed.
@@ -318,6 +338,60 @@ TEST_F(FileTransform, FolderFlushFailureAfterTheRenameIsAWarning)
     EXPECT_FALSE(EncodeFile(dir / "source", dir / "result")) << "without a control there is no warning to give";
 }
 
+// A cancel that comes while the read-ahead runs, the file half written under a hidden name:
+// nothing is left and the destination keeps its content.
+TransformControl* gCancelledControl = nullptr;
+std::atomic<bool> gTemporaryWasThere{false};
+std::filesystem::path gWatchedFolder;
+void CancelMidWay(std::uint64_t offset)
+{
+    if (offset < (2u << 20)) return;
+    gTemporaryWasThere = FileNames(gWatchedFolder).size() == 3;
+    gCancelledControl->cancel = true;
+}
+
+TEST_F(FileTransform, CancelWhileReadingAheadLeavesNothing)
+{
+    const ScopedVariable readAhead("CORVANE_READ_AHEAD", "on");
+    const NamedTemporaries named(true);
+    WriteBytes(dir / "big", testing::RandomBytes(5 << 20, 14));
+    WriteBytes(dir / "result", {4, 5, 6});
+    TransformControl control;
+    gCancelledControl = &control;
+    gWatchedFolder = dir.path();
+    const FaultsTakenOut takenOut;
+    detail::Faults().beforeWrite = CancelMidWay;
+    const auto error =
+        TransformFile(Coding::Encode, Endpoint::File(dir / "big"), Endpoint::File(dir / "result"), &control);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, kErrorCancelled);
+    EXPECT_TRUE(gTemporaryWasThere.load()) << "no named temporary file while coding";
+    EXPECT_EQ(ReadBytes(dir / "result"), (Bytes{4, 5, 6}));
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"big", "result"}));
+}
+
+// A forced choice that cannot be honoured stops the transform before it writes anything.
+TEST_F(FileTransform, UnknownSwitchValueIsAnError)
+{
+    WriteBytes(dir / "source", {1, 2, 3});
+    const struct {
+        const char* variable;
+        std::string description;
+    } cases[] = {
+        {"CORVANE_READ_AHEAD", "CORVANE_READ_AHEAD is 'sometimes\\n': the choices are 'on' and 'off'"},
+        {"CORVANE_TEMPORARY_FILE", "CORVANE_TEMPORARY_FILE is 'sometimes\\n': the choices are 'unnamed' and 'named'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable);
+        const ScopedVariable wrong(c.variable, "sometimes\n");
+        const auto error = EncodeFile(dir / "source", dir / "result");
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, EINVAL);
+        EXPECT_EQ(error->description, c.description);
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"source"});
+    }
+}
+
 // What the reading thread's signal mask held, noted from inside it.
 std::atomic<pid_t> gReadingThread{0};
 std::atomic<bool> gReaderHeldTheCleanupSignals{false};
@@ -335,6 +409,7 @@ void NoteTheReadersSignals(std::uint64_t)
 // program's own.
 TEST_F(FileTransform, ReadAheadThreadHoldsTheCleanupSignalsBack)
 {
+    const ScopedVariable readAhead("CORVANE_READ_AHEAD", "on");
     WriteBytes(dir / "big", testing::RandomBytes(3 << 20, 9));
     const FaultsTakenOut takenOut;
     detail::Faults().beforeRead = NoteTheReadersSignals;
@@ -822,12 +897,16 @@ TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
 struct KillRow {
     Temporary temporary;
     int signalNumber;
+    bool readAhead = false;  // forced on; else off, as for any pipe
 };
 
-void PrintTo(const KillRow& row, std::ostream* out)
+std::string KillRowName(const KillRow& row)
 {
-    *out << (row.temporary == Temporary::Named ? "named, SIG" : "unnamed, SIG") << sigabbrev_np(row.signalNumber);
+    return std::string(row.temporary == Temporary::Named ? "Named_" : "Unnamed_") + sigabbrev_np(row.signalNumber) +
+           (row.readAhead ? "_ReadAhead" : "");
 }
+
+void PrintTo(const KillRow& row, std::ostream* out) { *out << KillRowName(row); }
 
 class KilledMidWrite : public ::testing::TestWithParam<KillRow> {
 protected:
@@ -852,13 +931,15 @@ TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::vector<std::string> environment;
     if (row.temporary == Temporary::Named) environment.push_back("CORVANE_TEMPORARY_FILE=named");
+    environment.push_back(row.readAhead ? "CORVANE_READ_AHEAD=on" : "CORVANE_READ_AHEAD=off");
     const pid_t pid = StartCompanion({"encode", "-", result.string()}, feed[0], null, null, {}, environment);
     ::close(feed[0]);
     ::close(null);
     ASSERT_GT(pid, 0);
 
     // Once a write of two chunks' worth has gone into the pipe, the companion has read more
-    // than one chunk, so it has written the first one and waits for the rest.
+    // than one chunk, so it has written the first one and waits for the rest. Reading ahead, it
+    // has read seven quarters of a chunk or more, and written all but the four it may hold.
     const Bytes twoChunks = testing::RandomBytes((2 << 20) + 1, 4);
     std::size_t fed = 0;
     while (fed < twoChunks.size()) {
@@ -872,7 +953,7 @@ TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
         const auto temporary = dir / midWay[0];
         EXPECT_TRUE(IsTemporaryName(midWay[0])) << midWay[0];
         EXPECT_EQ(Mode(temporary), 0600u) << "the temporary file must stay private";
-        EXPECT_GE(std::filesystem::file_size(temporary), std::uintmax_t{1} << 20);
+        EXPECT_GE(std::filesystem::file_size(temporary), row.readAhead ? std::uintmax_t{3} << 18 : std::uintmax_t{1} << 20);
     } else {
         EXPECT_EQ(midWay, std::vector<std::string>{"result"});
     }
@@ -890,11 +971,10 @@ INSTANTIATE_TEST_SUITE_P(
     Signals, KilledMidWrite,
     ::testing::Values(KillRow{Temporary::Unnamed, SIGKILL}, KillRow{Temporary::Unnamed, SIGINT},
                       KillRow{Temporary::Named, SIGINT}, KillRow{Temporary::Named, SIGTERM},
-                      KillRow{Temporary::Named, SIGHUP}, KillRow{Temporary::Named, SIGQUIT}),
-    [](const auto& info) {
-        return std::string(info.param.temporary == Temporary::Named ? "Named_" : "Unnamed_") +
-               sigabbrev_np(info.param.signalNumber);
-    });
+                      KillRow{Temporary::Named, SIGHUP}, KillRow{Temporary::Named, SIGQUIT},
+                      KillRow{Temporary::Unnamed, SIGKILL, true}, KillRow{Temporary::Named, SIGINT, true},
+                      KillRow{Temporary::Named, SIGTERM, true}),
+    [](const auto& info) { return KillRowName(info.param); });
 
 }  // namespace
 }  // namespace corvane
