@@ -2,7 +2,8 @@
 # Corvane's one entry point, for people and for CI.
 #   ./dev.sh run     install what is missing, build, and start Corvane
 #   ./dev.sh test    install what is missing, build, and run every test
-#                    (the codec's tests also under AddressSanitizer and UBSan, and all on Windows)
+#                    (the codec's tests also under AddressSanitizer and UBSan, then under
+#                    ThreadSanitizer, and all on Windows)
 #   ./dev.sh windows install what is missing, make Qt for Windows from Debian's source (once,
 #                    35 to 90 minutes; kept in ~/.cache/corvane), cross-build both programs and
 #                    their tests with mingw-w64, run the tests under Wine, and make and check
@@ -21,7 +22,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-private-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  dpkg-dev file lintian desktop-file-utils appstream xdotool
+  dpkg-dev file lintian desktop-file-utils appstream xdotool strace
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
                   nsis xvfb xauth openbox xdotool imagemagick)
@@ -196,6 +197,9 @@ case "${1:-}" in
     say "The codec and the companion again, under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
     run_tests build-sanitize
+    say "The codec and the companion again, under ThreadSanitizer"
+    build build-tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
+    run_tests build-tsan
     say "Both programs and their tests for Windows, run under Wine, and the Windows packages"
     windows
     check_package
@@ -235,7 +239,7 @@ case "${1:-}" in
     fi
     ;;
   *)
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
