@@ -16,6 +16,7 @@
 
 #include "codec/CodecKernel.h"
 #include "codec/Error.h"
+#include "codec/FileTransform.h"
 #include "platform/Console.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
@@ -116,6 +117,11 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // A signal that ends the program (SIGTERM, SIGINT, SIGHUP from a closing session, SIGQUIT)
+    // first removes a named temporary file being written. It is taken on this thread: Qt's threads
+    // start with those signals held back, and the coding worker holds them back itself.
+    corvane::InstallTemporaryFileCleanup();
+    std::optional<corvane::CleanupSignalsHeld> otherThreadsStartHeld(std::in_place);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
@@ -130,6 +136,7 @@ int main(int argc, char* argv[])
                        : QString();
     auto* window = new corvane::frmMain;
     window->Show();
+    otherThreadsStartHeld.reset();
     if (!startFile.isEmpty()) {
         if (const auto error = window->ShowFile(startFile)) corvane::ReportError(*error);
     }
