@@ -318,6 +318,146 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
     }
 }
 
+namespace {
+
+// The files of a batch coded so far and waiting for the group's shared flush.
+struct Waiting {
+    std::size_t index;
+    detail::Destination destination;
+};
+
+// Sources read and coded into temporary files, not yet flushed: the group ends here.
+constexpr std::uint64_t kGroupBytes = std::uint64_t{64} << 20;
+
+bool MayTakeLong(const BatchFile& file)
+{
+    std::error_code unknown;
+    const std::filesystem::file_status destination = std::filesystem::status(file.destination, unknown);
+    if (std::filesystem::is_fifo(destination) || std::filesystem::is_character_file(destination) ||
+        std::filesystem::is_block_file(destination))
+        return true;
+    const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
+    return !unknown && size >= kGroupBytes;
+}
+
+// Codes one file of a batch into its temporary file; nothing is flushed or put in place yet.
+ErrorOr<detail::Destination> CodeIntoTemporary(const BatchFile& file, TransformControl* control, ReadAhead readAhead,
+                                               std::uint64_t& size)
+{
+    ErrorOr<OsFile> in = OsFile::OpenSource(file.source);
+    if (!in) return in.error();
+    size = in->openedSize();
+    ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in);
+    if (!out) return out.error();
+    if (control) out->file().HeedCancel(&control->cancel);
+    if (auto error = Pump(file.coding, *in, out->file(), control, readAhead)) return *error;
+    static_cast<void>(in->Close());
+    return out;
+}
+
+// Puts a group's files in place: one flush for all, the renames, one flush of each folder. Fills
+// in each file's outcome; a cancel drops the group.
+void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes, std::span<const BatchFile> files,
+                TransformControl* control)
+{
+    const auto cancelAll = [&] {
+        for (const Waiting& w : group)
+            outcomes[w.index].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[w.index].source) + "' was cancelled"};
+        group.clear();
+    };
+    if (IsCancelled(control)) return cancelAll();
+    std::vector<detail::Destination*> destinations;
+    for (Waiting& w : group) destinations.push_back(&w.destination);
+    const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
+    if (IsCancelled(control)) return cancelAll();
+    std::vector<detail::Destination*> committed;
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        std::optional<Error>& error = outcomes[group[i].index].error;
+        error = flushErrors[i];
+        if (!error) error = group[i].destination.Commit();
+        if (!error) committed.push_back(destinations[i]);
+    }
+    const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
+    for (std::size_t i = 0, c = 0; i < group.size() && c < committed.size(); ++i) {
+        if (destinations[i] == committed[c]) outcomes[group[i].index].warning = warnings[c++];
+    }
+    group.clear();
+}
+
+}  // namespace
+
+std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, TransformControl* control,
+                                         const std::function<void(std::size_t, const BatchOutcome&)>& landed)
+{
+    std::vector<BatchOutcome> outcomes(files.size());
+    std::size_t reported = 0;
+    const auto report = [&](std::size_t upTo) {
+        for (; reported < upTo; ++reported) {
+            if (landed) landed(reported, outcomes[reported]);
+        }
+    };
+    std::vector<Waiting> group;
+    std::size_t next = 0;
+    try {
+        detail::PrepareProcess();
+        std::optional<CleanupSignalsHeld> held;
+        if (!detail::OnCleanupThread()) held.emplace();
+        const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
+        if (!readAhead) {
+            for (BatchOutcome& outcome : outcomes) outcome.error = readAhead.error();
+            report(files.size());
+            return outcomes;
+        }
+        if (control) {
+            std::uint64_t total = 0;
+            for (const BatchFile& file : files) {
+                std::error_code unknown;
+                const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
+                if (!unknown) total += size;
+            }
+            control->total.store(total, std::memory_order_relaxed);
+        }
+        const std::size_t mostOpen = detail::Destination::MostOpenAtOnce();
+        std::uint64_t groupBytes = 0;
+        for (; next < files.size(); ++next) {
+            if (IsCancelled(control)) break;
+            // A file that may take long (a large one, or one written into a FIFO or device that
+            // waits on its reader) starts only once the files before it are in place.
+            if (!group.empty() && MayTakeLong(files[next])) {
+                PutInPlace(group, outcomes, files, control);
+                groupBytes = 0;
+                report(next);
+            }
+            try {
+                std::uint64_t size = 0;
+                ErrorOr<detail::Destination> coded = CodeIntoTemporary(files[next], control, *readAhead, size);
+                if (!coded) {
+                    outcomes[next].error = coded.error();
+                } else {
+                    groupBytes += size;
+                    group.push_back({next, std::move(*coded)});
+                }
+            } catch (...) {
+                outcomes[next].error = ThrownError(Endpoint::File(files[next].source));
+            }
+            if (group.size() >= mostOpen || groupBytes >= kGroupBytes) {
+                PutInPlace(group, outcomes, files, control);
+                groupBytes = 0;
+                report(next + 1);
+            }
+        }
+        PutInPlace(group, outcomes, files, control);
+    } catch (...) {
+        for (Waiting& w : group) outcomes[w.index].error = ThrownError(Endpoint::File(files[w.index].source));
+        group.clear();
+    }
+    for (std::size_t i = next; i < files.size(); ++i) {
+        if (!outcomes[i].error) outcomes[i].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[i].source) + "' was cancelled"};
+    }
+    report(files.size());
+    return outcomes;
+}
+
 std::optional<Error> EncodeFile(const std::filesystem::path& source,
                                 const std::filesystem::path& destination)
 {

@@ -46,8 +46,11 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "Error.h"
 
@@ -92,6 +95,38 @@ extern const std::int32_t kErrorCancelled;
                                               const std::filesystem::path& destination);
 [[nodiscard]] std::optional<Error> DecodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);
+
+// One file of a batch: `source` coded into `destination`, both files.
+struct BatchFile {
+    Coding coding;
+    std::filesystem::path source;
+    std::filesystem::path destination;
+};
+
+// How one file of a batch ended: an error (the destination as it was), or done, perhaps with a
+// warning (see TransformControl::warning).
+struct BatchOutcome {
+    std::optional<Error> error;
+    std::optional<Error> warning;
+};
+
+// Codes many files, each exactly as TransformFile would (atomic: complete or not at all; durable:
+// its data on disk before its name points at it, its folder flushed before it is reported done),
+// with the flushes shared: the files are coded into temporary files a group at a time (up to 64
+// files, fewer under a low limit on open descriptors, and about 64 MiB), then one flush of each
+// file system they are on (syncfs on Linux) puts all their data on disk, each takes its
+// destination's place, and each folder is flushed once. A group's files are therefore done, or
+// fail at their flush, together; a file that fails earlier fails alone, and the others go on.
+// `landed`, when given, hears each file's outcome in the files' order, as each group ends; the
+// outcomes are returned too. `control`, when given, follows the whole batch: `total` is the sum
+// of the sources' sizes, `done` grows with each file, and a cancel ends the batch at once (the
+// group not yet in place is dropped, its files and every later one cancelled; files reported
+// done stay). Items must name distinct destinations, and no item's source may be an earlier
+// item's destination: a caller with such items codes them in separate batches. On Windows each
+// file is flushed on its own. Never throws out of its own work; `landed` may throw.
+std::vector<BatchOutcome> TransformFiles(
+    std::span<const BatchFile> files, TransformControl* control = nullptr,
+    const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {});
 
 // True for the name of the transform's named temporary file (".cv" and eight hex digits), so
 // that file lists can leave such files out.

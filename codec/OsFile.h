@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Describe.h"
 #include "Error.h"
@@ -145,6 +146,15 @@ public:
     // After Commit put the file in place: flushes the folder, so that the new name survives a
     // power loss. A failure here comes after the destination took its new content.
     [[nodiscard]] std::optional<Error> FlushFolder();
+
+    // For a batch: Flush for many destinations at once, with one flush of each file system
+    // they are on (syncfs) where the system has one; an error for each destination not flushed.
+    static std::vector<std::optional<Error>> FlushAll(std::span<Destination* const> destinations);
+    // FlushFolder for many committed destinations, each folder flushed once; a warning for each
+    // destination whose folder could not be flushed.
+    static std::vector<std::optional<Error>> FlushFolders(std::span<Destination* const> destinations);
+    // How many destinations a batch may hold open at once: each holds two descriptors.
+    static std::size_t MostOpenAtOnce();
 
 private:
     enum class Kind { Stream, Unnamed, Named, Done };

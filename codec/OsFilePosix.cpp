@@ -5,9 +5,11 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -480,6 +482,68 @@ std::optional<Error> Destination::FlushFolder()
     if (failure == 0 && folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) failure = errno;
     if (failure == 0) return std::nullopt;
     return Fail(failure, "Written, but cannot flush the folder of");
+}
+
+std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
+{
+    // One syncfs for each file system: the data of every file is on disk before any of them is
+    // renamed, at the cost of one journal commit rather than one for each file.
+    std::vector<std::pair<dev_t, int>> flushed;  // file system, and the error of its flush
+    std::vector<std::optional<Error>> errors(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
+        struct stat info {};
+        if (::fstat(to.file_.handle(), &info) != 0) {
+            errors[i] = to.Fail(errno);
+            continue;
+        }
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
+        if (known == flushed.end()) {
+            flushed.emplace_back(info.st_dev, ::syncfs(to.file_.handle()) == 0 ? 0 : errno);
+            known = flushed.end() - 1;
+        }
+        if (known->second != 0)
+            errors[i] = to.Fail(known->second);
+        else
+            to.flushed_ = true;
+    }
+    return errors;
+}
+
+std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
+{
+    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> flushed;  // folder, and the error of its flush
+    std::vector<std::optional<Error>> warnings(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (!to.committed_) continue;
+        to.committed_ = false;
+        struct stat info {};
+        if (::fstat(to.folder_, &info) != 0) {
+            warnings[i] = to.Fail(errno, "Written, but cannot flush the folder of");
+            continue;
+        }
+        const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
+        if (known == flushed.end()) {
+            int failure = Faults().folderFlushError.load();
+            if (failure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) failure = errno;
+            flushed.emplace_back(folder, failure);
+            known = flushed.end() - 1;
+        }
+        if (known->second != 0) warnings[i] = to.Fail(known->second, "Written, but cannot flush the folder of");
+    }
+    return warnings;
+}
+
+std::size_t Destination::MostOpenAtOnce()
+{
+    // Up to 64, leaving room for the program's own descriptors under a low limit.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 64;
+    const rlim_t spare = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 1;
+    return static_cast<std::size_t>(std::clamp<rlim_t>(spare, 1, 64));
 }
 
 void PrepareProcess()

@@ -265,6 +265,21 @@ Destination::~Destination()
 // The move was written through to disk: there is nothing left to flush.
 std::optional<Error> Destination::FlushFolder() { return std::nullopt; }
 
+// Windows has no flush of a whole volume for an ordinary user: each file is flushed on its own.
+std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
+{
+    std::vector<std::optional<Error>> errors(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) errors[i] = destinations[i]->Flush();
+    return errors;
+}
+
+std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
+{
+    return std::vector<std::optional<Error>>(destinations.size());
+}
+
+std::size_t Destination::MostOpenAtOnce() { return 64; }
+
 std::optional<Error> Destination::Commit()
 {
     if (kind_ == Kind::Stream) {

@@ -198,33 +198,58 @@ int Run(const std::vector<Argument>& arguments)
     // an earlier one's result (or code it a second time), so it is refused, as cp does.
     std::set<Argument> written;
     bool failed = false;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const Job& job = jobs[i];
-        const Argument key = NameKey(Path(job.destination).filename());
-        std::optional<corvane::Error> error;
-        if (jobs.size() > 1 && written.count(key)) {
-            error = corvane::Error{
-#ifdef _WIN32
-                ERROR_ALREADY_EXISTS,
-#else
-                EEXIST,
-#endif
-                "Will not write '" + Shown(job.source) + "' over '" + Shown(job.destination) +
-                    "': another source of this run was just written there"};
-        } else {
-            corvane::TransformControl control;
-            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
-            error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
-            if (progress) progress->End(!error);
-            if (control.warning) Write(stderr, corvane::WarningLine(*control.warning) + "\n");
-        }
+    const auto reportOutcome = [&](const Job& job, const std::optional<corvane::Error>& error,
+                                   const std::optional<corvane::Error>& warning) {
         if (error) {
             Write(stderr, corvane::ErrorLine(*error) + "\n");
             failed = true;
         } else {
-            written.insert(key);
+            if (warning) Write(stderr, corvane::WarningLine(*warning) + "\n");
+            written.insert(NameKey(Path(job.destination).filename()));
+        }
+    };
+    // Files into a folder, without a progress line to keep final, go through the batch: their
+    // flushes to disk are shared. It is cut before a source whose name an earlier file of the cut
+    // has, so that the earlier one's outcome decides whether the later one is refused.
+    std::vector<corvane::BatchFile> batch;
+    std::vector<const Job*> batched;
+    const auto codeBatch = [&] {
+        corvane::TransformFiles(batch, nullptr, [&](std::size_t i, const corvane::BatchOutcome& outcome) {
+            reportOutcome(*batched[i], outcome.error, outcome.warning);
+        });
+        batch.clear();
+        batched.clear();
+    };
+    const bool batchable = jobs.size() > 1 && !progress;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        const Argument key = NameKey(Path(job.destination).filename());
+        const auto sameName = [&](const Job* earlier) { return NameKey(Path(earlier->destination).filename()) == key; };
+        if (std::any_of(batched.begin(), batched.end(), sameName)) codeBatch();
+        if (jobs.size() > 1 && written.count(key)) {
+            reportOutcome(job,
+                          corvane::Error{
+#ifdef _WIN32
+                              ERROR_ALREADY_EXISTS,
+#else
+                              EEXIST,
+#endif
+                              "Will not write '" + Shown(job.source) + "' over '" + Shown(job.destination) +
+                                  "': another source of this run was just written there"},
+                          std::nullopt);
+        } else if (batchable) {
+            batch.push_back({coding, Path(job.source), Path(job.destination)});
+            batched.push_back(&job);
+        } else {
+            corvane::TransformControl control;
+            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
+            const std::optional<corvane::Error> error =
+                corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
+            if (progress) progress->End(!error);
+            reportOutcome(job, error, control.warning);
         }
     }
+    codeBatch();
     return failed ? 1 : 0;
 }
 

@@ -820,6 +820,40 @@ TEST_F(Companion, FolderThatCannotBeFlushedIsAWarningAndTheFileDone)
 #endif
 }
 
+// Sources into a folder share their flushes, and each stays durable: every file's data is on
+// disk (one syncfs) before any name points at it, and the folder is flushed once, after the
+// last rename, before the companion ends. Watched with strace.
+TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfter)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "syncfs and strace are Linux's";
+#else
+    std::filesystem::create_directory(dir / "out");
+    std::vector<std::string> args{"-f", "-qq", "-o", (dir / "calls").string(), "-e",
+                                  "trace=fsync,fdatasync,syncfs,sync,rename,renameat,renameat2",
+                                  CORVANE_CODEC_EXE, "encode"};
+    for (const char* name : {"a", "b", "c"}) {
+        WriteBytes(dir / name, {1, 2, 3});
+        args.push_back(name);
+    }
+    args.push_back("out");
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = testing::StartProgram("strace", args, null, null, null, dir.path());
+    ::close(null);
+    const int status = WaitStatus(pid);
+    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
+    ASSERT_EQ(status, 0);
+    std::vector<std::string> calls;
+    for (const std::string& line : Lines(Text(ReadBytes(dir / "calls")))) {
+        const std::size_t start = line.find_first_not_of("0123456789 ");
+        const std::size_t end = line.find('(', start);
+        if (start != std::string::npos && end != std::string::npos) calls.push_back(line.substr(start, end - start));
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"syncfs", "renameat", "renameat", "renameat", "fsync"}));
+    for (const char* name : {"a", "b", "c"}) EXPECT_EQ(ReadBytes(dir / "out" / name), Encoded({1, 2, 3}));
+#endif
+}
+
 // A terminal that takes no more text (stopped, or full) blocks the companion's last step, the
 // newline after its progress line: the temporary file is removed before that step, so a signal
 // leaves nothing even then.

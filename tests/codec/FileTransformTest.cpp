@@ -861,6 +861,97 @@ TEST_F(FileTransform, FifoDestinationNeverHangs)
     EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"fifo", "source"}));
 }
 
+// A batch codes each file as TransformFile would, in groups that share their flushes: more
+// files than a group holds (the descriptor limit lowered, so that groups are small), failures
+// among them that fail alone, every outcome heard in order, nothing left behind.
+TEST_F(FileTransform, BatchCodesEachFileWholeAndReportsInOrder)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 84;  // room for ten destinations at once
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        const NamedTemporaries temporaries(named);
+        const auto in = dir / "in";
+        const auto out = dir / "out";
+        std::filesystem::remove_all(in);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(in);
+        std::filesystem::create_directories(out / "folder");
+        std::vector<BatchFile> files;
+        std::vector<Bytes> contents;
+        for (int i = 0; i < 45; ++i) {
+            std::string name = "f";
+            name += std::to_string(i);
+            contents.push_back(testing::RandomBytes(static_cast<std::size_t>(i * 97), i));
+            WriteBytes(in / name, contents.back());
+            WriteBytes(out / name, {7});  // replaced
+            files.push_back({Coding::Encode, in / name, out / name});
+        }
+        files[7].source = in / "missing";
+        files[23].destination = out / "folder";
+        std::vector<std::size_t> heard;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        const std::vector<BatchOutcome> outcomes = TransformFiles(
+            files, nullptr, [&](std::size_t index, const BatchOutcome&) { heard.push_back(index); });
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+
+        ASSERT_EQ(outcomes.size(), files.size());
+        ASSERT_EQ(heard.size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(heard[i], i);
+            EXPECT_FALSE(outcomes[i].warning);
+            if (i == 7) {
+                ASSERT_TRUE(outcomes[i].error);
+                EXPECT_EQ(outcomes[i].error->number, ENOENT);
+                EXPECT_EQ(ReadBytes(out / "f7"), Bytes{7});
+            } else if (i == 23) {
+                ASSERT_TRUE(outcomes[i].error);
+                EXPECT_EQ(outcomes[i].error->number, EISDIR);
+                EXPECT_EQ(ReadBytes(out / "f23"), Bytes{7});
+            } else {
+                EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+                EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), Encoded(contents[i])), "");
+            }
+        }
+        EXPECT_EQ(FileNames(out).size(), 46u) << "a temporary file was left";
+    }
+}
+
+// A folder that cannot be flushed warns every file the flush was for; a cancel drops the group
+// not yet in place and every later file, and keeps the files reported done.
+TEST_F(FileTransform, BatchWarnsOfAFolderFlushAndStopsAtACancel)
+{
+    std::vector<BatchFile> files;
+    for (const char* name : {"0", "1", "2"}) {
+        WriteBytes(dir / (std::string("s") + name), {1, 2, 3});
+        files.push_back({Coding::Encode, dir / (std::string("s") + name), dir / (std::string("d") + name)});
+    }
+    {
+        const FaultsTakenOut takenOut;
+        detail::Faults().folderFlushError = EIO;
+        const std::vector<BatchOutcome> outcomes = TransformFiles(files);
+        for (const BatchOutcome& outcome : outcomes) {
+            EXPECT_FALSE(outcome.error);
+            ASSERT_TRUE(outcome.warning);
+            EXPECT_EQ(outcome.warning->number, EIO);
+        }
+    }
+    for (const BatchFile& file : files) std::filesystem::remove(file.destination);
+
+    const NamedTemporaries named(true);
+    TransformControl control;
+    control.cancel = true;
+    const std::vector<BatchOutcome> outcomes = TransformFiles(files, &control);
+    for (const BatchOutcome& outcome : outcomes) {
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->number, kErrorCancelled);
+    }
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"s0", "s1", "s2"}));
+}
+
 using testing::StartCompanion;
 using testing::WaitStatus;
 
