@@ -10,6 +10,7 @@
 #                    the portable zip and the installer
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
 #                    (`./dev.sh bench files`: the slow whole-file benchmark;
+#                    `./dev.sh bench batch`: 5,000 small files against cp and one sync;
 #                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode;
 #                    `./dev.sh bench hover`: processor time with the pointer resting on a button)
 #   ./dev.sh package install what is missing, build, and make the Debian package
@@ -222,6 +223,10 @@ case "${1:-}" in
       shift
       say build/bin/codec_file_bench
       build/bin/codec_file_bench "$@"
+    elif [ "${1:-}" = batch ]; then
+      shift
+      say build/bin/codec_batch_bench
+      build/bin/codec_batch_bench "$@"
     elif [ "${1:-}" = hover ]; then
       shift
       say bench/hover_cpu.sh
@@ -232,14 +237,14 @@ case "${1:-}" in
       build/bin/responsiveness_bench "$@"
     else
       for bench in build/bin/*_bench; do
-        case "$bench" in build/bin/codec_file_bench | build/bin/responsiveness_bench) continue ;; esac
+        case "$bench" in build/bin/codec_file_bench | build/bin/codec_batch_bench | build/bin/responsiveness_bench) continue ;; esac
         say "$bench"
         "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
       done
     fi
     ;;
   *)
-    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

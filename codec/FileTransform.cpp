@@ -226,11 +226,19 @@ ErrorOr<ReadAhead> ReadAheadFromEnvironment()
                  "CORVANE_READ_AHEAD is '" + ShownText(value) + "': the choices are 'on' and 'off'"};
 }
 
-std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control, ReadAhead readAhead)
+ChunkBuffer NewChunkBuffer() { return ChunkBuffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]); }
+
+// `buffer`: one from NewChunkBuffer, or none to have one made for this file.
+std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control, ReadAhead readAhead,
+                          std::uint8_t* buffer = nullptr)
 {
-    const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
+    ChunkBuffer own;
+    if (!buffer) {
+        own = NewChunkBuffer();
+        buffer = own.get();
+    }
     if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
-    const std::span<std::uint8_t> bytes(buffer.get(), kChunkSize);
+    const std::span<std::uint8_t> bytes(buffer, kChunkSize);
     const bool ahead = readAhead == ReadAhead::Chosen
                            ? in.openedSize() > kChunkSize && std::thread::hardware_concurrency() >= 2
                            : readAhead == ReadAhead::On;
@@ -340,18 +348,21 @@ bool MayTakeLong(const BatchFile& file)
     return !unknown && size >= kGroupBytes;
 }
 
-// Codes one file of a batch into its temporary file; nothing is flushed or put in place yet.
+// Codes one file of a batch into its temporary file and parks it (see Destination::Park);
+// nothing is flushed or put in place yet. `beside`: a waiting file whose folder it may share.
 ErrorOr<detail::Destination> CodeIntoTemporary(const BatchFile& file, TransformControl* control, ReadAhead readAhead,
+                                               std::uint8_t* buffer, const detail::Destination* beside,
                                                std::uint64_t& size)
 {
     ErrorOr<OsFile> in = OsFile::OpenSource(file.source);
     if (!in) return in.error();
     size = in->openedSize();
-    ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in);
+    ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in, beside);
     if (!out) return out.error();
     if (control) out->file().HeedCancel(&control->cancel);
-    if (auto error = Pump(file.coding, *in, out->file(), control, readAhead)) return *error;
+    if (auto error = Pump(file.coding, *in, out->file(), control, readAhead, buffer)) return *error;
     static_cast<void>(in->Close());
+    if (auto error = out->Park()) return *error;
     return out;
 }
 
@@ -417,7 +428,9 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             }
             control->total.store(total, std::memory_order_relaxed);
         }
-        const std::size_t mostOpen = detail::Destination::MostOpenAtOnce();
+        const std::size_t mostWaiting = detail::Destination::MostWaitingAtOnce();
+        // One buffer serves every file; failing that, each file tries for its own.
+        const ChunkBuffer buffer = NewChunkBuffer();
         std::uint64_t groupBytes = 0;
         for (; next < files.size(); ++next) {
             if (IsCancelled(control)) break;
@@ -430,7 +443,8 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             }
             try {
                 std::uint64_t size = 0;
-                ErrorOr<detail::Destination> coded = CodeIntoTemporary(files[next], control, *readAhead, size);
+                const detail::Destination* beside = group.empty() ? nullptr : &group.back().destination;
+                ErrorOr<detail::Destination> coded = CodeIntoTemporary(files[next], control, *readAhead, buffer.get(), beside, size);
                 if (!coded) {
                     outcomes[next].error = coded.error();
                 } else {
@@ -440,7 +454,7 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             } catch (...) {
                 outcomes[next].error = ThrownError(Endpoint::File(files[next].source));
             }
-            if (group.size() >= mostOpen || groupBytes >= kGroupBytes) {
+            if (group.size() >= mostWaiting || groupBytes >= kGroupBytes) {
                 PutInPlace(group, outcomes, files, control);
                 groupBytes = 0;
                 report(next + 1);

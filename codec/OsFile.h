@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -130,7 +131,9 @@ class Destination {
 public:
     // Checks the destination (a folder, a link to one, a socket or a file the caller may not
     // write is refused) and opens what the bytes go to. `source` gives a new file its mode.
-    static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source);
+    // `beside`, when given and in the same folder, shares its open folder (a batch's files).
+    static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source,
+                                     const Destination* beside = nullptr);
 
     Destination(Destination&& other) noexcept;
     Destination& operator=(Destination&&) = delete;
@@ -143,6 +146,10 @@ public:
     // Flushes (unless Flush has), gives the file its final mode, owner and group and puts it
     // in the destination's place. A stream is closed.
     [[nodiscard]] std::optional<Error> Commit();
+    // For a batch, once the bytes are written: gives the file its final mode, owner and group,
+    // a hidden name and closes it, so that a waiting file holds no descriptor. FlushAll must
+    // flush it before Commit. Nothing for a stream, or on Windows.
+    [[nodiscard]] std::optional<Error> Park();
     // After Commit put the file in place: flushes the folder, so that the new name survives a
     // power loss. A failure here comes after the destination took its new content.
     [[nodiscard]] std::optional<Error> FlushFolder();
@@ -153,8 +160,8 @@ public:
     // FlushFolder for many committed destinations, each folder flushed once; a warning for each
     // destination whose folder could not be flushed.
     static std::vector<std::optional<Error>> FlushFolders(std::span<Destination* const> destinations);
-    // How many destinations a batch may hold open at once: each holds two descriptors.
-    static std::size_t MostOpenAtOnce();
+    // How many parked destinations a batch may hold at once.
+    static std::size_t MostWaitingAtOnce();
 
 private:
     enum class Kind { Stream, Unnamed, Named, Done };
@@ -168,9 +175,12 @@ private:
     std::filesystem::path leaf_;        // its last part, relative to the folder
     std::filesystem::path temporary_;   // a temporary name of ours now in the folder, or empty
 #ifndef _WIN32
-    int folder_ = -1;
+    std::filesystem::path folderPath_;               // the folder as opened
+    std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
+    int folder_ = -1;                                // that descriptor
     bool folderFlushable_ = true;
 #endif
+    bool parked_ = false;
     bool existed_ = false;
     bool flushed_ = false;
     bool committed_ = false;  // in place, the folder not yet flushed

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 
 #include "FileTransform.h"
@@ -38,13 +39,13 @@ sigset_t CleanupSignals()
 
 // The named temporary files in flight, for the signal handler: a folder descriptor and a name
 // in it for each. A name is written before its folder is published and only read after it.
-// Enough for every file of a batch's group (FileBatch) and a few single transforms besides.
+// Enough for every file of a batch's group (TransformFiles) and single transforms besides.
 struct InFlight {
     std::atomic<bool> claimed{false};
     std::atomic<int> folder{-1};
     char name[16];
 };
-constexpr std::size_t kInFlightSlots = 80;
+constexpr std::size_t kInFlightSlots = 1088;
 InFlight gInFlight[kInFlightSlots];
 
 // What the handler shares with the threads that make and remove names. A thread changing names
@@ -306,7 +307,8 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source,
+                                       const Destination* beside)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -319,15 +321,26 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return to.Fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTDIR);
     }
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    to.folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (beside && beside->folderHandle_ && beside->folderPath_ == folder) {
+        to.folderHandle_ = beside->folderHandle_;
+        to.folderFlushable_ = beside->folderFlushable_;
+    } else {
+        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 #ifdef O_PATH
-    if (to.folder_ < 0 && errno == EACCES) {
-        // A folder one may write in but not list still takes the file; it just cannot be flushed.
-        to.folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        to.folderFlushable_ = false;
-    }
+        if (fd < 0 && errno == EACCES) {
+            // A folder one may write in but not list still takes the file; it just cannot be flushed.
+            fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            to.folderFlushable_ = false;
+        }
 #endif
-    if (to.folder_ < 0) return to.Fail(errno);
+        if (fd < 0) return to.Fail(errno);
+        to.folderHandle_ = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
+            ::close(*owned);
+            delete owned;
+        });
+    }
+    to.folderPath_ = folder;
+    to.folder_ = *to.folderHandle_;
 
     const char* leaf = to.leaf_.c_str();
     struct stat info {};
@@ -396,8 +409,11 @@ Destination::Destination(Destination&& other) noexcept
       path_(std::move(other.path_)),
       leaf_(std::move(other.leaf_)),
       temporary_(std::move(other.temporary_)),
+      folderPath_(std::move(other.folderPath_)),
+      folderHandle_(std::move(other.folderHandle_)),
       folder_(std::exchange(other.folder_, -1)),
       folderFlushable_(other.folderFlushable_),
+      parked_(other.parked_),
       existed_(other.existed_),
       flushed_(other.flushed_),
       committed_(other.committed_),
@@ -416,7 +432,7 @@ Destination::~Destination()
         ::unlinkat(folder_, temporary_.c_str(), 0);
         UnregisterInFlight(folder_, temporary_);
     }
-    if (folder_ >= 0) ::close(folder_);
+    // The folder is closed with its last destination (folderHandle_).
 }
 
 std::optional<Error> Destination::Commit()
@@ -425,8 +441,26 @@ std::optional<Error> Destination::Commit()
         kind_ = Kind::Done;
         return file_.Close();
     }
-    if (auto error = Flush()) return error;
+    if (!parked_) {
+        if (auto error = Flush()) return error;
+        if (auto error = Park()) return error;
+    } else if (!flushed_) {
+        return Fail(EIO);  // a parked file is flushed by FlushAll before it may be put in place
+    }
+    const NameChange change;
+    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
+        return Fail(errno, "Cannot replace");
+    }
+    UnregisterInFlight(folder_, temporary_);
+    temporary_.clear();
+    kind_ = Kind::Done;
+    committed_ = true;
+    return std::nullopt;
+}
 
+std::optional<Error> Destination::Park()
+{
+    if (parked_ || (kind_ != Kind::Unnamed && kind_ != Kind::Named)) return std::nullopt;
     const int fd = file_.handle();
     if (existed_) {
         // Owner and group are kept where the process may set them: both as root, otherwise
@@ -461,14 +495,9 @@ std::optional<Error> Destination::Commit()
             }
         }
     }
+    kind_ = Kind::Named;
     if (auto error = file_.Close()) return error;
-    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
-        return Fail(errno, "Cannot replace");
-    }
-    UnregisterInFlight(folder_, temporary_);
-    temporary_.clear();
-    kind_ = Kind::Done;
-    committed_ = true;
+    parked_ = true;
     return std::nullopt;
 }
 
@@ -494,13 +523,13 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
         Destination& to = *destinations[i];
         if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
         struct stat info {};
-        if (::fstat(to.file_.handle(), &info) != 0) {
+        if (::fstat(to.folder_, &info) != 0) {
             errors[i] = to.Fail(errno);
             continue;
         }
         auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
         if (known == flushed.end()) {
-            flushed.emplace_back(info.st_dev, ::syncfs(to.file_.handle()) == 0 ? 0 : errno);
+            flushed.emplace_back(info.st_dev, ::syncfs(to.folder_) == 0 ? 0 : errno);
             known = flushed.end() - 1;
         }
         if (known->second != 0)
@@ -537,14 +566,9 @@ std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destinatio
     return warnings;
 }
 
-std::size_t Destination::MostOpenAtOnce()
-{
-    // Up to 64, leaving room for the program's own descriptors under a low limit.
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 64;
-    const rlim_t spare = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 1;
-    return static_cast<std::size_t>(std::clamp<rlim_t>(spare, 1, 64));
-}
+// A parked file holds no descriptor and the files of one folder share one: the group is
+// bounded by the names the signal handler can hold, with room for single transforms besides.
+std::size_t Destination::MostWaitingAtOnce() { return kInFlightSlots - 64; }
 
 void PrepareProcess()
 {

@@ -191,7 +191,7 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return Error{kErrorSameFile, "Cannot read '" + source.name() + "': input file is output file"};
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, const Destination*)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -278,7 +278,10 @@ std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destinatio
     return std::vector<std::optional<Error>>(destinations.size());
 }
 
-std::size_t Destination::MostOpenAtOnce() { return 64; }
+// Each waiting file keeps its handle open to be flushed: a small group.
+std::size_t Destination::MostWaitingAtOnce() { return 64; }
+
+std::optional<Error> Destination::Park() { return std::nullopt; }
 
 std::optional<Error> Destination::Commit()
 {

@@ -213,19 +213,20 @@ int Run(const std::vector<Argument>& arguments)
     // has, so that the earlier one's outcome decides whether the later one is refused.
     std::vector<corvane::BatchFile> batch;
     std::vector<const Job*> batched;
+    std::set<Argument> batchedKeys;
     const auto codeBatch = [&] {
         corvane::TransformFiles(batch, nullptr, [&](std::size_t i, const corvane::BatchOutcome& outcome) {
             reportOutcome(*batched[i], outcome.error, outcome.warning);
         });
         batch.clear();
         batched.clear();
+        batchedKeys.clear();
     };
     const bool batchable = jobs.size() > 1 && !progress;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const Job& job = jobs[i];
         const Argument key = NameKey(Path(job.destination).filename());
-        const auto sameName = [&](const Job* earlier) { return NameKey(Path(earlier->destination).filename()) == key; };
-        if (std::any_of(batched.begin(), batched.end(), sameName)) codeBatch();
+        if (batchedKeys.count(key)) codeBatch();
         if (jobs.size() > 1 && written.count(key)) {
             reportOutcome(job,
                           corvane::Error{
@@ -240,6 +241,7 @@ int Run(const std::vector<Argument>& arguments)
         } else if (batchable) {
             batch.push_back({coding, Path(job.source), Path(job.destination)});
             batched.push_back(&job);
+            batchedKeys.insert(key);
         } else {
             corvane::TransformControl control;
             if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
