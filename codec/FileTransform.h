@@ -112,10 +112,12 @@ struct BatchOutcome {
 
 // Codes many files, each exactly as TransformFile would (atomic: complete or not at all; durable:
 // its data on disk before its name points at it, its folder flushed before it is reported done),
-// with the flushes shared: the files are coded into temporary files a group at a time (up to 64
-// files, fewer under a low limit on open descriptors, and about 64 MiB), then one flush of each
-// file system they are on (syncfs on Linux) puts all their data on disk, each takes its
-// destination's place, and each folder is flushed once. A group's files are therefore done, or
+// with the flushes shared: the files are coded into temporary files a group at a time (up to
+// 1,024 files and about 64 MiB; a waiting file holds no open descriptor, and the files of one
+// folder share one, so the limit on open descriptors is never near), then one flush of each file
+// system they are on (syncfs on Linux) puts all their data on disk, each takes its
+// destination's place, and each folder is flushed once. A large file, or one written into a FIFO
+// or device, starts only once the files before it are in place. A group's files are therefore done, or
 // fail at their flush, together; a file that fails earlier fails alone, and the others go on.
 // `landed`, when given, hears each file's outcome in the files' order, as each group ends; the
 // outcomes are returned too. `control`, when given, follows the whole batch: `total` is the sum
@@ -123,7 +125,7 @@ struct BatchOutcome {
 // group not yet in place is dropped, its files and every later one cancelled; files reported
 // done stay). Items must name distinct destinations, and no item's source may be an earlier
 // item's destination: a caller with such items codes them in separate batches. On Windows each
-// file is flushed on its own. Never throws out of its own work; `landed` may throw.
+// file is flushed on its own, in groups of up to 64 open files. Never throws out of its own work; `landed` may throw.
 std::vector<BatchOutcome> TransformFiles(
     std::span<const BatchFile> files, TransformControl* control = nullptr,
     const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {});

@@ -862,14 +862,14 @@ TEST_F(FileTransform, FifoDestinationNeverHangs)
 }
 
 // A batch codes each file as TransformFile would, in groups that share their flushes: more
-// files than a group holds (the descriptor limit lowered, so that groups are small), failures
-// among them that fail alone, every outcome heard in order, nothing left behind.
+// files than the lowered limit on descriptors (a waiting file holds none), failures among them
+// that fail alone, every outcome heard in order, nothing left behind.
 TEST_F(FileTransform, BatchCodesEachFileWholeAndReportsInOrder)
 {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit low = saved;
-    low.rlim_cur = 84;  // room for ten destinations at once
+    low.rlim_cur = 48;
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "named" : "unnamed");
         const NamedTemporaries temporaries(named);
@@ -881,7 +881,7 @@ TEST_F(FileTransform, BatchCodesEachFileWholeAndReportsInOrder)
         std::filesystem::create_directories(out / "folder");
         std::vector<BatchFile> files;
         std::vector<Bytes> contents;
-        for (int i = 0; i < 45; ++i) {
+        for (int i = 0; i < 120; ++i) {
             std::string name = "f";
             name += std::to_string(i);
             contents.push_back(testing::RandomBytes(static_cast<std::size_t>(i * 97), i));
@@ -916,7 +916,7 @@ TEST_F(FileTransform, BatchCodesEachFileWholeAndReportsInOrder)
                 EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), Encoded(contents[i])), "");
             }
         }
-        EXPECT_EQ(FileNames(out).size(), 46u) << "a temporary file was left";
+        EXPECT_EQ(FileNames(out).size(), 121u) << "a temporary file was left";
     }
 }
 
