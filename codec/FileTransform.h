@@ -117,7 +117,9 @@ struct BatchOutcome {
 // folder share one, so the limit on open descriptors is never near), then one flush of each file
 // system they are on (syncfs on Linux) puts all their data on disk, each takes its
 // destination's place, and each folder is flushed once. A large file, or one written into a FIFO
-// or device, starts only once the files before it are in place. A group's files are therefore done, or
+// or device, starts only once the files before it are in place. A waiting file has a hidden
+// name (IsTemporaryName): InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power
+// cut may leave it. A group's files are therefore done, or
 // fail at their flush, together; a file that fails earlier fails alone, and the others go on.
 // `landed`, when given, hears each file's outcome in the files' order, as each group ends; the
 // outcomes are returned too. `control`, when given, follows the whole batch: `total` is the sum
