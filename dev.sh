@@ -2,13 +2,15 @@
 # Corvane's one entry point, for people and for CI.
 #   ./dev.sh run     install what is missing, build, and start Corvane
 #   ./dev.sh test    install what is missing, build, and run every test
-#                    (the codec's tests also under AddressSanitizer and UBSan, and all on Windows)
+#                    (the codec's tests also under AddressSanitizer and UBSan, then under
+#                    ThreadSanitizer, and all on Windows)
 #   ./dev.sh windows install what is missing, make Qt for Windows from Debian's source (once,
 #                    35 to 90 minutes; kept in ~/.cache/corvane), cross-build both programs and
 #                    their tests with mingw-w64, run the tests under Wine, and make and check
 #                    the portable zip and the installer
 #   ./dev.sh bench   install what is missing, build, and run the benchmarks
 #                    (`./dev.sh bench files`: the slow whole-file benchmark;
+#                    `./dev.sh bench batch`: 5,000 small files against cp and one sync;
 #                    `./dev.sh bench responsiveness`: the windows during a 2 GiB encode;
 #                    `./dev.sh bench hover`: processor time with the pointer resting on a button)
 #   ./dev.sh package install what the package needs, build only the programs with Debian's
@@ -24,7 +26,7 @@ PACKAGES=(
   "${PACKAGE_PACKAGES[@]}" qt6-base-private-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  lintian desktop-file-utils appstream xdotool dbus at-spi2-core
+  lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
                   nsis xvfb xauth openbox xdotool imagemagick)
@@ -244,6 +246,9 @@ case "${1:-}" in
     say "The codec and the companion again, under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
     run_tests build-sanitize
+    say "The codec and the companion again, under ThreadSanitizer"
+    build build-tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
+    run_tests build-tsan
     say "Both programs and their tests for Windows, run under Wine, and the Windows packages"
     windows
     check_package
@@ -265,6 +270,10 @@ case "${1:-}" in
       shift
       say build/bin/codec_file_bench
       build/bin/codec_file_bench "$@"
+    elif [ "${1:-}" = batch ]; then
+      shift
+      say build/bin/codec_batch_bench
+      build/bin/codec_batch_bench "$@"
     elif [ "${1:-}" = hover ]; then
       shift
       say bench/hover_cpu.sh
@@ -275,14 +284,14 @@ case "${1:-}" in
       build/bin/responsiveness_bench "$@"
     else
       for bench in build/bin/*_bench; do
-        case "$bench" in build/bin/codec_file_bench | build/bin/responsiveness_bench) continue ;; esac
+        case "$bench" in build/bin/codec_file_bench | build/bin/codec_batch_bench | build/bin/responsiveness_bench) continue ;; esac
         say "$bench"
         "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
       done
     fi
     ;;
   *)
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "codec/CodecKernel.h"
 #include "codec/Describe.h"
 #include "codec/Error.h"
+#include "codec/FileTransform.h"
 #include "platform/Application.h"
 #include "platform/Console.h"
 #include "platform/Desktop.h"
@@ -133,6 +135,10 @@ std::optional<corvane::Error> CheckStartFile(const QString& file)
 
 int main(int argc, char* argv[])
 {
+#ifndef _WIN32
+    // A reader of a FIFO result that leaves is a write error to report, not a reason to die.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     corvane::platform::AttachParentConsole();
     const Arguments arguments = ReadArguments(corvane::platform::CommandLineArguments(argc, argv));
     if (arguments.exitStatus) return *arguments.exitStatus;
@@ -148,6 +154,11 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // A signal that ends the program (SIGTERM, SIGINT, SIGHUP from a closing session, SIGQUIT)
+    // first removes a named temporary file being written. It is taken on this thread: Qt's threads
+    // start with those signals held back, and the coding worker holds them back itself.
+    corvane::InstallTemporaryFileCleanup();
+    std::optional<corvane::CleanupSignalsHeld> otherThreadsStartHeld(std::in_place);
     const auto app = corvane::platform::OpenApplication(argc, argv, "corvane");
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
@@ -161,6 +172,7 @@ int main(int argc, char* argv[])
         arguments.file.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(arguments.file));
     auto* window = new corvane::frmMain;
     window->Show();
+    otherThreadsStartHeld.reset();
     if (!startFile.isEmpty()) {
         if (const auto error = window->ShowFile(startFile)) corvane::ReportError(*error);
     }

@@ -185,4 +185,9 @@ std::string ErrorLine(const Error& error)
     return "Error: " + std::to_string(error.number) + ": " + ShownText(error.description);
 }
 
+std::string WarningLine(const Error& warning)
+{
+    return "Warning: " + std::to_string(warning.number) + ": " + ShownText(warning.description);
+}
+
 }  // namespace corvane

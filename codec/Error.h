@@ -28,6 +28,10 @@ struct Error {
 // through ShownText (Describe.h) so that it stays one line of valid UTF-8.
 std::string ErrorLine(const Error& error);
 
+// "Warning: <number>: <description>", the line of a failure that did not stop the work (a
+// file written whose folder could not be flushed), escaped as ErrorLine is.
+std::string WarningLine(const Error& warning);
+
 // A value of type T, or the Error that kept the query from producing one.
 template <class T>
 class [[nodiscard]] ErrorOr {

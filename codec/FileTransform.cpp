@@ -1,15 +1,21 @@
 #include "FileTransform.h"
 
 #include <array>
+#include <cstdlib>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "ByteCodec.h"
+#include "Describe.h"
 #include "OsFile.h"
 
 namespace corvane {
@@ -40,19 +46,27 @@ bool IsCancelled(const TransformControl* control)
     return control && control->cancel.load(std::memory_order_relaxed);
 }
 
+// A test's injected fault, if any, before the chunk at `offset` is read or written.
+void BeforeChunk(const std::atomic<void (*)(std::uint64_t)>& hook, std::uint64_t offset)
+{
+    if (void (*inject)(std::uint64_t) = hook.load(std::memory_order_relaxed)) inject(offset);
+}
+
 // Reads `in` to its end, coding it through `buffer` into `out`, and checks that `in` did not
 // change meanwhile. One thread does it all.
 std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, TransformControl* control,
                                std::span<std::uint8_t> buffer)
 {
     std::uint8_t running = 0;
-    for (;;) {
+    for (std::uint64_t offset = 0;; offset += buffer.size()) {
         if (IsCancelled(control)) return Cancelled(in);
+        BeforeChunk(detail::Faults().beforeRead, offset);
         const ErrorOr<std::size_t> got = in.ReadFull(buffer);
         if (!got) return got.error();
         const std::span<std::uint8_t> chunk = buffer.first(*got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
+        BeforeChunk(detail::Faults().beforeWrite, offset);
         if (auto error = out.WriteAll(chunk)) return error;
         if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
         if (*got < buffer.size()) return in.CheckUnchanged();
@@ -113,20 +127,22 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
             slot.last = true;
             slot.error.reset();
             try {
-                if (stop.load(std::memory_order_relaxed)) {
-                    // the writer has its answer already
-                } else if (const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes); !got) {
-                    slot.error = got.error();
-                } else {
-                    slot.size = *got;
-                    const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
-                    running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
-                    if (*got < slotSize)
-                        slot.error = in.CheckUnchanged();
-                    else
-                        slot.last = false;
+                if (!stop.load(std::memory_order_relaxed)) {  // else the writer has its answer
+                    BeforeChunk(detail::Faults().beforeRead, i * slotSize);
+                    const ErrorOr<std::size_t> got = in.ReadFull(slot.bytes);
+                    if (!got) {
+                        slot.error = got.error();
+                    } else {
+                        slot.size = *got;
+                        const std::span<std::uint8_t> chunk = slot.bytes.first(*got);
+                        running = coding == Coding::Encode ? EncodeBytes(chunk, running) : DecodeBytes(chunk, running);
+                        if (*got < slotSize)
+                            slot.error = in.CheckUnchanged();
+                        else
+                            slot.last = false;
+                    }
                 }
-            } catch (...) {  // out of memory for a message: the writer throws it on
+            } catch (...) {  // out of memory for a message: the writer throws it on, after the join
                 slot.size = 0;
                 slot.last = true;
                 slot.thrown = std::current_exception();
@@ -138,6 +154,8 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
     };
     std::thread reader;
     try {
+        // The reader never takes a clean-up signal: the handler's thread is the program's.
+        const CleanupSignalsHeld held;
         reader = std::thread(readAhead);
     } catch (...) {  // no thread to be had: code the file on this one
         return PumpAlone(coding, in, out, control, buffer);
@@ -154,11 +172,14 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
                     thrown = slot.thrown;
                 } else if (IsCancelled(control)) {
                     result = Cancelled(in);
-                } else if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
-                    result = std::move(error);
                 } else {
-                    if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
-                    if (slot.last) result = std::move(slot.error);
+                    BeforeChunk(detail::Faults().beforeWrite, i * slotSize);
+                    if (auto error = out.WriteAll(slot.bytes.first(slot.size))) {
+                        result = std::move(error);
+                    } else {
+                        if (control) control->done.fetch_add(slot.size, std::memory_order_relaxed);
+                        if (slot.last) result = std::move(slot.error);
+                    }
                 }
                 if (result || thrown) stop.store(true, std::memory_order_relaxed);
             }
@@ -168,13 +189,15 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
         }
     } catch (...) {
         // Let the reader stop at its next quarter, with every quarter given back, before the
-        // buffer and the files it uses go.
+        // buffer and the files it uses go. A quarter's `last` is read before the quarter is
+        // given back: the reader may fill it again at once.
         thrown = std::current_exception();
         stop.store(true);
         while (true) {
             const std::size_t done = filled.load();
+            const bool readerStopped = done > 0 && slots[(done - 1) % kSlots].last;
             publish(returned, done);
-            if (done > 0 && slots[(done - 1) % kSlots].last) break;
+            if (readerStopped) break;
             waitUntil([&] { return filled.load() > done; });
         }
     }
@@ -188,22 +211,50 @@ std::optional<Error> PumpAhead(Coding coding, OsFile& in, OsFile& out, Transform
 // coded copy between files in memory from about 1.2 times the time of `cp` to below it. A
 // smaller file, or a single processor, has nothing to overlap. A pipe or a device, whose reads
 // may wait on another program, keeps to one thread, so that nothing is read after a write fails.
-std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control)
+// CORVANE_READ_AHEAD=on|off forces the read-ahead, for every source, or keeps it off, so that
+// tests reach both ways with any file; unset, the source's size and the processors choose.
+enum class ReadAhead { Chosen, On, Off };
+
+ErrorOr<ReadAhead> ReadAheadFromEnvironment()
 {
-    const ChunkBuffer buffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]);
+    const char* choice = std::getenv("CORVANE_READ_AHEAD");
+    if (choice == nullptr) return ReadAhead::Chosen;
+    const std::string_view value = choice;
+    if (value == "on") return ReadAhead::On;
+    if (value == "off") return ReadAhead::Off;
+    return Error{detail::kErrorBadChoice,
+                 "CORVANE_READ_AHEAD is '" + ShownText(value) + "': the choices are 'on' and 'off'"};
+}
+
+ChunkBuffer NewChunkBuffer() { return ChunkBuffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]); }
+
+// `buffer`: one from NewChunkBuffer, or none to have one made for this file.
+std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformControl* control, ReadAhead readAhead,
+                          std::uint8_t* buffer = nullptr)
+{
+    ChunkBuffer own;
+    if (!buffer) {
+        own = NewChunkBuffer();
+        buffer = own.get();
+    }
     if (!buffer) return SystemError(detail::kErrorOutOfMemory, "Cannot read", in.name());
-    const std::span<std::uint8_t> bytes(buffer.get(), kChunkSize);
-    if (in.openedSize() <= kChunkSize || std::thread::hardware_concurrency() < 2)
-        return PumpAlone(coding, in, out, control, bytes);
+    const std::span<std::uint8_t> bytes(buffer, kChunkSize);
+    const bool ahead = readAhead == ReadAhead::Chosen
+                           ? in.openedSize() > kChunkSize && std::thread::hardware_concurrency() >= 2
+                           : readAhead == ReadAhead::On;
+    if (!ahead) return PumpAlone(coding, in, out, control, bytes);
     return PumpAhead(coding, in, out, control, bytes);
 }
 
-}  // namespace
-
-std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
-                                   const Endpoint& destination, TransformControl* control)
+// TransformFile without its guard against exceptions.
+std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endpoint& destination,
+                               TransformControl* control)
 {
     detail::PrepareProcess();
+    std::optional<CleanupSignalsHeld> held;
+    if (!detail::OnCleanupThread()) held.emplace();
+    const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
+    if (!readAhead) return readAhead.error();
 
     ErrorOr<OsFile> in =
         source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);
@@ -213,11 +264,12 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
     if (destination.standardStream) {
         OsFile out = OsFile::StandardOutput();
         if (auto error = detail::RefuseSameFile(*in, out)) return error;
-        return Pump(coding, *in, out, control);
+        return Pump(coding, *in, out, control, *readAhead);
     }
     ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in, destination.links);
     if (!out) return out.error();
-    if (auto error = Pump(coding, *in, out->file(), control)) return error;
+    if (control) out->file().HeedCancel(&control->cancel);
+    if (auto error = Pump(coding, *in, out->file(), control, *readAhead)) return error;
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
     // failure to close a file only read loses nothing.
     static_cast<void>(in->Close());
@@ -226,7 +278,198 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
     // as it was.
     if (auto error = out->Flush()) return error;
     if (IsCancelled(control)) return Cancelled(*in);
-    return out->Commit();
+    if (auto error = out->Commit()) return error;
+    // The destination holds its new content: whatever fails now, the coding is done.
+    if (auto warning = out->FlushFolder(); warning && control) control->warning = std::move(warning);
+    return std::nullopt;
+}
+
+// What an exception that reached TransformFile is reported as. Memory may have run out, so a
+// message that cannot be made falls back to one short enough to need no memory of its own.
+Error ThrownError(const Endpoint& source) noexcept
+{
+    try {
+        const std::string name = source.standardStream ? "standard input" : DisplayName(source.path);
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            return SystemError(detail::kErrorOutOfMemory, "Cannot code", name);
+        } catch (const std::length_error&) {
+            return SystemError(detail::kErrorOutOfMemory, "Cannot code", name);
+        } catch (const std::system_error& failure) {
+            // A thread or a lock the system refused carries the system's own number.
+            const std::error_category& category = failure.code().category();
+            if (category == std::system_category() || category == std::generic_category())
+                return SystemError(failure.code().value(), "Cannot code", name);
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+        } catch (const std::exception& failure) {
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+        } catch (...) {
+            return Error{detail::kErrorInternal, "Cannot code '" + name + "': unexpected failure"};
+        }
+    } catch (...) {
+    }
+    return Error{detail::kErrorOutOfMemory, "Out of memory"};
+}
+
+}  // namespace
+
+std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
+                                   const Endpoint& destination, TransformControl* control) noexcept
+{
+    try {
+        return Transform(coding, source, destination, control);
+    } catch (...) {
+        // Unwinding has removed the temporary file and joined the reader: the destination is as
+        // it was.
+        return ThrownError(source);
+    }
+}
+
+namespace {
+
+// The files of a batch coded so far and waiting for the group's shared flush.
+struct Waiting {
+    std::size_t index;
+    detail::Destination destination;
+};
+
+// Sources read and coded into temporary files, not yet flushed: the group ends here.
+constexpr std::uint64_t kGroupBytes = std::uint64_t{64} << 20;
+
+bool MayTakeLong(const BatchFile& file)
+{
+    std::error_code unknown;
+    const std::filesystem::file_status destination = std::filesystem::status(file.destination, unknown);
+    if (std::filesystem::is_fifo(destination) || std::filesystem::is_character_file(destination) ||
+        std::filesystem::is_block_file(destination))
+        return true;
+    const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
+    return !unknown && size >= kGroupBytes;
+}
+
+// Codes one file of a batch into its temporary file and parks it (see Destination::Park);
+// nothing is flushed or put in place yet. `beside`: a waiting file whose folder it may share.
+ErrorOr<detail::Destination> CodeIntoTemporary(const BatchFile& file, TransformControl* control, ReadAhead readAhead,
+                                               std::uint8_t* buffer, const detail::Destination* beside,
+                                               std::uint64_t& size)
+{
+    ErrorOr<OsFile> in = OsFile::OpenSource(file.source);
+    if (!in) return in.error();
+    size = in->openedSize();
+    ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in, file.links, beside);
+    if (!out) return out.error();
+    if (control) out->file().HeedCancel(&control->cancel);
+    if (auto error = Pump(file.coding, *in, out->file(), control, readAhead, buffer)) return *error;
+    static_cast<void>(in->Close());
+    if (auto error = out->Park()) return *error;
+    return out;
+}
+
+// Puts a group's files in place: one flush for all, the renames, one flush of each folder. Fills
+// in each file's outcome; a cancel drops the group.
+void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes, std::span<const BatchFile> files,
+                TransformControl* control)
+{
+    const auto cancelAll = [&] {
+        for (const Waiting& w : group)
+            outcomes[w.index].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[w.index].source) + "' was cancelled"};
+        group.clear();
+    };
+    if (IsCancelled(control)) return cancelAll();
+    std::vector<detail::Destination*> destinations;
+    for (Waiting& w : group) destinations.push_back(&w.destination);
+    const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
+    if (IsCancelled(control)) return cancelAll();
+    std::vector<detail::Destination*> committed;
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        std::optional<Error>& error = outcomes[group[i].index].error;
+        error = flushErrors[i];
+        if (!error) error = group[i].destination.Commit();
+        if (!error) committed.push_back(destinations[i]);
+    }
+    const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
+    for (std::size_t i = 0, c = 0; i < group.size() && c < committed.size(); ++i) {
+        if (destinations[i] == committed[c]) outcomes[group[i].index].warning = warnings[c++];
+    }
+    group.clear();
+}
+
+}  // namespace
+
+std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, TransformControl* control,
+                                         const std::function<void(std::size_t, const BatchOutcome&)>& landed)
+{
+    std::vector<BatchOutcome> outcomes(files.size());
+    std::size_t reported = 0;
+    const auto report = [&](std::size_t upTo) {
+        for (; reported < upTo; ++reported) {
+            if (landed) landed(reported, outcomes[reported]);
+        }
+    };
+    std::vector<Waiting> group;
+    std::size_t next = 0;
+    try {
+        detail::PrepareProcess();
+        std::optional<CleanupSignalsHeld> held;
+        if (!detail::OnCleanupThread()) held.emplace();
+        const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
+        if (!readAhead) {
+            for (BatchOutcome& outcome : outcomes) outcome.error = readAhead.error();
+            report(files.size());
+            return outcomes;
+        }
+        if (control) {
+            std::uint64_t total = 0;
+            for (const BatchFile& file : files) {
+                std::error_code unknown;
+                const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
+                if (!unknown) total += size;
+            }
+            control->total.store(total, std::memory_order_relaxed);
+        }
+        const std::size_t mostWaiting = detail::Destination::MostWaitingAtOnce();
+        // One buffer serves every file; failing that, each file tries for its own.
+        const ChunkBuffer buffer = NewChunkBuffer();
+        std::uint64_t groupBytes = 0;
+        for (; next < files.size(); ++next) {
+            if (IsCancelled(control)) break;
+            // A file that may take long (a large one, or one written into a FIFO or device that
+            // waits on its reader) starts only once the files before it are in place.
+            if (!group.empty() && MayTakeLong(files[next])) {
+                PutInPlace(group, outcomes, files, control);
+                groupBytes = 0;
+                report(next);
+            }
+            try {
+                std::uint64_t size = 0;
+                const detail::Destination* beside = group.empty() ? nullptr : &group.back().destination;
+                ErrorOr<detail::Destination> coded = CodeIntoTemporary(files[next], control, *readAhead, buffer.get(), beside, size);
+                if (!coded) {
+                    outcomes[next].error = coded.error();
+                } else {
+                    groupBytes += size;
+                    group.push_back({next, std::move(*coded)});
+                }
+            } catch (...) {
+                outcomes[next].error = ThrownError(Endpoint::File(files[next].source));
+            }
+            if (group.size() >= mostWaiting || groupBytes >= kGroupBytes) {
+                PutInPlace(group, outcomes, files, control);
+                groupBytes = 0;
+                report(next + 1);
+            }
+        }
+        PutInPlace(group, outcomes, files, control);
+    } catch (...) {
+        for (Waiting& w : group) outcomes[w.index].error = ThrownError(Endpoint::File(files[w.index].source));
+        group.clear();
+    }
+    for (std::size_t i = next; i < files.size(); ++i) {
+        if (!outcomes[i].error) outcomes[i].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[i].source) + "' was cancelled"};
+    }
+    report(files.size());
+    return outcomes;
 }
 
 std::optional<Error> EncodeFile(const std::filesystem::path& source,

@@ -8,6 +8,13 @@
 //   reported. On any failure nothing of it remains: the destination keeps its earlier content
 //   (or stays absent) and the source is never changed. Source and destination may be the same
 //   path. Any destination path the system accepts works, however long.
+// - Once the new content has taken the destination's name, the coding is done: a failure after
+//   that (only the folder's flush can fail then) is never reported as an error, since the
+//   destination no longer holds what it held, and coding again would code the result a second
+//   time. The transform succeeds, and the failure comes back as TransformControl::warning
+//   ("Written, but cannot flush the folder of '<destination>': <reason>"), for the caller to
+//   show as a warning: the new name may not survive a power loss. Without a control it is not
+//   reported.
 // - An existing destination keeps its permission bits, and its owner and group where the process
 //   may set them (both as root, otherwise the group when the caller belongs to it), and its ACL
 //   and user extended attributes ("user.*"), as cp --preserve keeps them. Until then its
@@ -21,7 +28,9 @@
 // - An existing destination the caller may not write (a read-only file) is refused with the
 //   system's "permission denied" (root may write any, as with cp). An existing FIFO or device
 //   (or a link to one) is written into directly, like standard output, never replaced; a socket
-//   is refused. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
+//   is refused. Such a file is opened without waiting: a FIFO that nobody reads is refused at
+//   once (ENXIO), and while its reader is slow a cancel still ends the wait within a tenth of a
+//   second. A reader that leaves is a write error (EPIPE) where the process ignores SIGPIPE. A folder, or a link to a folder, is refused as a folder. A symbolic link to a
 //   file is replaced by the new file; the link's target is left alone.
 // - The file is streamed in chunks with the codec's running value carried between them, so
 //   memory stays constant and files of any size (64-bit lengths) work. The result is
@@ -39,7 +48,9 @@
 //   refused before anything is read ("input file is output file").
 // - Failures come back as an Error: the system's error number (errno, or the Windows error
 //   code) and a one-line description naming the path, control characters shown escaped. An
-//   over-size write is such an error; it never raises SIGXFSZ.
+//   over-size write is such an error; it never raises SIGXFSZ. TransformFile never throws: an
+//   exception on either of its threads is such an error too (memory that ran out: ENOMEM, or
+//   ERROR_NOT_ENOUGH_MEMORY), and leaves what any failure leaves.
 // - On Windows the temporary file is always named, a destination with the read-only attribute
 //   is refused, and the move over the destination is written through to disk; a result carries
 //   none of the source's attributes (read-only, hidden, system). Modes, owners, ACLs, extended
@@ -49,8 +60,11 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "Error.h"
 
@@ -95,6 +109,8 @@ struct TransformControl {
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::uint64_t> total{0};
     std::atomic<bool> cancel{false};
+    // Set by a transform that succeeded with a warning, before it returns; read it after.
+    std::optional<Error> warning;
 };
 
 // The number of the error a cancelled transform returns: ECANCELED, or ERROR_CANCELLED on
@@ -105,12 +121,50 @@ extern const std::int32_t kErrorCancelled;
 // Codes `source` into `destination`. Returns nothing on success.
 [[nodiscard]] std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
                                                  const Endpoint& destination,
-                                                 TransformControl* control = nullptr);
+                                                 TransformControl* control = nullptr) noexcept;
 
 [[nodiscard]] std::optional<Error> EncodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);
 [[nodiscard]] std::optional<Error> DecodeFile(const std::filesystem::path& source,
                                               const std::filesystem::path& destination);
+
+// One file of a batch: `source` coded into `destination`, both files; `links` as for an
+// Endpoint's destination.
+struct BatchFile {
+    Coding coding;
+    std::filesystem::path source;
+    std::filesystem::path destination;
+    Links links = Links::Follow;
+};
+
+// How one file of a batch ended: an error (the destination as it was), or done, perhaps with a
+// warning (see TransformControl::warning).
+struct BatchOutcome {
+    std::optional<Error> error;
+    std::optional<Error> warning;
+};
+
+// Codes many files, each exactly as TransformFile would (atomic: complete or not at all; durable:
+// its data on disk before its name points at it, its folder flushed before it is reported done),
+// with the flushes shared: the files are coded into temporary files a group at a time (up to
+// 1,024 files and about 64 MiB; a waiting file holds no open descriptor, and the files of one
+// folder share one, so the limit on open descriptors is never near), then one flush of each file
+// system they are on (syncfs on Linux) puts all their data on disk, each takes its
+// destination's place, and each folder is flushed once. A large file, or one written into a FIFO
+// or device, starts only once the files before it are in place. A waiting file has a hidden
+// name (IsTemporaryName): InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power
+// cut may leave it. A group's files are therefore done, or
+// fail at their flush, together; a file that fails earlier fails alone, and the others go on.
+// `landed`, when given, hears each file's outcome in the files' order, as each group ends; the
+// outcomes are returned too. `control`, when given, follows the whole batch: `total` is the sum
+// of the sources' sizes, `done` grows with each file, and a cancel ends the batch at once (the
+// group not yet in place is dropped, its files and every later one cancelled; files reported
+// done stay). Items must name distinct destinations, and no item's source may be an earlier
+// item's destination: a caller with such items codes them in separate batches. On Windows each
+// file is flushed on its own, in groups of up to 64 open files. Never throws out of its own work; `landed` may throw.
+std::vector<BatchOutcome> TransformFiles(
+    std::span<const BatchFile> files, TransformControl* control = nullptr,
+    const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {});
 
 // True for the name of the transform's named temporary file (".cv" and eight hex digits), so
 // that file lists can leave such files out. A file of that name found when no coding runs is
@@ -118,14 +172,35 @@ extern const std::int32_t kErrorCancelled;
 bool IsTemporaryName(std::string_view fileName);
 
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary
-// file a transform is writing, then end the process through the same signal (a shell reports
-// 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a named
-// temporary file stays behind; an unnamed one never does. Process-wide; call it once. On
-// Windows the console's Ctrl+C, Ctrl+Break and close events remove the file the same way.
-// `first`, when given, runs before that in the handler, so it must be async-signal-safe (on
-// Windows it runs on the console handler's thread). A program with threads of its own must keep
-// these signals blocked on them: the transform holds them back on its own thread while a
-// temporary file's name appears or goes, and a signal taken elsewhere would slip past that.
+// files that transforms are writing, then end the process through the same signal (a shell
+// reports 128+signal). Signals the process ignores stay ignored. Without it, or on SIGKILL, a
+// named temporary file stays behind; an unnamed one never does. Process-wide; call it once, on
+// the thread meant to take these signals. On Windows the console's Ctrl+C, Ctrl+Break and close
+// events remove the file the same way.
+// `first`, when given, runs in the handler after the files are removed (so that a `first` that
+// blocks, writing to a stopped terminal, leaves nothing behind); it must be async-signal-safe
+// (on Windows it runs on the console handler's thread, before the file goes).
+// The handler is correct on whatever thread takes the signal: while a temporary name appears or
+// goes, the thread changing it holds the signals back and the handler waits for the change to
+// finish, and no change begins after the handler has started. Still, a program should take
+// these signals on one thread only: it should start its other threads inside a
+// CleanupSignalsHeld. A transform run on another thread than the one that installed this holds
+// them back itself for its whole run, and so does its read-ahead thread.
 void InstallTemporaryFileCleanup(void (*first)() = nullptr);
+
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT on this thread while it lives, and restores
+// the earlier mask after; a thread started meanwhile keeps them held back for good. Nothing on
+// Windows.
+class CleanupSignalsHeld {
+public:
+    CleanupSignalsHeld();
+    ~CleanupSignalsHeld();
+    CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
+    CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
+
+private:
+    // Room for the earlier mask (a sigset_t) without the system's headers.
+    alignas(8) unsigned char earlier_[128];
+};
 
 }  // namespace corvane

@@ -18,6 +18,12 @@ bool IsTemporaryName(std::string_view fileName)
 
 namespace detail {
 
+InjectedFaults& Faults()
+{
+    static InjectedFaults faults;
+    return faults;
+}
+
 std::optional<Error> Destination::Flush()
 {
     if (kind_ == Kind::Stream || kind_ == Kind::Done || flushed_) return std::nullopt;
@@ -42,7 +48,8 @@ OsFile::OsFile(OsFile&& other) noexcept
       name_(std::move(other.name_)),
       permissions_(other.permissions_),
       opened_(other.opened_),
-      bytesRead_(other.bytesRead_)
+      bytesRead_(other.bytesRead_),
+      cancel_(other.cancel_)
 {
     other.owned_ = false;
 }
@@ -57,6 +64,7 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept
         permissions_ = other.permissions_;
         opened_ = other.opened_;
         bytesRead_ = other.bytesRead_;
+        cancel_ = other.cancel_;
         other.owned_ = false;
     }
     return *this;

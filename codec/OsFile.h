@@ -5,9 +5,11 @@
 // ErrorOr<T>, commands return std::optional<Error>.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +34,23 @@ extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows
 extern const int kErrorOutOfMemory;  // ENOMEM; ERROR_NOT_ENOUGH_MEMORY on Windows
 extern const int kErrorChanged;      // EAGAIN; ERROR_RETRY on Windows
 extern const int kErrorSameFile;     // EINVAL; ERROR_INVALID_PARAMETER on Windows
+extern const int kErrorInternal;     // ENOTRECOVERABLE; ERROR_INTERNAL_ERROR on Windows
+extern const int kErrorBadChoice;    // EINVAL; ERROR_INVALID_PARAMETER on Windows
+
+// Faults a test injects into the transform, process-wide; all empty in a program. A hook may
+// throw, as an allocation that fails would.
+struct InjectedFaults {
+    // Called with the chunk's offset in the file before it is read (on the reading thread) and
+    // before it is written (on the writing thread).
+    std::atomic<void (*)(std::uint64_t offset)> beforeRead{nullptr};
+    std::atomic<void (*)(std::uint64_t offset)> beforeWrite{nullptr};
+    // When not 0, the flush of the destination's folder after the rename fails with this error.
+    std::atomic<int> folderFlushError{0};
+};
+InjectedFaults& Faults();
+
+// False on a thread other than the one that installed InstallTemporaryFileCleanup.
+bool OnCleanupThread();
 
 // The system error code of the last failed call (errno, or GetLastError() on Windows).
 int LastErrorCode();
@@ -70,7 +89,11 @@ public:
 
     // Reads until `buffer` is full or the file ends; a short count means the end.
     ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);
+    // Writes all of `bytes`. A file opened without blocking (a FIFO or device destination) is
+    // waited on for room, and a wait ends with a cancelled error once `cancel` (see
+    // HeedCancel) is set.
     [[nodiscard]] std::optional<Error> WriteAll(std::span<const std::uint8_t> bytes);
+    void HeedCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     [[nodiscard]] std::optional<Error> FlushToDisk();
     [[nodiscard]] std::optional<Error> Close();
     // For a file from OpenSource, once it has been read to its end: an error when its length or
@@ -95,6 +118,7 @@ private:
     unsigned permissions_ = 0666;
     std::optional<FileState> opened_;  // set for a file from OpenSource
     std::uint64_t bytesRead_ = 0;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // An error when `output` is the very regular file `source` reads from (`encode f - >> f`
@@ -109,9 +133,10 @@ class Destination {
 public:
     // Checks the destination (a folder, a link to one, a socket or a file the caller may not
     // write is refused; with Links::Refuse also a link and anything but a regular file) and
-    // opens what the bytes go to. `source` gives a new file its mode.
+    // opens what the bytes go to. `source` gives a new file its mode. `beside`, when given, in
+    // the same folder and opened with the same `links`, shares its open folder (a batch's files).
     static ErrorOr<Destination> Open(const std::filesystem::path& path, const OsFile& source,
-                                     Links links = Links::Follow);
+                                     Links links = Links::Follow, const Destination* beside = nullptr);
 
     Destination(Destination&& other) noexcept;
     Destination& operator=(Destination&&) = delete;
@@ -121,9 +146,25 @@ public:
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
-    // Flushes (unless Flush has), gives the file its final mode, owner and group, puts it in the
-    // destination's place and flushes the folder.
+    // Flushes (unless Flush has), gives the file its final mode, owner and group and puts it
+    // in the destination's place. A stream is closed.
     [[nodiscard]] std::optional<Error> Commit();
+    // For a batch, once the bytes are written: gives the file its final mode, owner and group,
+    // a hidden name and closes it, so that a waiting file holds no descriptor. FlushAll must
+    // flush it before Commit. Nothing for a stream, or on Windows.
+    [[nodiscard]] std::optional<Error> Park();
+    // After Commit put the file in place: flushes the folder, so that the new name survives a
+    // power loss. A failure here comes after the destination took its new content.
+    [[nodiscard]] std::optional<Error> FlushFolder();
+
+    // For a batch: Flush for many destinations at once, with one flush of each file system
+    // they are on (syncfs) where the system has one; an error for each destination not flushed.
+    static std::vector<std::optional<Error>> FlushAll(std::span<Destination* const> destinations);
+    // FlushFolder for many committed destinations, each folder flushed once; a warning for each
+    // destination whose folder could not be flushed.
+    static std::vector<std::optional<Error>> FlushFolders(std::span<Destination* const> destinations);
+    // How many parked destinations a batch may hold at once.
+    static std::size_t MostWaitingAtOnce();
 
 private:
     enum class Kind { Stream, Unnamed, Named, Done };
@@ -143,13 +184,18 @@ private:
     std::filesystem::path leaf_;        // its last part, relative to the folder
     std::filesystem::path temporary_;   // a temporary name of ours now in the folder, or empty
 #ifndef _WIN32
-    int folder_ = -1;
+    std::filesystem::path folderPath_;               // the folder as opened
+    std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
+    Links links_ = Links::Follow;                    // how it was opened
+    int folder_ = -1;                                // that descriptor
     bool folderFlushable_ = true;
     // The replaced file's ACL and user extended attributes, as names and values.
     std::vector<std::pair<std::string, std::string>> attributes_;
 #endif
+    bool parked_ = false;
     bool existed_ = false;
     bool flushed_ = false;
+    bool committed_ = false;  // in place, the folder not yet flushed
     unsigned mode_ = 0;
     std::int64_t owner_ = -1;
     std::int64_t group_ = -1;

@@ -1,7 +1,11 @@
 // The file layer on POSIX systems. The destination's folder is opened once and everything else
 // is done relative to it, so any destination path the system accepts works, however long.
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -13,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <mutex>
 
 #include "FileTransform.h"
@@ -24,20 +30,53 @@ namespace {
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// The one named temporary file in flight, for the signal handler: a folder descriptor and a
-// name in it. The name is written before the folder is published and only read after it.
-static_assert(std::atomic<int>::is_always_lock_free);
-std::atomic<bool> gInFlightClaimed{false};
-std::atomic<int> gInFlightFolder{-1};
-char gInFlightName[16];
+sigset_t CleanupSignals()
+{
+    sigset_t signals;
+    ::sigemptyset(&signals);
+    for (const int signalNumber : kCleanupSignals) ::sigaddset(&signals, signalNumber);
+    return signals;
+}
 
+// The named temporary files in flight, for the signal handler: a folder descriptor and a name
+// in it for each. A name is written before its folder is published and only read after it.
+// Enough for every file of a batch's group (TransformFiles) and single transforms besides.
+struct InFlight {
+    std::atomic<bool> claimed{false};
+    std::atomic<int> folder{-1};
+    char name[16];
+};
+constexpr std::size_t kInFlightSlots = 1088;
+InFlight gInFlight[kInFlightSlots];
+
+// What the handler shares with the threads that make and remove names. A thread changing names
+// counts itself in `gChanging` with the signals held back on itself; the handler, on whatever
+// thread takes the signal, first says the process is ending, then waits for changes under way
+// to finish, so that it never sees a name half made or half gone. A change that starts after
+// that never happens: its thread waits for the end.
+std::atomic<bool> gEnding{false};
+std::atomic<int> gChanging{0};
 std::atomic<void (*)()> gFirst{nullptr};
+// The thread that installed the clean-up, the one meant to take the signals.
+std::atomic<bool> gCleanupInstalled{false};
+pthread_t gCleanupThread;
+
+// The handler may only use what is lock-free.
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<void (*)()>::is_always_lock_free);
 
 extern "C" void RemoveInFlightAndEnd(int signalNumber)
 {
+    gEnding.store(true);
+    while (gChanging.load() != 0) ::sched_yield();
+    // The files go first: the program's own first step may block (a write to a stopped
+    // terminal), and nothing may be left when it does.
+    for (InFlight& slot : gInFlight) {
+        const int folder = slot.folder.load();
+        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
+    }
     if (void (*first)() = gFirst.load()) first();
-    const int folder = gInFlightFolder.load();
-    if (folder >= 0) ::unlinkat(folder, gInFlightName, 0);
     // Ending through the signal itself lets the parent see it (a shell reports 128+signal).
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
@@ -53,16 +92,29 @@ const std::int32_t kErrorCancelled = ECANCELED;
 void InstallTemporaryFileCleanup(void (*first)())
 {
     gFirst.store(first);
+    gCleanupThread = ::pthread_self();
+    gCleanupInstalled.store(true);
     struct sigaction action {};
     action.sa_handler = RemoveInFlightAndEnd;
-    ::sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kCleanupSignals) ::sigaddset(&action.sa_mask, signalNumber);
+    action.sa_mask = CleanupSignals();
     for (const int signalNumber : kCleanupSignals) {
         struct sigaction earlier {};
         ::sigaction(signalNumber, nullptr, &earlier);
         // A signal the process was started to ignore (nohup) stays ignored.
         if (earlier.sa_handler != SIG_IGN) ::sigaction(signalNumber, &action, nullptr);
     }
+}
+
+CleanupSignalsHeld::CleanupSignalsHeld()
+{
+    static_assert(sizeof(sigset_t) <= sizeof earlier_ && alignof(sigset_t) <= 8);
+    const sigset_t held = CleanupSignals();
+    ::pthread_sigmask(SIG_BLOCK, &held, reinterpret_cast<sigset_t*>(earlier_));
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld()
+{
+    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(earlier_), nullptr);
 }
 
 namespace detail {
@@ -73,44 +125,62 @@ const int kErrorOutOfMemory = ENOMEM;
 // says that trying again later can succeed, where EIO would suggest a failing disk.
 const int kErrorChanged = EAGAIN;
 const int kErrorSameFile = EINVAL;
+const int kErrorInternal = ENOTRECOVERABLE;
+const int kErrorBadChoice = EINVAL;
 
 int LastErrorCode() { return errno; }
 
+bool OnCleanupThread() { return !gCleanupInstalled.load() || ::pthread_equal(::pthread_self(), gCleanupThread); }
+
 namespace {
 
-// Holds back the cleanup signals while a temporary name appears or disappears, so that the
-// handler never sees a half-made change.
-class SignalsHeld {
+// A temporary name appearing or going: the handler waits for it to be done, and once the
+// process is ending no new change begins.
+class NameChange {
 public:
-    SignalsHeld()
+    NameChange()
     {
-        sigset_t held;
-        ::sigemptyset(&held);
-        for (const int signalNumber : kCleanupSignals) ::sigaddset(&held, signalNumber);
-        ::pthread_sigmask(SIG_BLOCK, &held, &earlier_);
+        gChanging.fetch_add(1);
+        if (gEnding.load()) {
+            // The handler runs on another thread and ends the process; this thread changes
+            // nothing more until then.
+            gChanging.fetch_sub(1);
+            for (;;) ::pause();
+        }
     }
-    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &earlier_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~NameChange() { gChanging.fetch_sub(1); }
+    NameChange(const NameChange&) = delete;
+    NameChange& operator=(const NameChange&) = delete;
 
 private:
-    sigset_t earlier_;
+    CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
 };
 
-// Only one transform at a time is registered; a second one running at the same time is not,
-// and its temporary file is then not removed on a signal.
+// Registers a named temporary file for the handler. When every slot is taken (more transforms
+// at once than a batch's group and a few besides) the file is not registered and a signal
+// leaves it behind. Call inside a NameChange.
 bool RegisterInFlight(int folder, const std::string& name)
 {
-    if (name.size() >= sizeof gInFlightName || gInFlightClaimed.exchange(true)) return false;
-    std::memcpy(gInFlightName, name.c_str(), name.size() + 1);
-    gInFlightFolder.store(folder);
-    return true;
+    if (name.size() >= sizeof InFlight::name) return false;
+    for (InFlight& slot : gInFlight) {
+        if (slot.claimed.exchange(true)) continue;
+        std::memcpy(slot.name, name.c_str(), name.size() + 1);
+        slot.folder.store(folder);
+        return true;
+    }
+    return false;
 }
 
-void UnregisterInFlight(int folder)
+// Call inside a NameChange.
+void UnregisterInFlight(int folder, const std::string& name)
 {
-    int expected = folder;
-    if (gInFlightFolder.compare_exchange_strong(expected, -1)) gInFlightClaimed.store(false);
+    for (InFlight& slot : gInFlight) {
+        if (slot.folder.load() == folder && name == slot.name) {
+            slot.folder.store(-1);
+            slot.claimed.store(false);
+            return;
+        }
+    }
 }
 
 // Tests force the named temporary file, which is otherwise only used where the file system
@@ -265,6 +335,8 @@ ErrorOr<std::size_t> OsFile::ReadFull(std::span<std::uint8_t> buffer)
 
 std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
 {
+    // How long a wait for room in a non-blocking file lasts before the cancel is looked at again.
+    constexpr int kCancelCheckMs = 100;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(handle_, bytes.data() + done, bytes.size() - done);
@@ -272,6 +344,12 @@ std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
             done += static_cast<std::size_t>(n);
         } else if (n == 0) {
             return SystemError(EIO, "Cannot write", name_);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
+                return Error{ECANCELED, "Writing '" + name_ + "' was cancelled"};
+            }
+            pollfd room{handle_, POLLOUT, 0};
+            ::poll(&room, 1, kCancelCheckMs);
         } else if (errno != EINTR) {
             return SystemError(errno, "Cannot write", name_);
         }
@@ -304,7 +382,8 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source, Links links)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile& source, Links links,
+                                       const Destination* beside)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -317,21 +396,33 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return to.Fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTDIR);
     }
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    to.folder_ = OpenFolder(folder, links, O_RDONLY);
+    if (beside && beside->folderHandle_ && beside->folderPath_ == folder && beside->links_ == links) {
+        to.folderHandle_ = beside->folderHandle_;
+        to.folderFlushable_ = beside->folderFlushable_;
+    } else {
+        int fd = OpenFolder(folder, links, O_RDONLY);
 #ifdef O_PATH
-    if (to.folder_ < 0 && errno == EACCES) {
-        // A folder one may write in but not list still takes the file; it just cannot be flushed.
-        to.folder_ = OpenFolder(folder, links, O_PATH);
-        to.folderFlushable_ = false;
-    }
-#endif
-    if (to.folder_ < 0 && links == Links::Refuse && (errno == ELOOP || errno == ENOTDIR)) {
-        struct stat info {};
-        if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            return ProblemError(ELOOP, "Cannot write into", DisplayName(folder), "it is a symbolic link, not a folder");
+        if (fd < 0 && errno == EACCES) {
+            // A folder one may write in but not list still takes the file; it just cannot be flushed.
+            fd = OpenFolder(folder, links, O_PATH);
+            to.folderFlushable_ = false;
         }
+#endif
+        if (fd < 0 && links == Links::Refuse && (errno == ELOOP || errno == ENOTDIR)) {
+            struct stat info {};
+            if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+                return ProblemError(ELOOP, "Cannot write into", DisplayName(folder), "it is a symbolic link, not a folder");
+            }
+        }
+        if (fd < 0) return to.Fail(errno);
+        to.folderHandle_ = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
+            ::close(*owned);
+            delete owned;
+        });
     }
-    if (to.folder_ < 0) return to.Fail(errno);
+    to.folderPath_ = folder;
+    to.links_ = links;
+    to.folder_ = *to.folderHandle_;
 
     const char* leaf = to.leaf_.c_str();
     struct stat info {};
@@ -342,8 +433,13 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (S_ISDIR(info.st_mode)) return to.Fail(EISDIR);
         if (S_ISSOCK(info.st_mode)) return to.Fail(ENXIO);  // what opening one would answer
         if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
-            // Like a shell redirection, opening a FIFO waits for its reader.
-            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            // Opened without waiting: a FIFO nobody reads is refused at once, where a blocking
+            // open would wait, beyond any cancel, for a reader that may never come. The file
+            // stays non-blocking, so that WriteAll can heed a cancel while the reader is slow.
+            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0 && errno == ENXIO && S_ISFIFO(info.st_mode)) {
+                return Error{ENXIO, "Cannot write '" + to.name_ + "': no program is reading from this FIFO"};
+            }
             if (fd < 0) return to.Fail(errno);
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Stream;
@@ -378,7 +474,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return to.Fail(errno);
     }
 #endif
-    const SignalsHeld held;
+    const NameChange change;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
         const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
@@ -402,11 +498,16 @@ Destination::Destination(Destination&& other) noexcept
       path_(std::move(other.path_)),
       leaf_(std::move(other.leaf_)),
       temporary_(std::move(other.temporary_)),
+      folderPath_(std::move(other.folderPath_)),
+      folderHandle_(std::move(other.folderHandle_)),
+      links_(other.links_),
       folder_(std::exchange(other.folder_, -1)),
       folderFlushable_(other.folderFlushable_),
       attributes_(std::move(other.attributes_)),
+      parked_(other.parked_),
       existed_(other.existed_),
       flushed_(other.flushed_),
+      committed_(other.committed_),
       mode_(other.mode_),
       owner_(other.owner_),
       group_(other.group_)
@@ -418,11 +519,11 @@ Destination::~Destination()
 {
     static_cast<void>(file_.Close());
     if (!temporary_.empty()) {
-        const SignalsHeld held;
+        const NameChange change;
         ::unlinkat(folder_, temporary_.c_str(), 0);
-        UnregisterInFlight(folder_);
+        UnregisterInFlight(folder_, temporary_);
     }
-    if (folder_ >= 0) ::close(folder_);
+    // The folder is closed with its last destination (folderHandle_).
 }
 
 std::optional<Error> Destination::Commit()
@@ -431,12 +532,30 @@ std::optional<Error> Destination::Commit()
         kind_ = Kind::Done;
         return file_.Close();
     }
-    if (auto error = Flush()) return error;
+    if (!parked_) {
+        if (auto error = Flush()) return error;
+        if (auto error = Park()) return error;
+    } else if (!flushed_) {
+        return Fail(EIO);  // a parked file is flushed by FlushAll before it may be put in place
+    }
+    const NameChange change;
+    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
+        return Fail(errno, "Cannot replace");
+    }
+    UnregisterInFlight(folder_, temporary_);
+    temporary_.clear();
+    kind_ = Kind::Done;
+    committed_ = true;
+    return std::nullopt;
+}
 
+std::optional<Error> Destination::Park()
+{
+    if (parked_ || (kind_ != Kind::Unnamed && kind_ != Kind::Named)) return std::nullopt;
     const int fd = file_.handle();
     if (auto error = GivePermissions()) return error;
 
-    const SignalsHeld held;
+    const NameChange change;
     if (kind_ == Kind::Unnamed) {
         // linkat cannot replace a file: the complete file gets a fresh hidden name first,
         // then takes the destination's place by rename.
@@ -456,17 +575,9 @@ std::optional<Error> Destination::Commit()
             }
         }
     }
+    kind_ = Kind::Named;
     if (auto error = file_.Close()) return error;
-    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
-        return Fail(errno, "Cannot replace");
-    }
-    temporary_.clear();
-    UnregisterInFlight(folder_);
-    kind_ = Kind::Done;
-
-    // Without this the rename may not survive a power loss, and the old file would be back.
-    // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
-    if (folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) return Fail(errno);
+    parked_ = true;
     return std::nullopt;
 }
 
@@ -515,6 +626,75 @@ std::optional<Error> Destination::GivePermissions()
     if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0 && !refused()) return Fail(errno);
     return std::nullopt;
 }
+
+std::optional<Error> Destination::FlushFolder()
+{
+    if (!committed_) return std::nullopt;
+    committed_ = false;
+    // Without this the rename may not survive a power loss, and the old file would be back.
+    // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
+    int failure = Faults().folderFlushError.load();
+    if (failure == 0 && folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) failure = errno;
+    if (failure == 0) return std::nullopt;
+    return Fail(failure, "Written, but cannot flush the folder of");
+}
+
+std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
+{
+    // One syncfs for each file system: the data of every file is on disk before any of them is
+    // renamed, at the cost of one journal commit rather than one for each file.
+    std::vector<std::pair<dev_t, int>> flushed;  // file system, and the error of its flush
+    std::vector<std::optional<Error>> errors(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
+        struct stat info {};
+        if (::fstat(to.folder_, &info) != 0) {
+            errors[i] = to.Fail(errno);
+            continue;
+        }
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
+        if (known == flushed.end()) {
+            flushed.emplace_back(info.st_dev, ::syncfs(to.folder_) == 0 ? 0 : errno);
+            known = flushed.end() - 1;
+        }
+        if (known->second != 0)
+            errors[i] = to.Fail(known->second);
+        else
+            to.flushed_ = true;
+    }
+    return errors;
+}
+
+std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
+{
+    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> flushed;  // folder, and the error of its flush
+    std::vector<std::optional<Error>> warnings(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (!to.committed_) continue;
+        to.committed_ = false;
+        struct stat info {};
+        if (::fstat(to.folder_, &info) != 0) {
+            warnings[i] = to.Fail(errno, "Written, but cannot flush the folder of");
+            continue;
+        }
+        const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
+        if (known == flushed.end()) {
+            int failure = Faults().folderFlushError.load();
+            if (failure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) failure = errno;
+            flushed.emplace_back(folder, failure);
+            known = flushed.end() - 1;
+        }
+        if (known->second != 0) warnings[i] = to.Fail(known->second, "Written, but cannot flush the folder of");
+    }
+    return warnings;
+}
+
+// A parked file holds no descriptor and the files of one folder share one: the group is
+// bounded by the names the signal handler can hold, with room for single transforms besides.
+std::size_t Destination::MostWaitingAtOnce() { return kInFlightSlots - 64; }
 
 void PrepareProcess()
 {

@@ -41,7 +41,12 @@ void InstallTemporaryFileCleanup(void (*first)())
     ::SetConsoleCtrlHandler(RemoveInFlight, TRUE);
 }
 
+CleanupSignalsHeld::CleanupSignalsHeld() = default;
+CleanupSignalsHeld::~CleanupSignalsHeld() = default;
+
 namespace detail {
+
+bool OnCleanupThread() { return true; }
 
 namespace {
 // ReadFile and WriteFile take 32-bit counts.
@@ -79,6 +84,8 @@ const int kErrorOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
 // A file that changed while it was read is a passing state: trying again can succeed.
 const int kErrorChanged = ERROR_RETRY;
 const int kErrorSameFile = ERROR_INVALID_PARAMETER;
+const int kErrorInternal = ERROR_INTERNAL_ERROR;
+const int kErrorBadChoice = ERROR_INVALID_PARAMETER;
 
 int LastErrorCode() { return static_cast<int>(::GetLastError()); }
 
@@ -183,7 +190,7 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, Links links)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, Links links, const Destination*)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -270,6 +277,27 @@ Destination::~Destination()
         UnregisterInFlight(temporary_);
     }
 }
+
+// The move was written through to disk: there is nothing left to flush.
+std::optional<Error> Destination::FlushFolder() { return std::nullopt; }
+
+// Windows has no flush of a whole volume for an ordinary user: each file is flushed on its own.
+std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
+{
+    std::vector<std::optional<Error>> errors(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) errors[i] = destinations[i]->Flush();
+    return errors;
+}
+
+std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
+{
+    return std::vector<std::optional<Error>>(destinations.size());
+}
+
+// Each waiting file keeps its handle open to be flushed: a small group.
+std::size_t Destination::MostWaitingAtOnce() { return 64; }
+
+std::optional<Error> Destination::Park() { return std::nullopt; }
 
 std::optional<Error> Destination::Commit()
 {

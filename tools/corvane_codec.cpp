@@ -66,8 +66,10 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit status: 0 on success, 1 on failure (with 'corvane-codec: Error: <number>:\n"
     "<description>' on standard error for each file that failed), 2 on a usage\n"
-    "mistake. When the reader of standard output goes away, it ends quietly by\n"
-    "SIGPIPE, as cat does.\n";
+    "mistake. A file that took its destination's place although its folder could not\n"
+    "then be flushed to disk counts as done, with a 'corvane-codec: Warning:\n"
+    "<number>: <description>' line. When the reader of standard output goes away, it\n"
+    "ends quietly by SIGPIPE, as cat does.\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
@@ -273,34 +275,61 @@ int Run(const std::vector<Argument>& arguments)
     // an earlier one's result (or code it a second time), so it is refused, as cp does.
     std::set<Argument> written;
     bool failed = false;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const Job& job = jobs[i];
-        const Argument key = NameKey(Path(job.destination).filename());
-        std::optional<corvane::Error> error;
-        if (jobs.size() > 1 && written.count(key)) {
-            error = corvane::ProblemError(
-#ifdef _WIN32
-                ERROR_ALREADY_EXISTS,
-#else
-                EEXIST,
-#endif
-                "Will not write '" + Shown(job.source) + "' over", Shown(job.destination),
-                "another source of this run was just written there");
-        } else {
-            corvane::TransformControl control;
-            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
-            error = corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination),
-                                           progress ? &control : nullptr);
-            if (progress) progress->End(!error);
-            if (error && Is(job.destination, "-")) EndIfReaderLeft(error->number);
-        }
+    const auto reportOutcome = [&](const Job& job, const std::optional<corvane::Error>& error,
+                                   const std::optional<corvane::Error>& warning) {
         if (error) {
             Report(*error);
             failed = true;
         } else {
-            written.insert(key);
+            if (warning) Write(stderr, std::string(kName) + corvane::WarningLine(*warning) + "\n");
+            written.insert(NameKey(Path(job.destination).filename()));
+        }
+    };
+    // Files into a folder, without a progress line to keep final, go through the batch: their
+    // flushes to disk are shared. It is cut before a source whose name an earlier file of the cut
+    // has, so that the earlier one's outcome decides whether the later one is refused.
+    std::vector<corvane::BatchFile> batch;
+    std::vector<const Job*> batched;
+    std::set<Argument> batchedKeys;
+    const auto codeBatch = [&] {
+        corvane::TransformFiles(batch, nullptr, [&](std::size_t i, const corvane::BatchOutcome& outcome) {
+            reportOutcome(*batched[i], outcome.error, outcome.warning);
+        });
+        batch.clear();
+        batched.clear();
+        batchedKeys.clear();
+    };
+    const bool batchable = jobs.size() > 1 && !progress;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        const Argument key = NameKey(Path(job.destination).filename());
+        if (batchedKeys.count(key)) codeBatch();
+        if (jobs.size() > 1 && written.count(key)) {
+            reportOutcome(job,
+                          corvane::ProblemError(
+#ifdef _WIN32
+                              ERROR_ALREADY_EXISTS,
+#else
+                              EEXIST,
+#endif
+                              "Will not write '" + Shown(job.source) + "' over", Shown(job.destination),
+                              "another source of this run was just written there"),
+                          std::nullopt);
+        } else if (batchable) {
+            batch.push_back({coding, Path(job.source), Path(job.destination)});
+            batched.push_back(&job);
+            batchedKeys.insert(key);
+        } else {
+            corvane::TransformControl control;
+            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
+            const std::optional<corvane::Error> error =
+                corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
+            if (progress) progress->End(!error);
+            if (error && Is(job.destination, "-")) EndIfReaderLeft(error->number);
+            reportOutcome(job, error, control.warning);
         }
     }
+    codeBatch();
     return failed ? 1 : 0;
 }
 

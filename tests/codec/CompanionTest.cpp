@@ -14,7 +14,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/syscall.h>
+
 #include <csignal>
+#include <fstream>
+#include <thread>
 
 #include "support/Companion.h"
 #include "support/SmallDisk.h"
@@ -890,6 +894,141 @@ TEST_F(Companion, InterruptedFileIsLeftAsItWasAndTheLineEnded)
         EXPECT_EQ(FileNames(folder), std::vector<std::string>{"result"});
         EXPECT_EQ(ReadBytes(folder / "result"), (Bytes{4, 5, 6}));
     }
+#endif
+}
+
+#ifndef _WIN32
+// Whether a thread of process `pid` is waiting in a write(2) to its standard error.
+bool BlockedWritingStandardError(pid_t pid)
+{
+    const Path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+        std::ifstream syscall(task.path() / "syscall");
+        std::string number;
+        std::string fd;
+        if (syscall >> number >> fd && number == std::to_string(SYS_write) && fd == "0x2") return true;
+    }
+    return false;
+}
+
+// Waits up to a minute for `done` to hold.
+bool AwaitCondition(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+#endif
+
+// The folder's flush fails (strace makes the second fsync, the folder's, fail) after the file
+// took the destination's name: the file is done, with a warning, and the exit status says so.
+TEST_F(Companion, FolderThatCannotBeFlushedIsAWarningAndTheFileDone)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the folder's flush is POSIX's; Windows writes the move through";
+#else
+    const Bytes plain{1, 2, 3, 4};
+    WriteBytes(dir / "source", plain);
+    WriteBytes(dir / "result", {9, 9});
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = testing::StartProgram(
+        "strace", {"-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=EIO:when=2",
+                   CORVANE_CODEC_EXE, "encode", "source", "result"},
+        null, null, err, dir.path());
+    ::close(null);
+    ::close(err);
+    const int status = WaitStatus(pid);
+    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
+    const std::string message = Text(ReadBytes(dir / "err"));
+    if (message.find("ptrace") != std::string::npos) GTEST_SKIP() << "strace may not trace here: " << message;
+    EXPECT_EQ(status, 0) << message;
+    EXPECT_EQ(message, "corvane-codec: Warning: 5: Written, but cannot flush the folder of 'result': Input/output error\n");
+    EXPECT_EQ(FirstDifference(ReadBytes(dir / "result"), Encoded(plain)), "");
+#endif
+}
+
+// Sources into a folder share their flushes, and each stays durable: every file's data is on
+// disk (one syncfs) before any name points at it, and the folder is flushed once, after the
+// last rename, before the companion ends. Watched with strace.
+TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfter)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "syncfs and strace are Linux's";
+#else
+    std::filesystem::create_directory(dir / "out");
+    std::vector<std::string> args{"-f", "-qq", "-o", (dir / "calls").string(), "-e",
+                                  "trace=fsync,fdatasync,syncfs,sync,rename,renameat,renameat2",
+                                  CORVANE_CODEC_EXE, "encode"};
+    for (const char* name : {"a", "b", "c"}) {
+        WriteBytes(dir / name, {1, 2, 3});
+        args.push_back(name);
+    }
+    args.push_back("out");
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = testing::StartProgram("strace", args, null, null, null, dir.path());
+    ::close(null);
+    const int status = WaitStatus(pid);
+    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
+    ASSERT_EQ(status, 0);
+    std::vector<std::string> calls;
+    for (const std::string& line : Lines(Text(ReadBytes(dir / "calls")))) {
+        const std::size_t start = line.find_first_not_of("0123456789 ");
+        const std::size_t end = line.find('(', start);
+        if (start != std::string::npos && end != std::string::npos) calls.push_back(line.substr(start, end - start));
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"syncfs", "renameat", "renameat", "renameat", "fsync"}));
+    for (const char* name : {"a", "b", "c"}) EXPECT_EQ(ReadBytes(dir / "out" / name), Encoded({1, 2, 3}));
+#endif
+}
+
+// A terminal that takes no more text (stopped, or full) blocks the companion's last step, the
+// newline after its progress line: the temporary file is removed before that step, so a signal
+// leaves nothing even then.
+TEST_F(Companion, SignalRemovesTheTemporaryFileBeforeTouchingTheTerminal)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "signals and a pseudo-terminal are POSIX's";
+#else
+    WriteBytes(dir / "result", {4, 5, 6});
+    Terminal terminal(80);
+    ASSERT_TRUE(terminal.Opened()) << std::strerror(errno);
+    // Filled up to the brim through the far end, which the companion then shares.
+    const int flags = ::fcntl(terminal.FarEnd(), F_GETFL);
+    ::fcntl(terminal.FarEnd(), F_SETFL, flags | O_NONBLOCK);
+    const std::string filler(4096, 'x');
+    for (std::size_t size = filler.size(); size > 0; size /= 2) {
+        while (::write(terminal.FarEnd(), filler.data(), size) > 0) {
+        }
+        ASSERT_EQ(errno, EAGAIN);
+    }
+    ::fcntl(terminal.FarEnd(), F_SETFL, flags);
+
+    int feed[2];
+    ASSERT_EQ(::pipe2(feed, O_CLOEXEC), 0);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = Start({"--progress", "encode", "-", "result"}, dir.path(), feed[0], null, terminal.FarEnd(),
+                            {"CORVANE_TEMPORARY_FILE=named"});
+    ::close(feed[0]);
+    ::close(null);
+    terminal.ReleaseFarEnd();
+    ASSERT_GT(pid, 0);
+    Feed(feed[1], TwoChunksAndAByte());
+    EXPECT_EQ(FileNames(dir.path()).size(), 2u) << "no temporary file while coding";
+    // The progress line is being drawn, so the handler's newline will block too.
+    EXPECT_TRUE(AwaitCondition([pid] { return BlockedWritingStandardError(pid); }));
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_TRUE(AwaitCondition([&] { return FileNames(dir.path()) == std::vector<std::string>{"result"}; }))
+        << "the temporary file stayed while the handler waited on the terminal";
+    ::kill(pid, SIGKILL);
+    WaitStatus(pid);
+    ::close(feed[1]);
+    EXPECT_EQ(ReadBytes(dir / "result"), (Bytes{4, 5, 6}));
 #endif
 }
 

@@ -15,17 +15,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
+#include "codec/OsFile.h"
 #include "support/Coded.h"
 #include "support/Companion.h"
 #include "support/SmallDisk.h"
@@ -211,6 +216,208 @@ TEST_F(FileTransform, OverSizeWriteIsAnErrorNotASignal)
         ExpectNothingLost(folder, dir / "big", EFBIG);
         ::setrlimit(RLIMIT_FSIZE, &saved);
     }
+}
+
+// Takes the faults injected into the transform (detail::Faults()) out again at the end of a scope.
+class FaultsTakenOut {
+public:
+    FaultsTakenOut() = default;
+    FaultsTakenOut(const FaultsTakenOut&) = delete;
+    FaultsTakenOut& operator=(const FaultsTakenOut&) = delete;
+    ~FaultsTakenOut()
+    {
+        detail::InjectedFaults& faults = detail::Faults();
+        faults.beforeRead = nullptr;
+        faults.beforeWrite = nullptr;
+        faults.folderFlushError = 0;
+    }
+};
+
+// An environment variable set (or, with nullptr, unset) for one scope, then restored.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name)
+    {
+        if (const char* earlier = std::getenv(name)) earlier_ = earlier;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedVariable()
+    {
+        if (earlier_)
+            ::setenv(name_, earlier_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> earlier_;
+};
+
+// Named temporary files for one scope, as CORVANE_TEMPORARY_FILE=named gives them.
+class NamedTemporaries : public ScopedVariable {
+public:
+    explicit NamedTemporaries(bool named) : ScopedVariable("CORVANE_TEMPORARY_FILE", named ? "named" : nullptr) {}
+};
+
+// After the first chunk, so that a temporary file with content is there to be removed.
+void RunOutOfMemory(std::uint64_t offset)
+{
+    if (offset > 0) throw std::bad_alloc();
+}
+void FailOddly(std::uint64_t offset)
+{
+    if (offset > 0) throw std::runtime_error("odd\nfailure");
+}
+
+TEST_F(FileTransform, ExceptionOnEitherThreadIsAnErrorAndLeavesNothing)
+{
+    using Hook = std::atomic<void (*)(std::uint64_t)> detail::InjectedFaults::*;
+    const auto folder = dir / "out";
+    std::filesystem::create_directory(folder);
+    const struct {
+        const char* name;
+        Hook hook;
+        void (*fault)(std::uint64_t);
+        int number;
+        std::string reason;
+    } cases[] = {
+        {"reader out of memory", &detail::InjectedFaults::beforeRead, RunOutOfMemory, ENOMEM, "Cannot allocate memory"},
+        {"writer out of memory", &detail::InjectedFaults::beforeWrite, RunOutOfMemory, ENOMEM, "Cannot allocate memory"},
+        {"reader fails oddly", &detail::InjectedFaults::beforeRead, FailOddly, ENOTRECOVERABLE, "odd\\nfailure"},
+        {"writer fails oddly", &detail::InjectedFaults::beforeWrite, FailOddly, ENOTRECOVERABLE, "odd\\nfailure"},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t size : kFailingSizes) {
+            for (const bool named : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(size) + (named ? " B, named" : " B, unnamed"));
+                const NamedTemporaries temporaries(named);
+                WriteBytes(dir / "big", testing::RandomBytes(size, 7));
+                WriteBytes(folder / "result", {4, 5, 6});
+                const FaultsTakenOut takenOut;
+                (detail::Faults().*c.hook) = c.fault;
+                std::optional<Error> error;
+                EXPECT_NO_THROW(error = EncodeFile(dir / "big", folder / "result"));
+                ASSERT_TRUE(error);
+                EXPECT_EQ(error->number, c.number);
+                EXPECT_EQ(error->description, "Cannot code '" + (dir / "big").string() + "': " + c.reason);
+                EXPECT_EQ(ReadBytes(folder / "result"), (Bytes{4, 5, 6}));
+                EXPECT_EQ(FileNames(folder), std::vector<std::string>{"result"});
+            }
+        }
+    }
+}
+
+// Once the new content has the destination's name the coding is done: a folder that cannot be
+// flushed then is a warning, never an error that would make a user code the result again.
+TEST_F(FileTransform, FolderFlushFailureAfterTheRenameIsAWarning)
+{
+    const Bytes plain = testing::RandomBytes(5000, 12);
+    WriteBytes(dir / "source", plain);
+    const FaultsTakenOut takenOut;
+    detail::Faults().folderFlushError = EIO;
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        const NamedTemporaries temporaries(named);
+        WriteBytes(dir / "result", {4, 5, 6});
+        TransformControl control;
+        const auto error =
+            TransformFile(Coding::Encode, Endpoint::File(dir / "source"), Endpoint::File(dir / "result"), &control);
+        EXPECT_FALSE(error) << error->description;
+        ASSERT_TRUE(control.warning);
+        EXPECT_EQ(control.warning->number, EIO);
+        EXPECT_EQ(control.warning->description,
+                  "Written, but cannot flush the folder of '" + (dir / "result").string() + "': Input/output error");
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "result"), Encoded(plain)), "");
+        EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"result", "source"}));
+    }
+    EXPECT_FALSE(EncodeFile(dir / "source", dir / "result")) << "without a control there is no warning to give";
+}
+
+// A cancel that comes while the read-ahead runs, the file half written under a hidden name:
+// nothing is left and the destination keeps its content.
+TransformControl* gCancelledControl = nullptr;
+std::atomic<bool> gTemporaryWasThere{false};
+std::filesystem::path gWatchedFolder;
+void CancelMidWay(std::uint64_t offset)
+{
+    if (offset < (2u << 20)) return;
+    gTemporaryWasThere = FileNames(gWatchedFolder).size() == 3;
+    gCancelledControl->cancel = true;
+}
+
+TEST_F(FileTransform, CancelWhileReadingAheadLeavesNothing)
+{
+    const ScopedVariable readAhead("CORVANE_READ_AHEAD", "on");
+    const NamedTemporaries named(true);
+    WriteBytes(dir / "big", testing::RandomBytes(5 << 20, 14));
+    WriteBytes(dir / "result", {4, 5, 6});
+    TransformControl control;
+    gCancelledControl = &control;
+    gWatchedFolder = dir.path();
+    const FaultsTakenOut takenOut;
+    detail::Faults().beforeWrite = CancelMidWay;
+    const auto error =
+        TransformFile(Coding::Encode, Endpoint::File(dir / "big"), Endpoint::File(dir / "result"), &control);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, kErrorCancelled);
+    EXPECT_TRUE(gTemporaryWasThere.load()) << "no named temporary file while coding";
+    EXPECT_EQ(ReadBytes(dir / "result"), (Bytes{4, 5, 6}));
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"big", "result"}));
+}
+
+// A forced choice that cannot be honoured stops the transform before it writes anything.
+TEST_F(FileTransform, UnknownSwitchValueIsAnError)
+{
+    WriteBytes(dir / "source", {1, 2, 3});
+    const struct {
+        const char* variable;
+        std::string description;
+    } cases[] = {
+        {"CORVANE_READ_AHEAD", "CORVANE_READ_AHEAD is 'sometimes\\n': the choices are 'on' and 'off'"},
+        {"CORVANE_TEMPORARY_FILE", "CORVANE_TEMPORARY_FILE is 'sometimes\\n': the choices are 'unnamed' and 'named'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable);
+        const ScopedVariable wrong(c.variable, "sometimes\n");
+        const auto error = EncodeFile(dir / "source", dir / "result");
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, EINVAL);
+        EXPECT_EQ(error->description, c.description);
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"source"});
+    }
+}
+
+// What the reading thread's signal mask held, noted from inside it.
+std::atomic<pid_t> gReadingThread{0};
+std::atomic<bool> gReaderHeldTheCleanupSignals{false};
+void NoteTheReadersSignals(std::uint64_t)
+{
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    bool held = true;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) held = held && ::sigismember(&mask, signalNumber) == 1;
+    gReaderHeldTheCleanupSignals = held;
+    gReadingThread = ::gettid();
+}
+
+// The read-ahead thread never takes a clean-up signal, so that the one handler's thread is the
+// program's own.
+TEST_F(FileTransform, ReadAheadThreadHoldsTheCleanupSignalsBack)
+{
+    const ScopedVariable readAhead("CORVANE_READ_AHEAD", "on");
+    WriteBytes(dir / "big", testing::RandomBytes(3 << 20, 9));
+    const FaultsTakenOut takenOut;
+    detail::Faults().beforeRead = NoteTheReadersSignals;
+    ASSERT_FALSE(EncodeFile(dir / "big", dir / "coded"));
+    EXPECT_NE(gReadingThread.load(), 0);
+    EXPECT_NE(gReadingThread.load(), ::gettid()) << "the file was not read ahead";
+    EXPECT_TRUE(gReaderHeldTheCleanupSignals.load());
 }
 
 TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
@@ -853,6 +1060,163 @@ TEST_F(FileTransform, SourceTruncatedWhileWrittenToAFifoIsAnError)
     EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
 }
 
+// Waits up to a minute for `done` to hold.
+bool AwaitCondition(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A FIFO at the destination never holds the coder beyond what its reader does: nobody reading
+// is an error at once, a reader that does not read lets a cancel through, and a reader that
+// leaves is a write error (the desktop program ignores SIGPIPE, as this test does).
+TEST_F(FileTransform, FifoDestinationNeverHangs)
+{
+    WriteBytes(dir / "source", testing::RandomBytes(3 << 20, 13));
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto savedPipeSignal = std::signal(SIGPIPE, SIG_IGN);
+    enum class Reader { None, Stalls, Leaves };
+    const struct {
+        const char* name;
+        Reader reader;
+        int number;
+        std::string description;
+    } cases[] = {
+        {"nobody reads", Reader::None, ENXIO,
+         "Cannot write '" + fifo.string() + "': no program is reading from this FIFO"},
+        {"the reader stalls, the user cancels", Reader::Stalls, kErrorCancelled,
+         "Writing '" + fifo.string() + "' was cancelled"},
+        {"the reader leaves", Reader::Leaves, EPIPE, "Cannot write '" + fifo.string() + "': Broken pipe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int reader = c.reader == Reader::None ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        TransformControl control;
+        std::optional<Error> error;
+        std::atomic<bool> finished{false};
+        std::jthread coder([&] {
+            error = TransformFile(Coding::Encode, Endpoint::File(dir / "source"), Endpoint::File(fifo), &control);
+            finished = true;
+        });
+        if (reader >= 0) {
+            pollfd ready{reader, POLLIN, 0};
+            ASSERT_EQ(::poll(&ready, 1, 60000), 1) << "nothing came through the FIFO";
+            if (c.reader == Reader::Stalls) control.cancel = true;
+            if (c.reader == Reader::Leaves) ::close(reader);
+        }
+        if (!AwaitCondition([&] { return finished.load(); })) {
+            ADD_FAILURE() << "the coder still waits on the FIFO";
+            const int drain = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            std::vector<std::uint8_t> sink(1 << 16);
+            while (!finished) static_cast<void>(::read(drain, sink.data(), sink.size()));
+            ::close(drain);
+        }
+        coder.join();
+        if (c.reader == Reader::Stalls) ::close(reader);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, c.number);
+        EXPECT_EQ(error->description, c.description);
+    }
+    std::signal(SIGPIPE, savedPipeSignal);
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"fifo", "source"}));
+}
+
+// A batch codes each file as TransformFile would, in groups that share their flushes: more
+// files than the lowered limit on descriptors (a waiting file holds none), failures among them
+// that fail alone, every outcome heard in order, nothing left behind.
+TEST_F(FileTransform, BatchCodesEachFileWholeAndReportsInOrder)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 48;
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        const NamedTemporaries temporaries(named);
+        const auto in = dir / "in";
+        const auto out = dir / "out";
+        std::filesystem::remove_all(in);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(in);
+        std::filesystem::create_directories(out / "folder");
+        std::vector<BatchFile> files;
+        std::vector<Bytes> contents;
+        for (int i = 0; i < 120; ++i) {
+            std::string name = "f";
+            name += std::to_string(i);
+            contents.push_back(testing::RandomBytes(static_cast<std::size_t>(i * 97), i));
+            WriteBytes(in / name, contents.back());
+            WriteBytes(out / name, {7});  // replaced
+            files.push_back({Coding::Encode, in / name, out / name});
+        }
+        files[7].source = in / "missing";
+        files[23].destination = out / "folder";
+        std::vector<std::size_t> heard;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        const std::vector<BatchOutcome> outcomes = TransformFiles(
+            files, nullptr, [&](std::size_t index, const BatchOutcome&) { heard.push_back(index); });
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+
+        ASSERT_EQ(outcomes.size(), files.size());
+        ASSERT_EQ(heard.size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(heard[i], i);
+            EXPECT_FALSE(outcomes[i].warning);
+            if (i == 7) {
+                ASSERT_TRUE(outcomes[i].error);
+                EXPECT_EQ(outcomes[i].error->number, ENOENT);
+                EXPECT_EQ(ReadBytes(out / "f7"), Bytes{7});
+            } else if (i == 23) {
+                ASSERT_TRUE(outcomes[i].error);
+                EXPECT_EQ(outcomes[i].error->number, EISDIR);
+                EXPECT_EQ(ReadBytes(out / "f23"), Bytes{7});
+            } else {
+                EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+                EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), Encoded(contents[i])), "");
+            }
+        }
+        EXPECT_EQ(FileNames(out).size(), 121u) << "a temporary file was left";
+    }
+}
+
+// A folder that cannot be flushed warns every file the flush was for; a cancel drops the group
+// not yet in place and every later file, and keeps the files reported done.
+TEST_F(FileTransform, BatchWarnsOfAFolderFlushAndStopsAtACancel)
+{
+    std::vector<BatchFile> files;
+    for (const char* name : {"0", "1", "2"}) {
+        WriteBytes(dir / (std::string("s") + name), {1, 2, 3});
+        files.push_back({Coding::Encode, dir / (std::string("s") + name), dir / (std::string("d") + name)});
+    }
+    {
+        const FaultsTakenOut takenOut;
+        detail::Faults().folderFlushError = EIO;
+        const std::vector<BatchOutcome> outcomes = TransformFiles(files);
+        for (const BatchOutcome& outcome : outcomes) {
+            EXPECT_FALSE(outcome.error);
+            ASSERT_TRUE(outcome.warning);
+            EXPECT_EQ(outcome.warning->number, EIO);
+        }
+    }
+    for (const BatchFile& file : files) std::filesystem::remove(file.destination);
+
+    const NamedTemporaries named(true);
+    TransformControl control;
+    control.cancel = true;
+    const std::vector<BatchOutcome> outcomes = TransformFiles(files, &control);
+    for (const BatchOutcome& outcome : outcomes) {
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->number, kErrorCancelled);
+    }
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"s0", "s1", "s2"}));
+}
+
 using testing::StartCompanion;
 using testing::WaitStatus;
 
@@ -889,12 +1253,16 @@ TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
 struct KillRow {
     Temporary temporary;
     int signalNumber;
+    bool readAhead = false;  // forced on; else off, as for any pipe
 };
 
-void PrintTo(const KillRow& row, std::ostream* out)
+std::string KillRowName(const KillRow& row)
 {
-    *out << (row.temporary == Temporary::Named ? "named, SIG" : "unnamed, SIG") << sigabbrev_np(row.signalNumber);
+    return std::string(row.temporary == Temporary::Named ? "Named_" : "Unnamed_") + sigabbrev_np(row.signalNumber) +
+           (row.readAhead ? "_ReadAhead" : "");
 }
+
+void PrintTo(const KillRow& row, std::ostream* out) { *out << KillRowName(row); }
 
 class KilledMidWrite : public ::testing::TestWithParam<KillRow> {
 protected:
@@ -919,13 +1287,15 @@ TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::vector<std::string> environment;
     if (row.temporary == Temporary::Named) environment.push_back("CORVANE_TEMPORARY_FILE=named");
+    environment.push_back(row.readAhead ? "CORVANE_READ_AHEAD=on" : "CORVANE_READ_AHEAD=off");
     const pid_t pid = StartCompanion({"encode", "-", result.string()}, feed[0], null, null, {}, environment);
     ::close(feed[0]);
     ::close(null);
     ASSERT_GT(pid, 0);
 
     // Once a write of two chunks' worth has gone into the pipe, the companion has read more
-    // than one chunk, so it has written the first one and waits for the rest.
+    // than one chunk, so it has written the first one and waits for the rest. Reading ahead, it
+    // has read seven quarters of a chunk or more, and written all but the four it may hold.
     const Bytes twoChunks = testing::RandomBytes((2 << 20) + 1, 4);
     std::size_t fed = 0;
     while (fed < twoChunks.size()) {
@@ -939,7 +1309,7 @@ TEST_P(KilledMidWrite, LeavesNoTemporaryFile)
         const auto temporary = dir / midWay[0];
         EXPECT_TRUE(IsTemporaryName(midWay[0])) << midWay[0];
         EXPECT_EQ(Mode(temporary), 0600u) << "the temporary file must stay private";
-        EXPECT_GE(std::filesystem::file_size(temporary), std::uintmax_t{1} << 20);
+        EXPECT_GE(std::filesystem::file_size(temporary), row.readAhead ? std::uintmax_t{3} << 18 : std::uintmax_t{1} << 20);
     } else {
         EXPECT_EQ(midWay, std::vector<std::string>{"result"});
     }
@@ -957,11 +1327,10 @@ INSTANTIATE_TEST_SUITE_P(
     Signals, KilledMidWrite,
     ::testing::Values(KillRow{Temporary::Unnamed, SIGKILL}, KillRow{Temporary::Unnamed, SIGINT},
                       KillRow{Temporary::Named, SIGINT}, KillRow{Temporary::Named, SIGTERM},
-                      KillRow{Temporary::Named, SIGHUP}, KillRow{Temporary::Named, SIGQUIT}),
-    [](const auto& info) {
-        return std::string(info.param.temporary == Temporary::Named ? "Named_" : "Unnamed_") +
-               sigabbrev_np(info.param.signalNumber);
-    });
+                      KillRow{Temporary::Named, SIGHUP}, KillRow{Temporary::Named, SIGQUIT},
+                      KillRow{Temporary::Unnamed, SIGKILL, true}, KillRow{Temporary::Named, SIGINT, true},
+                      KillRow{Temporary::Named, SIGTERM, true}),
+    [](const auto& info) { return KillRowName(info.param); });
 
 }  // namespace
 }  // namespace corvane

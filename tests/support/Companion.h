@@ -1,5 +1,5 @@
-// Starting the real companion, built beside the tests (CORVANE_CODEC_EXE), as a child process.
-// POSIX only.
+// Starting the real companion, built beside the tests (CORVANE_CODEC_EXE), or another program,
+// as a child process. POSIX only.
 #pragma once
 
 #include <spawn.h>
@@ -13,12 +13,13 @@ extern char** environ;
 
 namespace corvane::testing {
 
-// Starts the companion with `args`, the given descriptors as its standard streams, in `folder`
-// (empty: this process's folder) and with `extraEnvironment` before this process's own. Returns
-// its process id, or -1 when it could not be started.
-inline pid_t StartCompanion(const std::vector<std::string>& args, int in, int out, int err,
-                            const std::filesystem::path& folder = {},
-                            const std::vector<std::string>& extraEnvironment = {})
+// Starts `program` (looked up in PATH when it has no slash) with `args`, the given descriptors
+// as its standard streams, in `folder` (empty: this process's folder) and with
+// `extraEnvironment` before this process's own. Returns its process id, or -1 when it could not
+// be started.
+inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args, int in, int out,
+                          int err, const std::filesystem::path& folder = {},
+                          const std::vector<std::string>& extraEnvironment = {})
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -27,7 +28,7 @@ inline pid_t StartCompanion(const std::vector<std::string>& args, int in, int ou
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
 
-    std::vector<std::string> texts{CORVANE_CODEC_EXE};
+    std::vector<std::string> texts{program};
     texts.insert(texts.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& t : texts) argv.push_back(t.data());
@@ -39,9 +40,17 @@ inline pid_t StartCompanion(const std::vector<std::string>& args, int in, int ou
     envp.push_back(nullptr);
 
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+// The companion, built beside the tests, started as StartProgram starts a program.
+inline pid_t StartCompanion(const std::vector<std::string>& args, int in, int out, int err,
+                            const std::filesystem::path& folder = {},
+                            const std::vector<std::string>& extraEnvironment = {})
+{
+    return StartProgram(CORVANE_CODEC_EXE, args, in, out, err, folder, extraEnvironment);
 }
 
 // The exit status as a shell reports it: 128+signal for a process ended by a signal; -1 when

@@ -2,6 +2,7 @@
 #include "support/SystemWords.h"
 #include "support/UiFixture.h"
 #include "ui/shared/CodingJob.h"
+#include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ProgressWindow.h"
 #include "ui/shared/ReportError.h"
@@ -44,6 +45,36 @@ TEST(ReportCommandError, OkGoesOnAndCancelEndsTheProgram)
         EXPECT_EQ(desktop.boxes.size(), 1u);
         EXPECT_EQ(desktop.ended, c.ended);
     }
+}
+
+// Dropped files coded as batches: each lands under its own name, a name dropped twice ends up
+// with the later file, as one file after another would leave it, and every outcome is heard in
+// the drop's order.
+TEST(CodeDroppedFiles, CodesEachFileIntoTheFolderInTheDropsOrder)
+{
+    testing::TempDir dir;
+    std::filesystem::create_directories(dir / "a");
+    std::filesystem::create_directories(dir / "b");
+    std::filesystem::create_directories(dir / "out");
+    testing::WriteBytes(dir / "a" / "x.txt", {1, 2});
+    testing::WriteBytes(dir / "a" / "y.txt", {3});
+    testing::WriteBytes(dir / "b" / "x.txt", {4, 4});
+    const QStringList paths{testing::Q(dir / "a" / "x.txt"), testing::Q(dir / "a" / "y.txt"),
+                            testing::Q(dir / "a" / "missing.txt"), testing::Q(dir / "b" / "x.txt")};
+    std::vector<int> heard;
+    const std::vector<BatchOutcome> outcomes =
+        CodeDroppedFiles(Coding::Encode, paths, testing::Q(dir / "out"), nullptr,
+                         [&](int index, const BatchOutcome&) { heard.push_back(index); });
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(outcomes[0].error);
+    EXPECT_FALSE(outcomes[1].error);
+    ASSERT_TRUE(outcomes[2].error);
+    EXPECT_EQ(outcomes[2].error->number, ENOENT);
+    EXPECT_FALSE(outcomes[3].error);
+    EXPECT_EQ(testing::ReadBytes(dir / "out" / "x.txt"), (testing::Bytes{4, 8}));
+    EXPECT_EQ(testing::ReadBytes(dir / "out" / "y.txt"), testing::Bytes{3});
+    EXPECT_EQ(testing::FileNames(dir / "out"), (std::vector<std::string>{"x.txt", "y.txt"}));
 }
 
 TEST(JoinPath, AlwaysAddsTheSeparatorSoARootDoublesIt)
