@@ -23,18 +23,8 @@ namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AwaitCondition;
 using testing::FileNames;
-
-// Waits up to a minute for `done` to hold.
-bool AwaitCondition(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // Whether process `pid` has a file open in `folder` (named or not) that holds `size` bytes or more.
 bool WritingInto(pid_t pid, const fs::path& folder, std::uintmax_t size)

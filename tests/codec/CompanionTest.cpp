@@ -43,6 +43,7 @@ namespace {
 
 using testing::Bytes;
 using testing::Encoded;
+using testing::AwaitCondition;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
@@ -912,15 +913,32 @@ bool BlockedWritingStandardError(pid_t pid)
     return false;
 }
 
-// Waits up to a minute for `done` to hold.
-bool AwaitCondition(const std::function<bool()>& done)
+#endif
+
+#ifndef _WIN32
+// A run of the companion under strace (`args` after strace's own "-f -qq"), in the test's folder.
+struct Traced {
+    int status = -1;
+    std::string err;   // what it wrote to standard error
+    std::string skip;  // why the run says nothing here (no strace, or no tracing allowed), or empty
+};
+
+Traced UnderStrace(const std::vector<std::string>& args, const std::filesystem::path& folder)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    std::vector<std::string> all{"-f", "-qq"};
+    all.insert(all.end(), args.begin(), args.end());
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int err = ::open((folder / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = testing::StartProgram("strace", all, null, null, err, folder);
+    ::close(null);
+    ::close(err);
+    Traced run;
+    run.status = WaitStatus(pid);
+    run.err = Text(ReadBytes(folder / "err"));
+    if (run.status == 127 || pid < 0) run.skip = "strace is not installed";
+    // A sanitizer's leak check refuses to run under ptrace.
+    if (run.err.find("ptrace") != std::string::npos) run.skip = "strace may not trace here: " + run.err;
+    return run;
 }
 #endif
 
@@ -934,19 +952,12 @@ TEST_F(Companion, FolderThatCannotBeFlushedIsAWarningAndTheFileDone)
     const Bytes plain{1, 2, 3, 4};
     WriteBytes(dir / "source", plain);
     WriteBytes(dir / "result", {9, 9});
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const pid_t pid = testing::StartProgram(
-        "strace", {"-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=EIO:when=2",
-                   CORVANE_CODEC_EXE, "encode", "source", "result"},
-        null, null, err, dir.path());
-    ::close(null);
-    ::close(err);
-    const int status = WaitStatus(pid);
-    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
-    const std::string message = Text(ReadBytes(dir / "err"));
-    if (message.find("ptrace") != std::string::npos) GTEST_SKIP() << "strace may not trace here: " << message;
-    EXPECT_EQ(status, 0) << message;
+    const Traced run = UnderStrace({"-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=EIO:when=2",
+                                    CORVANE_CODEC_EXE, "encode", "source", "result"},
+                                   dir.path());
+    if (!run.skip.empty()) GTEST_SKIP() << run.skip;
+    const std::string& message = run.err;
+    EXPECT_EQ(run.status, 0) << message;
     EXPECT_EQ(message, "corvane-codec: Warning: 5: Written, but cannot flush the folder of 'result': Input/output error\n");
     EXPECT_EQ(FirstDifference(ReadBytes(dir / "result"), Encoded(plain)), "");
 #endif
@@ -961,7 +972,7 @@ TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfte
     GTEST_SKIP() << "syncfs and strace are Linux's";
 #else
     std::filesystem::create_directory(dir / "out");
-    std::vector<std::string> args{"-f", "-qq", "-o", (dir / "calls").string(), "-e",
+    std::vector<std::string> args{"-o", (dir / "calls").string(), "-e",
                                   "trace=fsync,fdatasync,syncfs,sync,rename,renameat,renameat2",
                                   CORVANE_CODEC_EXE, "encode"};
     for (const char* name : {"a", "b", "c"}) {
@@ -969,17 +980,9 @@ TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfte
         args.push_back(name);
     }
     args.push_back("out");
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const pid_t pid = testing::StartProgram("strace", args, null, null, err, dir.path());
-    ::close(null);
-    ::close(err);
-    const int status = WaitStatus(pid);
-    if (status == 127 || pid < 0) GTEST_SKIP() << "strace is not installed";
-    const std::string message = Text(ReadBytes(dir / "err"));
-    // A sanitizer's leak check refuses to run under ptrace.
-    if (message.find("ptrace") != std::string::npos) GTEST_SKIP() << "strace may not trace here: " << message;
-    ASSERT_EQ(status, 0) << message;
+    const Traced run = UnderStrace(args, dir.path());
+    if (!run.skip.empty()) GTEST_SKIP() << run.skip;
+    ASSERT_EQ(run.status, 0) << run.err;
     std::vector<std::string> calls;
     for (const std::string& line : Lines(Text(ReadBytes(dir / "calls")))) {
         const std::size_t start = line.find_first_not_of("0123456789 ");

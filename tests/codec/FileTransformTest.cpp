@@ -41,6 +41,7 @@ namespace {
 
 using testing::Bytes;
 using testing::Encoded;
+using testing::AwaitCondition;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
@@ -1058,17 +1059,6 @@ TEST_F(FileTransform, SourceTruncatedWhileWrittenToAFifoIsAnError)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, EAGAIN);
     EXPECT_EQ(error->description, "Cannot read '" + (dir / "source").string() + "': file changed while being read");
-}
-
-// Waits up to a minute for `done` to hold.
-bool AwaitCondition(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 // A FIFO at the destination never holds the coder beyond what its reader does: nobody reading
