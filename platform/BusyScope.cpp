@@ -8,19 +8,8 @@
 
 namespace corvane::platform {
 
-namespace {
-
-int& LiveScopes()
-{
-    static int scopes = 0;
-    return scopes;
-}
-
-}  // namespace
-
 BusyScope::BusyScope() : cursor_(std::make_unique<BusyCursor>())
 {
-    ++LiveScopes();
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (!window->isWindow() || !window->isVisible() || !window->isEnabled()) continue;
         held_.push_back({window, window->focusWidget()});
@@ -37,10 +26,7 @@ BusyScope::~BusyScope()
         held.window->setEnabled(true);
         if (held.focus && held.focus->window() == held.window) held.focus->setFocus(Qt::OtherFocusReason);
     }
-    --LiveScopes();
 }
-
-bool BusyScope::Active() { return LiveScopes() > 0; }
 
 void BusyScope::SetFront(QWidget* front, QWidget* over)
 {

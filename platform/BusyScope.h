@@ -31,8 +31,6 @@ public:
     // The window that keeps taking input and is activated instead of the others; it is kept
     // above `over` by the window manager (`over` may be null).
     void SetFront(QWidget* front, QWidget* over);
-    // Whether a BusyScope lives.
-    static bool Active();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

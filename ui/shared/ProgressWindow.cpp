@@ -1,13 +1,11 @@
 #include "ui/shared/ProgressWindow.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QProgressBar>
 #include <QShortcut>
 
 #include <algorithm>
-#include <array>
 
 #include "platform/SimpleControls.h"
 #include "platform/Units.h"
