@@ -43,11 +43,13 @@ namespace {
 
 using testing::Bytes;
 using testing::Encoded;
-using testing::AwaitCondition;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
 using testing::WriteBytes;
+#ifndef _WIN32
+using testing::AwaitCondition;
+#endif
 using Path = std::filesystem::path;
 
 // The error numbers each system gives for the refusals tested here.
