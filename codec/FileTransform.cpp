@@ -367,9 +367,10 @@ ErrorOr<detail::Destination> CodeIntoTemporary(const BatchFile& file, TransformC
 }
 
 // Puts a group's files in place: one flush for all, the renames, one flush of each folder. Fills
-// in each file's outcome; a cancel drops the group.
+// in each file's outcome; a cancel drops the group. With AfterFailure::Stop, the files after the
+// first that fails are dropped instead of put in place.
 void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes, std::span<const BatchFile> files,
-                TransformControl* control)
+                TransformControl* control, AfterFailure afterFailure)
 {
     const auto cancelAll = [&] {
         for (const Waiting& w : group)
@@ -383,6 +384,7 @@ void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes
     if (IsCancelled(control)) return cancelAll();
     std::vector<detail::Destination*> committed;
     for (std::size_t i = 0; i < group.size(); ++i) {
+        if (afterFailure == AfterFailure::Stop && committed.size() < i) break;  // dropped with the group
         std::optional<Error>& error = outcomes[group[i].index].error;
         error = flushErrors[i];
         if (!error) error = group[i].destination.Commit();
@@ -398,7 +400,8 @@ void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes
 }  // namespace
 
 std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, TransformControl* control,
-                                         const std::function<void(std::size_t, const BatchOutcome&)>& landed)
+                                         const std::function<void(std::size_t, const BatchOutcome&)>& landed,
+                                         AfterFailure afterFailure)
 {
     std::vector<BatchOutcome> outcomes(files.size());
     std::size_t reported = 0;
@@ -406,6 +409,20 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
         for (; reported < upTo; ++reported) {
             if (landed) landed(reported, outcomes[reported]);
         }
+    };
+    const bool stopping = afterFailure == AfterFailure::Stop;
+    // One past the last outcome there is: with AfterFailure::Stop, the first file that failed.
+    std::size_t end = files.size();
+    // Whether the batch ends at a failure among the outcomes not yet reported, up to `upTo`.
+    const auto endsAtFailure = [&](std::size_t upTo) {
+        if (!stopping) return false;
+        for (std::size_t i = reported; i < upTo; ++i) {
+            if (outcomes[i].error) {
+                end = i + 1;
+                return true;
+            }
+        }
+        return false;
     };
     std::vector<Waiting> group;
     std::size_t next = 0;
@@ -416,7 +433,9 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
         const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
         if (!readAhead) {
             for (BatchOutcome& outcome : outcomes) outcome.error = readAhead.error();
-            report(files.size());
+            if (stopping) end = std::min<std::size_t>(end, 1);
+            report(end);
+            outcomes.resize(end);
             return outcomes;
         }
         if (control) {
@@ -437,8 +456,9 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             // A file that may take long (a large one, or one written into a FIFO or device that
             // waits on its reader) starts only once the files before it are in place.
             if (!group.empty() && MayTakeLong(files[next])) {
-                PutInPlace(group, outcomes, files, control);
+                PutInPlace(group, outcomes, files, control, afterFailure);
                 groupBytes = 0;
+                if (endsAtFailure(next)) break;
                 report(next);
             }
             try {
@@ -454,21 +474,26 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             } catch (...) {
                 outcomes[next].error = ThrownError(Endpoint::File(files[next].source));
             }
-            if (group.size() >= mostWaiting || groupBytes >= kGroupBytes) {
-                PutInPlace(group, outcomes, files, control);
+            if (group.size() >= mostWaiting || groupBytes >= kGroupBytes || (stopping && outcomes[next].error)) {
+                PutInPlace(group, outcomes, files, control, afterFailure);
                 groupBytes = 0;
+                if (endsAtFailure(next + 1)) break;
                 report(next + 1);
             }
         }
-        PutInPlace(group, outcomes, files, control);
+        PutInPlace(group, outcomes, files, control, afterFailure);
+        endsAtFailure(files.size());
     } catch (...) {
         for (Waiting& w : group) outcomes[w.index].error = ThrownError(Endpoint::File(files[w.index].source));
         group.clear();
+        endsAtFailure(files.size());
     }
-    for (std::size_t i = next; i < files.size(); ++i) {
+    for (std::size_t i = next; i < end; ++i) {
         if (!outcomes[i].error) outcomes[i].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[i].source) + "' was cancelled"};
     }
-    report(files.size());
+    if (stopping) endsAtFailure(end);
+    report(end);
+    outcomes.resize(end);
     return outcomes;
 }
 

@@ -162,9 +162,16 @@ struct BatchOutcome {
 // done stay). Items must name distinct destinations, and no item's source may be an earlier
 // item's destination: a caller with such items codes them in separate batches. On Windows each
 // file is flushed on its own, in groups of up to 64 open files. Never throws out of its own work; `landed` may throw.
+//
+// With AfterFailure::Stop the batch ends at the first file that fails: the files before it are
+// put in place as usual, none after it is touched (a later file already coded into its temporary
+// file is dropped), and the outcomes, returned and heard, end with that failure. A caller that
+// asks its user whether to go on then starts a new batch with the files after it.
+enum class AfterFailure { GoOn, Stop };
 std::vector<BatchOutcome> TransformFiles(
     std::span<const BatchFile> files, TransformControl* control = nullptr,
-    const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {});
+    const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {},
+    AfterFailure afterFailure = AfterFailure::GoOn);
 
 // True for the name of the transform's named temporary file (".cv" and eight hex digits), so
 // that file lists can leave such files out. A file of that name found when no coding runs is

@@ -1207,6 +1207,58 @@ TEST_F(FileTransform, BatchWarnsOfAFolderFlushAndStopsAtACancel)
     EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"s0", "s1", "s2"}));
 }
 
+// A batch that stops at its first failure: the files before it are in place, the failure is the
+// last outcome heard, and no later file is touched (their old content stays), whether the
+// failure is the first file, one in the middle of a group or the last; nothing is left behind.
+TEST_F(FileTransform, BatchThatStopsEndsAtTheFirstFailure)
+{
+    for (const bool named : {false, true}) {
+        const NamedTemporaries temporaries(named);
+        for (const std::size_t failing : {std::size_t{0}, std::size_t{2}, std::size_t{4}}) {
+            SCOPED_TRACE(std::string(named ? "named, " : "unnamed, ") + "failing " + std::to_string(failing));
+            const auto in = dir / "in";
+            const auto out = dir / "out";
+            std::filesystem::remove_all(in);
+            std::filesystem::remove_all(out);
+            std::filesystem::create_directories(in);
+            std::filesystem::create_directories(out);
+            std::vector<BatchFile> files;
+            // Built by appending: GCC 12 warns falsely of "f" + std::to_string(i).
+            const auto nameOf = [](std::size_t i) {
+                std::string name = "f";
+                name += std::to_string(i);
+                return name;
+            };
+            for (std::size_t i = 0; i < 5; ++i) {
+                const std::string name = nameOf(i);
+                WriteBytes(in / name, {static_cast<std::uint8_t>(i), 1});
+                WriteBytes(out / name, {9});  // the earlier result
+                files.push_back({Coding::Encode, in / name, out / name});
+            }
+            files[failing].source = in / "missing";
+            std::vector<std::size_t> heard;
+            const std::vector<BatchOutcome> outcomes = TransformFiles(
+                files, nullptr, [&](std::size_t index, const BatchOutcome&) { heard.push_back(index); },
+                AfterFailure::Stop);
+            ASSERT_EQ(outcomes.size(), failing + 1);
+            EXPECT_EQ(heard.size(), failing + 1);
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                SCOPED_TRACE(i);
+                const Bytes now = ReadBytes(out / nameOf(i));
+                if (i < failing) {
+                    EXPECT_FALSE(outcomes[i].error);
+                    EXPECT_EQ(now, Encoded({static_cast<std::uint8_t>(i), 1}));
+                } else {
+                    EXPECT_EQ(now, Bytes{9});
+                }
+            }
+            ASSERT_TRUE(outcomes.back().error);
+            EXPECT_EQ(outcomes.back().error->number, ENOENT);
+            EXPECT_EQ(FileNames(out).size(), 5u) << "a temporary file was left";
+        }
+    }
+}
+
 using testing::StartCompanion;
 using testing::WaitStatus;
 

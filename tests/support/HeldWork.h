@@ -3,7 +3,8 @@
 // written to disk), report that progress and wait. Released, or cancelled while part of the
 // way, they go on with the real transform, which sees the cancel as it would have; a file held
 // in its final flush waits for the release whatever is asked and then lands whole, as a flush
-// does. Other files are coded at once.
+// does. Other files are coded at once. The job codes its files one after another meanwhile
+// (CodingJob::OneByOne), each counted on its own.
 #pragma once
 
 #include <atomic>
@@ -22,8 +23,8 @@ public:
     HeldWork(QString name, std::uint64_t total, At at = At::PartOfTheWay)
         : name_(std::move(name)), total_(total), at_(at)
     {
-        previous_ = CodingJob::UseTransform(
-            [this](const CodingJob::File& file, TransformControl& control) { return Code(file, control); });
+        previous_ = CodingJob::UseTransform(CodingJob::OneByOne(
+            [this](const CodingJob::File& file, TransformControl& control) { return Code(file, control); }));
     }
     ~HeldWork()
     {

@@ -11,6 +11,7 @@
 
 #include <fstream>
 
+#include "codec/OsFile.h"
 #include "platform/Accessibility.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
@@ -286,7 +287,7 @@ TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 {
     const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};
     const CodingJob::Transform before =
-        CodingJob::UseTransform([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); });
+        CodingJob::UseTransform(CodingJob::OneByOne([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); }));
     SelectFile("a.txt");
     ClickAndFinish(Get("cmdencode"));
     CodingJob::UseTransform(before);
@@ -500,6 +501,51 @@ TEST_F(Drops, OntoTheMainWindowShowTheFile)
     EXPECT_EQ(desktop.boxes[0].text, "Error: 21: Cannot code '" + Q(data) + "': Is a directory; drop files, not folders");
     EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));
     EXPECT_EQ(desktop.ended, 0);
+}
+
+// A folder that cannot be flushed after its files took their names: the files are coded (coding
+// them again would code the results), and the user is warned once, with OK only, whether one
+// file was encoded from the main window or a batch was dropped onto a viewer.
+TEST_F(Drops, AFolderThatCannotBeFlushedIsOneWarning)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows flushes each file, not its folder";
+#else
+    testing::WriteBytes(data / "x.txt", {1});
+    testing::WriteBytes(data / "y.txt", {2});
+    struct Restore {
+        ~Restore() { detail::Faults().folderFlushError = 0; }
+    } restore;
+    detail::Faults().folderFlushError = EIO;
+    const struct {
+        const char* name;
+        std::function<void()> code;
+        std::vector<std::string> landed;
+    } cases[] = {
+        {"Encode File!",
+         [&] {
+             SelectFile("a.txt");
+             ClickAndFinish(Get("cmdencode"));
+         },
+         {"a.txt"}},
+        {"a drop", [&] { DropAndFinish(Open(FolderViewer::Kind::Encoded), {data / "x.txt", data / "y.txt"}); },
+         {"x.txt", "y.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(encoded());
+        desktop.boxes.clear();
+        c.code();
+        EXPECT_EQ(testing::FileNames(encoded()), c.landed);
+        ASSERT_EQ(desktop.boxes.size(), 1u);
+        const QString expected = "Warning: 5: Written, but cannot flush the folder of '" +
+                                 Q(encoded() / c.landed.front()) + "': Input/output error";
+        EXPECT_EQ(desktop.boxes[0].text, expected);
+        EXPECT_EQ(desktop.boxes[0].buttons, platform::MsgButtons::Ok);
+        EXPECT_EQ(desktop.boxes[0].icon, platform::MsgIcon::Exclamation);
+        EXPECT_EQ(desktop.ended, 0);
+    }
+#endif
 }
 
 // The transform's named temporary files are never listed; other hidden files are.

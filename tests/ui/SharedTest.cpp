@@ -47,36 +47,6 @@ TEST(ReportCommandError, OkGoesOnAndCancelEndsTheProgram)
     }
 }
 
-// Dropped files coded as batches: each lands under its own name, a name dropped twice ends up
-// with the later file, as one file after another would leave it, and every outcome is heard in
-// the drop's order.
-TEST(CodeDroppedFiles, CodesEachFileIntoTheFolderInTheDropsOrder)
-{
-    testing::TempDir dir;
-    std::filesystem::create_directories(dir / "a");
-    std::filesystem::create_directories(dir / "b");
-    std::filesystem::create_directories(dir / "out");
-    testing::WriteBytes(dir / "a" / "x.txt", {1, 2});
-    testing::WriteBytes(dir / "a" / "y.txt", {3});
-    testing::WriteBytes(dir / "b" / "x.txt", {4, 4});
-    const QStringList paths{testing::Q(dir / "a" / "x.txt"), testing::Q(dir / "a" / "y.txt"),
-                            testing::Q(dir / "a" / "missing.txt"), testing::Q(dir / "b" / "x.txt")};
-    std::vector<int> heard;
-    const std::vector<BatchOutcome> outcomes =
-        CodeDroppedFiles(Coding::Encode, paths, testing::Q(dir / "out"), nullptr,
-                         [&](int index, const BatchOutcome&) { heard.push_back(index); });
-    ASSERT_EQ(outcomes.size(), 4u);
-    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_FALSE(outcomes[0].error);
-    EXPECT_FALSE(outcomes[1].error);
-    ASSERT_TRUE(outcomes[2].error);
-    EXPECT_EQ(outcomes[2].error->number, ENOENT);
-    EXPECT_FALSE(outcomes[3].error);
-    EXPECT_EQ(testing::ReadBytes(dir / "out" / "x.txt"), (testing::Bytes{4, 8}));
-    EXPECT_EQ(testing::ReadBytes(dir / "out" / "y.txt"), testing::Bytes{3});
-    EXPECT_EQ(testing::FileNames(dir / "out"), (std::vector<std::string>{"x.txt", "y.txt"}));
-}
-
 TEST(JoinPath, AlwaysAddsTheSeparatorSoARootDoublesIt)
 {
     const QString s = QDir::separator();
@@ -152,23 +122,36 @@ TEST_F(CodingWork, AnOutputFolderTakenByAFileIsTheError)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// A failure in a batch: the starter's answer decides whether the files after it are coded.
-TEST_F(CodingWork, ABatchGoesOnAfterAFailureOrStopsThere)
+// Several files coded as batches: each lands under its own name in order, a name given twice
+// ends up with the later file, as one file after another would leave it; after a failure OK goes
+// on with the next file and Cancel stops there, no later file touched.
+TEST_F(CodingWork, ABatchLandsInOrderAndStopsOrGoesOnAtAFailure)
 {
-    testing::WriteBytes(data / "a.txt", {1});
-    testing::WriteBytes(data / "c.txt", {2});
-    for (const bool goOn : {true, false}) {
-        SCOPED_TRACE(goOn ? "go on" : "stop");
+    std::filesystem::create_directories(data / "a");
+    std::filesystem::create_directories(data / "b");
+    testing::WriteBytes(data / "a" / "x.txt", {1, 2});
+    testing::WriteBytes(data / "a" / "y.txt", {3});
+    testing::WriteBytes(data / "b" / "x.txt", {4, 4});
+    const struct {
+        bool goOn;
+        QStringList landed;
+        testing::Bytes x;
+    } cases[] = {{true, {"x.txt", "y.txt", "x.txt"}, {4, 8}}, {false, {"x.txt", "y.txt"}, {1, 3}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.goOn ? "OK goes on" : "Cancel stops");
         std::filesystem::remove_all(encoded());
-        const Outcome outcome = Run({Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt"),
-                                     Into(Coding::Encode, data / "b.txt", kEncodedFolder, "b.txt"),
-                                     Into(Coding::Encode, data / "c.txt", kEncodedFolder, "c.txt")},
-                                    goOn);
-        EXPECT_EQ(outcome.failures.size(), 1u);
-        EXPECT_EQ(outcome.landed, goOn ? (QStringList{"a.txt", "c.txt"}) : QStringList{"a.txt"});
+        const Outcome outcome = Run({Into(Coding::Encode, data / "a" / "x.txt", kEncodedFolder, "x.txt"),
+                                     Into(Coding::Encode, data / "a" / "y.txt", kEncodedFolder, "y.txt"),
+                                     Into(Coding::Encode, data / "missing.txt", kEncodedFolder, "missing.txt"),
+                                     Into(Coding::Encode, data / "b" / "x.txt", kEncodedFolder, "x.txt")},
+                                    c.goOn);
+        EXPECT_EQ(outcome.landed, c.landed);
+        ASSERT_EQ(outcome.failures.size(), 1u);
+        EXPECT_EQ(outcome.failures[0].number, ENOENT);
         EXPECT_EQ(outcome.cancelled, false);
-        EXPECT_EQ(testing::FileNames(encoded()),
-                  goOn ? (std::vector<std::string>{"a.txt", "c.txt"}) : std::vector<std::string>{"a.txt"});
+        EXPECT_EQ(testing::ReadBytes(encoded() / "x.txt"), c.x);
+        EXPECT_EQ(testing::ReadBytes(encoded() / "y.txt"), testing::Bytes{3});
+        EXPECT_EQ(testing::FileNames(encoded()), (std::vector<std::string>{"x.txt", "y.txt"}));
     }
 }
 

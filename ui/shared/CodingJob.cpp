@@ -1,13 +1,19 @@
 #include "ui/shared/CodingJob.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 
+#include <system_error>
+
+#include "codec/Describe.h"
 #include "platform/BusyScope.h"
 #include "platform/Files.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ProgressPresenter.h"
 #include "ui/shared/ProgressWindow.h"
+#include "ui/shared/ReportError.h"
 
 namespace corvane {
 
@@ -21,8 +27,19 @@ QPointer<CodingJob>& RunningJob()
 
 CodingJob::Transform& CurrentTransform()
 {
-    static CodingJob::Transform transform = CodingJob::CodeFile;
+    static CodingJob::Transform transform = CodingJob::CodeFiles;
     return transform;
+}
+
+// A path as the file system tells paths apart, for finding the same file twice in a run.
+QString SameFileKey(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+#ifdef _WIN32
+    return clean.toCaseFolded();
+#else
+    return clean;
+#endif
 }
 
 }  // namespace
@@ -36,12 +53,42 @@ std::optional<Error> CodingJob::CodeFile(const File& file, TransformControl& con
                          &control);
 }
 
+void CodingJob::CodeFiles(std::span<const File> files, TransformControl& control, const Landed& landed)
+{
+    if (files.size() == 1) {
+        std::optional<Error> error = CodeFile(files.front(), control);
+        landed(0, BatchOutcome{error, error ? std::nullopt : control.warning});
+        return;
+    }
+    std::vector<BatchFile> batch;
+    batch.reserve(files.size());
+    for (const File& file : files) {
+        batch.push_back({file.coding, platform::ToPath(file.source),
+                         platform::ToPath(JoinPath(file.folder, file.name)), Links::Refuse});
+    }
+    static_cast<void>(TransformFiles(batch, &control, landed, AfterFailure::Stop));
+}
+
+CodingJob::Transform CodingJob::OneByOne(FileTransform code)
+{
+    return [code = std::move(code)](std::span<const File> files, TransformControl& control, const Landed& landed) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            control.done = 0;
+            control.warning.reset();
+            std::optional<Error> error = code(files[i], control);
+            const bool failed = error.has_value();
+            landed(i, BatchOutcome{std::move(error), failed ? std::nullopt : control.warning});
+            if (failed) return;
+        }
+    };
+}
+
 CodingJob* CodingJob::Start(QWidget* owner, std::vector<File> files, Handlers handlers)
 {
     if (RunningJob()) return nullptr;
     auto* job = new CodingJob(owner, std::move(files), std::move(handlers), CurrentTransform());
     RunningJob() = job;
-    job->StartNext();
+    job->StartRun();
     return job;
 }
 
@@ -57,6 +104,7 @@ void CodingJob::Leave(std::function<void()> then)
     // The last window going must not end the event loop: the job's end comes through it.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     job->handlers_ = {};
+    job->leaving_ = true;
     job->afterLeaving_ = std::move(then);
     job->presenter_.reset();
     job->busy_.reset();
@@ -65,7 +113,7 @@ void CodingJob::Leave(std::function<void()> then)
 
 CodingJob::Transform CodingJob::UseTransform(Transform transform)
 {
-    return std::exchange(CurrentTransform(), transform ? std::move(transform) : Transform(CodeFile));
+    return std::exchange(CurrentTransform(), transform ? std::move(transform) : Transform(CodeFiles));
 }
 
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform)
@@ -85,48 +133,127 @@ void CodingJob::Cancel()
     runner_.Cancel();
 }
 
-void CodingJob::StartNext()
+// The run that starts at `first`: the files after it into the same folder, up to one whose
+// result would replace another's of the run or whose source is a result of the run (those are
+// coded in a later run, as one file after another would code them).
+std::size_t CodingJob::RunEnd(std::size_t first) const
+{
+    QSet<QString> results;
+    std::size_t end = first;
+    for (; end < files_.size(); ++end) {
+        const File& file = files_[end];
+        if (file.folder != files_[first].folder) break;
+        const QString result = SameFileKey(JoinPath(file.folder, file.name));
+        if (results.contains(result) || results.contains(SameFileKey(file.source))) break;
+        results.insert(result);
+    }
+    return end;
+}
+
+void CodingJob::StartRun()
 {
     if (cancelled_ || next_ >= files_.size()) {
         Finish(cancelled_);
         return;
     }
-    const File& file = files_[next_];
-    if (presenter_) {
-        presenter_->SetFile(file.coding, file.name, QFileInfo(file.folder).fileName(), static_cast<int>(next_ + 1),
-                            static_cast<int>(files_.size()));
-    }
+    ShowCurrent();
+    const std::size_t first = next_;
+    const File& file = files_[first];
     if (!platform::PathExists(file.folder)) {
         if (auto error = platform::MakeFolder(file.folder)) {
-            FileEnded(std::move(error));
+            failure_ = {first, std::move(*error)};
+            RunEnded();
             return;
         }
     }
-    runner_.Start([transform = transform_, file](TransformControl& control) { return transform(file, control); },
-                  [this](std::optional<Error> result) { FileEnded(std::move(result)); });
+    const std::span<const File> run(files_.data() + first, RunEnd(first) - first);
+    running_ = true;
+    runner_.Start(
+        [this, transform = transform_, run, first](TransformControl& control) -> std::optional<Error> {
+            // Each outcome goes to the user-interface thread as it is known; the job outlives
+            // this thread (its runner waits for it), so the calls always find it.
+            try {
+                transform(run, control, [this, first](std::size_t index, const BatchOutcome& outcome) {
+                    QMetaObject::invokeMethod(
+                        this, [this, index = first + index, outcome] { Heard(index, outcome); },
+                        Qt::QueuedConnection);
+                });
+            } catch (...) {
+                // Only memory running out while outcomes are handed over gets here.
+                return SystemError(std::make_error_code(std::errc::not_enough_memory), "Cannot code", platform::NameInMessage(run.front().source));
+            }
+            return std::nullopt;
+        },
+        [this, end = first + run.size()](std::optional<Error> lost) {
+            running_ = false;
+            // A run that could not tell of every file fails at the first it did not tell of.
+            const std::size_t unheard = heard_.empty() ? next_ : heard_.back().first + 1;
+            const bool endedAtFailure = !heard_.empty() ? heard_.back().second.error.has_value() : failure_.has_value();
+            if (lost && unheard < end && !endedAtFailure) heard_.emplace_back(unheard, BatchOutcome{std::move(lost), {}});
+            Drain();
+        });
 }
 
-void CodingJob::FileEnded(std::optional<Error> result)
+void CodingJob::Heard(std::size_t index, BatchOutcome outcome)
 {
-    const File file = files_[next_++];
-    // A cancel is known by the runner's flag, not by the number of the error it left.
-    if (runner_.Cancelled() && result) {
+    heard_.emplace_back(index, std::move(outcome));
+    Drain();
+}
+
+// Tells the starter of each file coded, in order. A handler may show a message box, whose
+// event loop delivers further outcomes and the run's end: they wait in heard_ for this loop.
+void CodingJob::Drain()
+{
+    if (draining_ || finished_) return;
+    draining_ = true;
+    const QPointer<CodingJob> alive(this);
+    while (!heard_.empty()) {
+        auto [index, outcome] = std::move(heard_.front());
+        heard_.pop_front();
+        next_ = index + 1;
+        if (outcome.error) {
+            failure_ = {index, std::move(*outcome.error)};  // the run's last outcome
+            continue;
+        }
+        if (outcome.warning && !warning_) warning_ = std::move(outcome.warning);
+        ShowCurrent();
+        if (handlers_.landed) handlers_.landed(files_[index]);
+        if (!alive || finished_) return;
+    }
+    draining_ = false;
+    if (!running_) RunEnded();
+}
+
+// After a run: a cancel ends the job (a failure it caused is none), a failure is put to the
+// starter, and the next run starts after the last file heard of.
+void CodingJob::RunEnded()
+{
+    // A cancel is known by the job's own flag, not by the number of the error it left.
+    if (cancelled_) {
         Finish(true);
         return;
     }
-    const QPointer<CodingJob> alive(this);
-    bool goOn = true;
-    if (result) {
-        goOn = handlers_.failed && handlers_.failed(file, *result);
-    } else if (handlers_.landed) {
-        handlers_.landed(file);
+    if (failure_) {
+        auto [index, error] = std::move(*failure_);
+        failure_.reset();
+        next_ = index + 1;
+        const QPointer<CodingJob> alive(this);
+        const bool goOn = handlers_.failed && handlers_.failed(files_[index], error);
+        if (!alive || finished_) return;
+        if (!goOn) {
+            Finish(false);
+            return;
+        }
     }
-    if (!alive || finished_) return;
-    if (!goOn) {
-        Finish(false);
-        return;
-    }
-    StartNext();
+    StartRun();
+}
+
+void CodingJob::ShowCurrent()
+{
+    if (!presenter_ || next_ >= files_.size()) return;
+    const File& file = files_[next_];
+    presenter_->SetFile(file.coding, file.name, QFileInfo(file.folder).fileName(), static_cast<int>(next_ + 1),
+                        static_cast<int>(files_.size()));
 }
 
 void CodingJob::Finish(bool cancelled)
@@ -140,6 +267,7 @@ void CodingJob::Finish(bool cancelled)
     const auto afterLeaving = std::move(afterLeaving_);
     handlers_ = {};
     deleteLater();
+    if (warning_ && !leaving_) ReportWarning(*warning_);
     if (finished) finished(cancelled);
     if (afterLeaving) afterLeaving();
 }

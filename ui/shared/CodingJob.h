@@ -1,13 +1,19 @@
 // Long work: codes one file or a batch of files without freezing the windows.
 //
-// A CodingJob is the batch: it goes through its files one after another, makes each output
-// folder when missing, and asks its starter what to do after a failure. Each file is coded by a
-// JobRunner on a thread of its own (the transform's last step, the flush to disk, cannot be cut
-// into slices and takes seconds on slow media); a ProgressPresenter shows how it goes; a
-// platform::BusyScope keeps every other window from taking input. One job runs at a time.
+// A CodingJob is the batch: it makes each output folder when missing, codes its files in order
+// and asks its starter what to do after a failure. The files are coded by a JobRunner on a
+// thread of its own (the flush to disk cannot be cut into slices and takes seconds on slow
+// media), several files into one folder as one run whose flushes to disk are shared
+// (TransformFiles), each file still complete or not there at all. A run ends at its first
+// failure, so that the question "go on?" is asked before any later file is touched; the next
+// run starts after the failed file. A ProgressPresenter shows how it goes; a platform::BusyScope
+// keeps every other window from taking input. One job runs at a time.
+//
+// A file written whose folder could not be flushed is done, with a warning: the job shows the
+// first such warning once, when it ends.
 //
 // Leaving the program in the middle of work (Leave) lets the windows go at once; the event loop
-// goes on without them until the file being written is finished or cancelled, so that nothing
+// goes on without them until the files being written are finished or cancelled, so that nothing
 // is left half-written, and only then is the program ended.
 #pragma once
 
@@ -15,9 +21,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "codec/Error.h"
@@ -49,8 +59,14 @@ public:
         std::function<bool(const File&, const Error&)> failed;  // true: go on with the next file
         std::function<void(bool cancelled)> finished;           // last, once
     };
-    // How one file is coded, on the runner's thread: by default TransformFile.
-    using Transform = std::function<std::optional<Error>(const File& file, TransformControl& control)>;
+    // Each file's outcome as it is known, on the runner's thread; `index` counts in the run.
+    using Landed = std::function<void(std::size_t index, const BatchOutcome& outcome)>;
+    // How a run of files, all into one folder, is coded on the runner's thread: in order, each
+    // outcome heard through `landed`, ending at the first file that fails (the last outcome
+    // heard). `control` follows and cancels the run. By default CodeFiles.
+    using Transform = std::function<void(std::span<const File> files, TransformControl& control, const Landed& landed)>;
+    // How one file is coded, for OneByOne.
+    using FileTransform = std::function<std::optional<Error>(const File& file, TransformControl& control)>;
 
     // Starts coding `files` one after another; the progress window, when it appears, is kept
     // over `owner`. Returns the job, or null when another job is running (nothing is started
@@ -61,11 +77,17 @@ public:
     // Leaving the program: cancels the running job without telling its starter, and calls
     // `then` once its file is finished or cancelled; at once when no job runs.
     static void Leave(std::function<void()> then);
-    // Makes jobs started from now on code their files with `transform` (CodeFile when empty);
+    // Makes jobs started from now on code their files with `transform` (CodeFiles when empty);
     // returns the transform used before. A test holds work with it.
     static Transform UseTransform(Transform transform);
-    // The transform jobs use: the file coded from its source into its folder.
+    // The transform jobs use: one file alone as CodeFile codes it, several as one batch of
+    // TransformFiles that stops at its first failure.
+    static void CodeFiles(std::span<const File> files, TransformControl& control, const Landed& landed);
+    // One file coded from its source into its folder.
     static std::optional<Error> CodeFile(const File& file, TransformControl& control);
+    // A transform that codes the files of a run one after another with `code`, each counted on
+    // its own, and stops at the first that fails.
+    static Transform OneByOne(FileTransform code);
 
     // Asks the work to stop: the file being coded is left as it was before, files already
     // coded stay, and the finished handler hears `cancelled`.
@@ -78,16 +100,27 @@ public:
 private:
     CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform);
 
-    void StartNext();
-    void FileEnded(std::optional<Error> result);
+    void StartRun();
+    std::size_t RunEnd(std::size_t first) const;
+    void Heard(std::size_t index, BatchOutcome outcome);
+    void Drain();
+    void RunEnded();
+    void ShowCurrent();
     void Finish(bool cancelled);
 
     std::vector<File> files_;
     Handlers handlers_;
     Transform transform_;
-    std::size_t next_ = 0;
+    std::size_t next_ = 0;  // the first file whose outcome is not known yet
+    // Outcomes heard from the running run, waiting for Drain; a failure waits for the run's end.
+    std::deque<std::pair<std::size_t, BatchOutcome>> heard_;
+    std::optional<std::pair<std::size_t, Error>> failure_;
+    std::optional<Error> warning_;
+    bool running_ = false;  // a run was started and has not ended
+    bool draining_ = false;
     bool cancelled_ = false;
     bool finished_ = false;
+    bool leaving_ = false;
     std::function<void()> afterLeaving_;
     JobRunner runner_;
     std::unique_ptr<platform::BusyScope> busy_;

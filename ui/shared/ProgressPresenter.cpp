@@ -29,19 +29,32 @@ ProgressPresenter::~ProgressPresenter()
 void ProgressPresenter::SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count)
 {
     current_ = {coding, name, folderName, number, count};
-    if (window_) window_->SetFile(coding, name, folderName, number, count);
+    fileChanged_ = true;
 }
 
 void ProgressPresenter::Tick()
 {
+    const std::uint64_t done = runner_.Done();
+    const std::uint64_t total = runner_.Total();
+    const bool countsWentBack = done < countedDone_ || total != countedTotal_;
+    countedDone_ = done;
+    countedTotal_ = total;
     if (!window_ && clock_.elapsed() >= kWindowAfterMs && current_.number > 0) {
         window_ = new ProgressWindow;
         connect(window_, &ProgressWindow::CancelRequested, this, [this] { if (onCancel_) onCancel_(); });
         window_->SetFile(current_.coding, current_.name, current_.folderName, current_.number, current_.count);
+        fileChanged_ = false;
         busy_.SetFront(window_, owner_ && owner_->isVisible() ? owner_.data() : nullptr);
         window_->ShowOver(owner_);
+    } else if (window_ && countsWentBack) {
+        window_->StartCounting();
     }
-    if (window_ && runner_.Running()) window_->SetProgress(runner_.Done(), runner_.Total());
+    if (!window_) return;
+    if (fileChanged_) {
+        fileChanged_ = false;
+        window_->SetFile(current_.coding, current_.name, current_.folderName, current_.number, current_.count);
+    }
+    if (runner_.Running()) window_->SetProgress(done, total);
 }
 
 }  // namespace corvane

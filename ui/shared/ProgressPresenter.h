@@ -1,5 +1,7 @@
 // Shows how running work goes: after half a second, the progress window over the window that
-// started the work, in front of a busy scope, fed with the runner's counts ten times a second.
+// started the work, in front of a busy scope, fed with the runner's counts ten times a second;
+// counts that go back (files coded one after another, each counted alone) start the window's
+// counting again.
 // Work that ends sooner shows no window at all.
 #pragma once
 
@@ -8,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 
 #include "codec/FileTransform.h"
@@ -27,7 +30,8 @@ public:
     // Unloads the window.
     ~ProgressPresenter() override;
 
-    // The file now being coded; see ProgressWindow::SetFile.
+    // The file now being coded; see ProgressWindow::SetFile. The window hears of it at its next
+    // tick, so that a batch of many small files does not lay its text out for each.
     void SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count);
     // The window once it has appeared, else null.
     ProgressWindow* Window() const { return window_; }
@@ -45,6 +49,9 @@ private:
     const JobRunner& runner_;
     std::function<void()> onCancel_;
     Current current_;
+    bool fileChanged_ = false;
+    // The runner's counts at the last tick: when they go back, the work counts afresh.
+    std::uint64_t countedDone_ = 0, countedTotal_ = 0;
     QTimer ticks_;
     QElapsedTimer clock_;
     QPointer<ProgressWindow> window_;

@@ -61,7 +61,7 @@ ProgressWindow::ProgressWindow() : Form(Layout())
     // A shortcut, because the focused button takes every key pressed on it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &ProgressWindow::CancelRequested);
-    fileClock_.start();
+    countClock_.start();
     textClock_.start();
 }
 
@@ -72,13 +72,17 @@ void ProgressWindow::SetFile(Coding coding, const QString& name, const QString& 
     const QString into = QStringLiteral("into ") + folderName;
     file_->SetCaption(count > 1 ? QStringLiteral("File %1 of %2, %3").arg(number).arg(count).arg(into)
                                 : into.at(0).toUpper() + into.mid(1));
+}
+
+void ProgressWindow::StartCounting()
+{
     writing_ = false;
     bar_->setValue(0);
     speed_->SetCaption(QString());
     left_->SetCaption(QString());
     bytes_->SetCaption(QString());
-    fileClock_.restart();
-    textDue_ = true;  // the first report of the file shows at once
+    countClock_.restart();
+    textDue_ = true;  // the first report shows at once
 }
 
 void ProgressWindow::SetProgress(std::uint64_t done, std::uint64_t total)
@@ -103,7 +107,7 @@ void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
         left_->SetCaption(QStringLiteral("Writing to disk"));
         return;
     }
-    const qint64 elapsedMs = fileClock_.elapsed();
+    const qint64 elapsedMs = countClock_.elapsed();
     if (done == 0 || elapsedMs <= 0) return;
     const double perSecond = static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs);
     speed_->SetCaption(platform::SizeText(static_cast<std::uint64_t>(perSecond)) + QStringLiteral("/s"));

@@ -32,11 +32,14 @@ public:
     ProgressWindow();
     static platform::FormLayout Layout();
 
-    // Starts following file `number` of `count` (counted from 1), coded into the output folder
-    // `folderName`; one file alone shows no count. The speed and time left start again.
+    // Names the file now coded: file `number` of `count` (counted from 1), coded into the output
+    // folder `folderName`; one file alone shows no count.
     void SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count);
-    // Shows `done` of `total` bytes of the current file, the speed so far and the time left, or
-    // that the file is being written to disk once `done` reaches `total`.
+    // The counts start again, for files coded together or one file coded alone: the bar at its
+    // start, the lines of figures empty, the speed and time left measured afresh.
+    void StartCounting();
+    // Shows `done` of `total` bytes counted since StartCounting, the speed so far and the time
+    // left, or that the files are being written to disk once `done` reaches `total`.
     void SetProgress(std::uint64_t done, std::uint64_t total);
     // Whether the window says that the file is being written to disk.
     bool Writing() const { return writing_; }
@@ -57,7 +60,7 @@ private:
     platform::Label* bytes_;  // lblbytes
     platform::Label* speed_;  // lblspeed
     platform::Label* left_;   // lblleft
-    QElapsedTimer fileClock_;
+    QElapsedTimer countClock_;  // since the counts started
     QElapsedTimer textClock_;  // since the lines of text last changed
     bool writing_ = false;
     bool textDue_ = true;  // the next report changes the lines of text whatever the time

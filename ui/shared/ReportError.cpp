@@ -8,6 +8,12 @@ platform::MsgAnswer ReportError(const Error& error)
                             platform::MsgIcon::Exclamation, QStringLiteral("No Data"));
 }
 
+void ReportWarning(const Error& warning)
+{
+    platform::MsgBox(QString::fromStdString(WarningLine(warning)), platform::MsgButtons::Ok,
+                     platform::MsgIcon::Exclamation);
+}
+
 bool ReportCommandError(const Error& error)
 {
     if (ReportError(error) == platform::MsgAnswer::Ok) return true;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <utility>
+
 #include "platform/Desktop.h"
 #include "platform/FileList.h"
 #include "platform/Files.h"
@@ -116,6 +118,18 @@ void FolderViewer::ReRead()
     }
 }
 
+void FolderViewer::ReReadSoon()
+{
+    if (std::exchange(reReadDue_, true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            reReadDue_ = false;
+            ReRead();
+        },
+        Qt::QueuedConnection);
+}
+
 void FolderViewer::File1_Click() { selected_->SetCaption(list_->FileName()); }
 
 void FolderViewer::cmdopen_Click()
@@ -173,8 +187,8 @@ void FolderViewer::dropEvent(QDropEvent* event)
 }
 
 // Folders are refused first, each reported: OK goes on, Cancel drops the whole drop. The files
-// are then coded as one batch, and a file that fails is reported the same way: OK goes on with
-// the next, Cancel stops there, files already coded staying.
+// are then coded as one batch (their flushes to disk shared), and a file that fails is reported
+// the same way: OK goes on with the next, Cancel stops there, files already coded staying.
 void FolderViewer::CodeDropped(const QStringList& paths)
 {
     std::vector<CodingJob::File> files;
@@ -188,16 +202,19 @@ void FolderViewer::CodeDropped(const QStringList& paths)
     }
     if (files.empty()) return;
     const QPointer<FolderViewer> self(this);
-    const auto reRead = [self] {
-        if (self) self->ReRead();
-    };
     CodingJob::Start(this, std::move(files),
-                     {.landed = [reRead](const CodingJob::File&) { reRead(); },
+                     {.landed =
+                          [self](const CodingJob::File&) {
+                              if (self) self->ReReadSoon();
+                          },
                       .failed =
                           [](const CodingJob::File&, const Error& error) {
                               return ReportError(error) == platform::MsgAnswer::Ok;
                           },
-                      .finished = [reRead](bool) { reRead(); }});
+                      .finished =
+                          [self](bool) {
+                              if (self) self->ReRead();
+                          }});
 }
 
 }  // namespace corvane

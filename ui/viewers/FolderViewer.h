@@ -43,11 +43,15 @@ private:
     void Action_Click();  // cmddecode1_Click or cmdencode1_Click
     // Reads the own folder again; one that does not exist yet shows an empty list.
     void ReRead();
+    // ReRead once the events already waiting are handled: the files of a batch land in groups,
+    // and the folder is read once for each group rather than once for each file.
+    void ReReadSoon();
     void CodeDropped(const QStringList& paths);
 
     const Settings& settings_;
     platform::FileList* list_;   // File1
     platform::Label* selected_;  // lblselected
+    bool reReadDue_ = false;
 };
 
 }  // namespace corvane
