@@ -67,6 +67,28 @@ run_tests() {
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300 "$@"
 }
 
+# Run as root, the tests of DIR once more as the unprivileged user "nobody", with a home of its
+# own: what a file's permissions allow is what an ordinary user meets, not what root may do.
+# Skipped, saying why, where nobody cannot reach the build (a clone inside a private folder).
+run_tests_as_ordinary_user() {
+  local dir=$1 home status=0
+  [ "$(id -u)" -eq 0 ] || return 0
+  local as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  if ! "${as_user[@]}" test -x "$dir/bin/codec_tests"; then
+    say "Not run as the user \"nobody\": it cannot reach $PWD/$dir"
+    return 0
+  fi
+  say "The tests again as the unprivileged user \"nobody\""
+  home=$(mktemp -d)
+  mkdir -p "$dir/Testing" "$home/tmp"
+  chown -R 65534:65534 "$home" "$dir/Testing"
+  "${as_user[@]}" env -i HOME="$home" TMPDIR="$home/tmp" XDG_RUNTIME_DIR="$home" PATH=/usr/bin:/bin \
+    ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300 || status=$?
+  chown -R 0:0 "$dir/Testing"
+  rm -rf "$home"
+  return "$status"
+}
+
 # Builds the two programs alone in build-package/, with the flags Debian builds its packages
 # with (every hardening feature, bind-now among them, and _FORTIFY_SOURCE), makes the Debian
 # package from them (stripped as Debian strips) and prints its path.
@@ -243,6 +265,7 @@ case "${1:-}" in
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
     run_tests build
+    run_tests_as_ordinary_user build
     say "The codec and the companion again, under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_GUI=OFF -DCORVANE_BENCH=OFF
     run_tests build-sanitize
