@@ -4,8 +4,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QPointer>
-
-#include <utility>
+#include <QTimer>
 
 #include "platform/Desktop.h"
 #include "platform/FileList.h"
@@ -83,6 +82,10 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
     connect(Control<ZelXpButton>(QLatin1String(settings_.actionName)), &ZelXpButton::Click, this,
             &FolderViewer::Action_Click);
     setAcceptDrops(true);
+    reReadSoon_ = new QTimer(this);
+    reReadSoon_->setSingleShot(true);
+    reReadSoon_->setInterval(200);
+    connect(reReadSoon_, &QTimer::timeout, this, &FolderViewer::ReRead);
 }
 
 platform::FormHandle<FolderViewer> FolderViewer::Window(Kind kind)
@@ -108,6 +111,7 @@ void FolderViewer::Form_Load()
 
 void FolderViewer::ReRead()
 {
+    if (reReadSoon_) reReadSoon_->stop();
     // A folder that cannot be read (one not made yet, above all) leaves the list as it was,
     // empty at first: the viewer reports nothing for it.
     const QString folder = OutputFolder(settings_.ownFolder);
@@ -120,14 +124,7 @@ void FolderViewer::ReRead()
 
 void FolderViewer::ReReadSoon()
 {
-    if (std::exchange(reReadDue_, true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            reReadDue_ = false;
-            ReRead();
-        },
-        Qt::QueuedConnection);
+    if (!reReadSoon_->isActive()) reReadSoon_->start();
 }
 
 void FolderViewer::File1_Click() { selected_->SetCaption(list_->FileName()); }

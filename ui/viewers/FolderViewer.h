@@ -7,6 +7,8 @@
 
 #include "platform/Form.h"
 
+class QTimer;
+
 namespace corvane {
 
 namespace platform {
@@ -43,15 +45,15 @@ private:
     void Action_Click();  // cmddecode1_Click or cmdencode1_Click
     // Reads the own folder again; one that does not exist yet shows an empty list.
     void ReRead();
-    // ReRead once the events already waiting are handled: the files of a batch land in groups,
-    // and the folder is read once for each group rather than once for each file.
+    // ReRead within a fifth of a second: the files of a batch land a group at a time, and the
+    // folder is read at most five times a second while they do, not for each file.
     void ReReadSoon();
     void CodeDropped(const QStringList& paths);
 
     const Settings& settings_;
     platform::FileList* list_;   // File1
     platform::Label* selected_;  // lblselected
-    bool reReadDue_ = false;
+    QTimer* reReadSoon_ = nullptr;  // single shot
 };
 
 }  // namespace corvane
