@@ -1,7 +1,8 @@
 // Many small files into a folder: `corvane-codec encode SOURCE... FOLDER` against `cp` of the same
 // files followed by one `sync`, the cheapest way to have them all on disk; where the windows are
 // built, also the same files dropped onto the Encoded File(s) viewer (offscreen, in this
-// process), timed from the drop until the viewer's work has ended. 5,000 files of 4 KiB (change
+// process; the viewer shown and the drop's data made before the clock starts), timed from the
+// drop until the viewer's work has ended. 5,000 files of 4 KiB (change
 // with --files N --size BYTES), in a scratch folder under CORVANE_BENCH_DIR, else the system's
 // temporary folder. Each round runs every side back to back, in turning order, each into a new
 // folder with nothing left to write back from before; the report gives the median time of each
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <fstream>
 #include <random>
 #include <string>
@@ -63,12 +65,11 @@ bool Run(std::vector<std::string> arguments)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Seconds taken by `work` into the new folder `into`, after everything written before was put
-// on disk, so that no run pays for another's write-back.
+// Seconds taken by `work`, after everything written before was put on disk, so that no run
+// pays for another's write-back.
 template <class Work>
-double Timed(const fs::path& into, const Work& work)
+double Timed(const Work& work)
 {
-    fs::create_directories(into);
     ::sync();
     const auto start = Clock::now();
     if (!work()) {
@@ -94,25 +95,38 @@ public:
     bool failed = false;
 };
 
-// The files dropped onto the Encoded File(s) viewer of a program kept in `program`, as a file
-// manager drops them; true once the viewer's work has ended with every file coded.
-bool DropOntoViewer(const fs::path& program, const std::vector<std::string>& names, PrintingDesktop& desktop)
+// The Encoded File(s) viewer of a program kept in `program`, shown, and a drop of `names` as a
+// file manager makes it: what is ready before the drop.
+struct DropReady {
+    corvane::FolderViewer* viewer = nullptr;
+    std::unique_ptr<QMimeData> mime;
+};
+
+DropReady PrepareDrop(const fs::path& program, const std::vector<std::string>& names)
 {
     using namespace corvane;
     platform::SetProgramFolder(QString::fromStdString(program.string()));
-    FolderViewer* viewer = FolderViewer::ShowEncoded();
-    if (!QTest::qWaitForWindowExposed(viewer)) return false;
-    QMimeData mime;
+    DropReady ready{FolderViewer::ShowEncoded(), std::make_unique<QMimeData>()};
+    static_cast<void>(QTest::qWaitForWindowExposed(ready.viewer));
     QList<QUrl> urls;
     for (const std::string& name : names) urls << QUrl::fromLocalFile(QString::fromStdString(name));
-    mime.setUrls(urls);
-    const QPoint centre = viewer->rect().center();
-    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewer->windowHandle(), &enter);
-    QDragMoveEvent move(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewer->windowHandle(), &move);
-    QDropEvent drop(QPointF(centre), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewer->windowHandle(), &drop);
+    ready.mime->setUrls(urls);
+    return ready;
+}
+
+// The drop, as the window system delivers it, until the viewer's work has ended; true when
+// every file was coded and nothing was reported.
+bool Drop(DropReady& ready, const fs::path& program, std::size_t count, PrintingDesktop& desktop)
+{
+    using namespace corvane;
+    QWindow* window = ready.viewer->windowHandle();
+    const QPoint centre = ready.viewer->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, ready.mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(centre, Qt::CopyAction, ready.mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+    QDropEvent drop(QPointF(centre), Qt::CopyAction, ready.mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
     QCoreApplication::processEvents();
     QEventLoop waiting;
     QTimer looking;
@@ -121,13 +135,17 @@ bool DropOntoViewer(const fs::path& program, const std::vector<std::string>& nam
     });
     looking.start(5);
     if (CodingJob::Running()) waiting.exec();
-    viewer->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     std::error_code unknown;
     std::size_t landed = 0;
     for (auto it = fs::directory_iterator(program / "Encoded File(s)", unknown); !unknown && it != fs::directory_iterator(); ++it)
         ++landed;
-    return !desktop.failed && landed == names.size();
+    return !desktop.failed && landed == count;
+}
+
+void CloseDrop(DropReady& ready)
+{
+    ready.viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 #endif
 
@@ -184,6 +202,8 @@ int main(int argc, char** argv)
     struct Side {
         const char* name;
         std::function<bool(const fs::path& into)> run;
+        std::function<void(const fs::path& into)> prepare = {};  // before the clock starts
+        std::function<void()> after = {};                        // once the clock has stopped
         std::vector<double> times = {};
         std::vector<double> ratios = {};  // to cp and sync in the same round
     };
@@ -201,7 +221,11 @@ int main(int argc, char** argv)
                          return Run(corvane);
                      }});
 #ifdef CORVANE_BATCH_DROP
-    sides.push_back({"drop onto the viewer", [&](const fs::path& into) { return DropOntoViewer(into, names, desktop); }});
+    DropReady ready;
+    sides.push_back({"drop onto the viewer",
+                     [&](const fs::path& into) { return Drop(ready, into, names.size(), desktop); },
+                     [&](const fs::path& into) { ready = PrepareDrop(into, names); },
+                     [&] { CloseDrop(ready); }});
 #endif
 
     std::printf("%ld files of %ld bytes in %s, %ld rounds\n", files, size, scratch.c_str(), rounds);
@@ -211,7 +235,10 @@ int main(int argc, char** argv)
             // Each side goes first in turn.
             const std::size_t s = (k + static_cast<std::size_t>(round)) % sides.size();
             const fs::path into = scratch / (std::to_string(s) + "-" + std::to_string(round));
-            times[s] = Timed(into, [&] { return sides[s].run(into); });
+            fs::create_directories(into);
+            if (sides[s].prepare) sides[s].prepare(into);
+            times[s] = Timed([&] { return sides[s].run(into); });
+            if (sides[s].after) sides[s].after();
         }
         std::printf("round %ld:", round + 1);
         for (std::size_t s = 0; s < sides.size(); ++s) {

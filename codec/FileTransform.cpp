@@ -337,15 +337,15 @@ struct Waiting {
 // Sources read and coded into temporary files, not yet flushed: the group ends here.
 constexpr std::uint64_t kGroupBytes = std::uint64_t{64} << 20;
 
-bool MayTakeLong(const BatchFile& file)
+// `size`: the source's size, 0 when unknown.
+bool MayTakeLong(const BatchFile& file, std::uint64_t size)
 {
     std::error_code unknown;
     const std::filesystem::file_status destination = std::filesystem::status(file.destination, unknown);
     if (std::filesystem::is_fifo(destination) || std::filesystem::is_character_file(destination) ||
         std::filesystem::is_block_file(destination))
         return true;
-    const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
-    return !unknown && size >= kGroupBytes;
+    return size >= kGroupBytes;
 }
 
 // Codes one file of a batch into its temporary file and parks it (see Destination::Park);
@@ -383,6 +383,9 @@ void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes
     const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
     if (IsCancelled(control)) return cancelAll();
     std::vector<detail::Destination*> committed;
+    // The renames are quick: the signals wait for all of them, rather than being held back and
+    // let through again for each.
+    std::optional<CleanupSignalsHeld> held(std::in_place);
     for (std::size_t i = 0; i < group.size(); ++i) {
         if (afterFailure == AfterFailure::Stop && committed.size() < i) break;  // dropped with the group
         std::optional<Error>& error = outcomes[group[i].index].error;
@@ -390,6 +393,7 @@ void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes
         if (!error) error = group[i].destination.Commit();
         if (!error) committed.push_back(destinations[i]);
     }
+    held.reset();
     const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
     for (std::size_t i = 0, c = 0; i < group.size() && c < committed.size(); ++i) {
         if (destinations[i] == committed[c]) outcomes[group[i].index].warning = warnings[c++];
@@ -438,15 +442,17 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             outcomes.resize(end);
             return outcomes;
         }
-        if (control) {
-            std::uint64_t total = 0;
-            for (const BatchFile& file : files) {
-                std::error_code unknown;
-                const std::uintmax_t size = std::filesystem::file_size(file.source, unknown);
-                if (!unknown) total += size;
-            }
-            control->total.store(total, std::memory_order_relaxed);
+        // The sources' sizes, looked up once: for the total a control follows, and for the
+        // files that may take long.
+        std::vector<std::uint64_t> sizes(files.size());
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            std::error_code unknown;
+            const std::uintmax_t size = std::filesystem::file_size(files[i].source, unknown);
+            sizes[i] = unknown ? 0 : size;
+            total += sizes[i];
         }
+        if (control) control->total.store(total, std::memory_order_relaxed);
         const std::size_t mostWaiting = detail::Destination::MostWaitingAtOnce();
         // One buffer serves every file; failing that, each file tries for its own.
         const ChunkBuffer buffer = NewChunkBuffer();
@@ -455,7 +461,7 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             if (IsCancelled(control)) break;
             // A file that may take long (a large one, or one written into a FIFO or device that
             // waits on its reader) starts only once the files before it are in place.
-            if (!group.empty() && MayTakeLong(files[next])) {
+            if (!group.empty() && MayTakeLong(files[next], sizes[next])) {
                 PutInPlace(group, outcomes, files, control, afterFailure);
                 groupBytes = 0;
                 if (endsAtFailure(next)) break;

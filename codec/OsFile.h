@@ -188,6 +188,7 @@ private:
     std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
     Links links_ = Links::Follow;                    // how it was opened
     int folder_ = -1;                                // that descriptor
+    int inFlight_ = -1;                              // the signal handler's slot for temporary_, or -1
     bool folderFlushable_ = true;
     // The replaced file's ACL and user extended attributes, as names and values.
     std::vector<std::pair<std::string, std::string>> attributes_;

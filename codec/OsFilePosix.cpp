@@ -20,6 +20,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "FileTransform.h"
 #include "OsFile.h"
@@ -105,15 +106,23 @@ void InstallTemporaryFileCleanup(void (*first)())
     }
 }
 
+namespace {
+// How many CleanupSignalsHeld live on this thread: only the outermost changes the mask, so that
+// a batch that holds the signals for its whole run pays no system call for each name it makes.
+thread_local int tHeldDepth = 0;
+}  // namespace
+
 CleanupSignalsHeld::CleanupSignalsHeld()
 {
     static_assert(sizeof(sigset_t) <= sizeof earlier_ && alignof(sigset_t) <= 8);
+    if (tHeldDepth++ > 0) return;
     const sigset_t held = CleanupSignals();
     ::pthread_sigmask(SIG_BLOCK, &held, reinterpret_cast<sigset_t*>(earlier_));
 }
 
 CleanupSignalsHeld::~CleanupSignalsHeld()
 {
+    if (--tHeldDepth > 0) return;
     ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(earlier_), nullptr);
 }
 
@@ -156,31 +165,36 @@ private:
     CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
 };
 
-// Registers a named temporary file for the handler. When every slot is taken (more transforms
-// at once than a batch's group and a few besides) the file is not registered and a signal
-// leaves it behind. Call inside a NameChange.
-bool RegisterInFlight(int folder, const std::string& name)
+// Where the search for a free slot starts: a batch takes slots and gives them back mostly in
+// order, so the next free one is nearly always there, and a group of a thousand files does not
+// search a thousand slots for each.
+std::atomic<std::size_t> gNextFree{0};
+
+// Registers a named temporary file for the handler and returns its slot. When every slot is
+// taken (more transforms at once than a batch's group and a few besides) the file is not
+// registered (-1) and a signal leaves it behind. Call inside a NameChange.
+int RegisterInFlight(int folder, const std::string& name)
 {
-    if (name.size() >= sizeof InFlight::name) return false;
-    for (InFlight& slot : gInFlight) {
-        if (slot.claimed.exchange(true)) continue;
+    if (name.size() >= sizeof InFlight::name) return -1;
+    const std::size_t start = gNextFree.load(std::memory_order_relaxed);
+    for (std::size_t k = 0; k < kInFlightSlots; ++k) {
+        const std::size_t i = (start + k) % kInFlightSlots;
+        InFlight& slot = gInFlight[i];
+        if (slot.claimed.load(std::memory_order_relaxed) || slot.claimed.exchange(true)) continue;
         std::memcpy(slot.name, name.c_str(), name.size() + 1);
         slot.folder.store(folder);
-        return true;
+        gNextFree.store((i + 1) % kInFlightSlots, std::memory_order_relaxed);
+        return static_cast<int>(i);
     }
-    return false;
+    return -1;
 }
 
-// Call inside a NameChange.
-void UnregisterInFlight(int folder, const std::string& name)
+// Gives a slot of RegisterInFlight back (-1: none). Call inside a NameChange.
+void UnregisterInFlight(int slot)
 {
-    for (InFlight& slot : gInFlight) {
-        if (slot.folder.load() == folder && name == slot.name) {
-            slot.folder.store(-1);
-            slot.claimed.store(false);
-            return;
-        }
-    }
+    if (slot < 0) return;
+    gInFlight[slot].folder.store(-1);
+    gInFlight[slot].claimed.store(false);
 }
 
 // Tests force the named temporary file, which is otherwise only used where the file system
@@ -483,7 +497,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Named;
             to.temporary_ = candidate;
-            RegisterInFlight(to.folder_, candidate);
+            to.inFlight_ = RegisterInFlight(to.folder_, candidate);
             return to;
         }
         if (errno != EEXIST) return to.Fail(errno);
@@ -502,6 +516,7 @@ Destination::Destination(Destination&& other) noexcept
       folderHandle_(std::move(other.folderHandle_)),
       links_(other.links_),
       folder_(std::exchange(other.folder_, -1)),
+      inFlight_(std::exchange(other.inFlight_, -1)),
       folderFlushable_(other.folderFlushable_),
       attributes_(std::move(other.attributes_)),
       parked_(other.parked_),
@@ -521,7 +536,7 @@ Destination::~Destination()
     if (!temporary_.empty()) {
         const NameChange change;
         ::unlinkat(folder_, temporary_.c_str(), 0);
-        UnregisterInFlight(folder_, temporary_);
+        UnregisterInFlight(std::exchange(inFlight_, -1));
     }
     // The folder is closed with its last destination (folderHandle_).
 }
@@ -542,7 +557,7 @@ std::optional<Error> Destination::Commit()
     if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
         return Fail(errno, "Cannot replace");
     }
-    UnregisterInFlight(folder_, temporary_);
+    UnregisterInFlight(std::exchange(inFlight_, -1));
     temporary_.clear();
     kind_ = Kind::Done;
     committed_ = true;
@@ -569,7 +584,7 @@ std::optional<Error> Destination::Park()
                 (errno != EEXIST &&
                  ::linkat(AT_FDCWD, viaProc, folder_, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
                 temporary_ = hidden;
-                RegisterInFlight(folder_, hidden);
+                inFlight_ = RegisterInFlight(folder_, hidden);
             } else if (errno != EEXIST) {
                 return Fail(errno);
             }

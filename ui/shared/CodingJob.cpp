@@ -138,14 +138,18 @@ void CodingJob::Cancel()
 // coded in a later run, as one file after another would code them).
 std::size_t CodingJob::RunEnd(std::size_t first) const
 {
-    QSet<QString> results;
+    const QString& folder = files_[first].folder;
+    const QString inFolder = SameFileKey(folder) + QLatin1Char('/');
+    QSet<QString> names;  // of the run's results
     std::size_t end = first;
     for (; end < files_.size(); ++end) {
         const File& file = files_[end];
-        if (file.folder != files_[first].folder) break;
-        const QString result = SameFileKey(JoinPath(file.folder, file.name));
-        if (results.contains(result) || results.contains(SameFileKey(file.source))) break;
-        results.insert(result);
+        if (file.folder != folder) break;
+        const QString name = SameFileKey(file.name);
+        if (names.contains(name)) break;
+        const QString source = SameFileKey(file.source);
+        if (source.startsWith(inFolder) && names.contains(source.mid(inFolder.size()))) break;
+        names.insert(name);
     }
     return end;
 }

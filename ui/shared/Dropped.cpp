@@ -3,6 +3,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <system_error>
 
 #include "codec/Describe.h"
@@ -20,7 +21,13 @@ QStringList DroppedPaths(const QMimeData* mime)
     return paths;
 }
 
-bool CarriesFiles(const QMimeData* mime) { return !DroppedPaths(mime).isEmpty(); }
+// Asked for every move of a drag over a window: the first local file answers.
+bool CarriesFiles(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls()) return false;
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
 
 Error FolderDropped(const QString& path)
 {
