@@ -421,6 +421,28 @@ TEST_F(FileTransform, ReadAheadThreadHoldsTheCleanupSignalsBack)
     EXPECT_TRUE(gReaderHeldTheCleanupSignals.load());
 }
 
+// Holding the signals back nests: only the outermost hold gives them back, and then exactly the
+// mask there was before, so that a batch's own holds inside the worker's never let one through,
+// and the thread takes signals again once every hold has ended.
+TEST(CleanupSignals, HeldBackUntilTheOutermostHoldEnds)
+{
+    const auto blocked = [] {
+        sigset_t mask;
+        ::pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+        return ::sigismember(&mask, SIGTERM) == 1;
+    };
+    ASSERT_FALSE(blocked());
+    {
+        const CleanupSignalsHeld outer;
+        {
+            const CleanupSignalsHeld inner;
+            EXPECT_TRUE(blocked());
+        }
+        EXPECT_TRUE(blocked()) << "the inner hold let the signals through";
+    }
+    EXPECT_FALSE(blocked()) << "the signals stayed held back";
+}
+
 TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
 {
     const struct {
