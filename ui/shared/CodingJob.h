@@ -89,8 +89,8 @@ public:
     // its own, and stops at the first that fails.
     static Transform OneByOne(FileTransform code);
 
-    // Asks the work to stop: the file being coded is left as it was before, files already
-    // coded stay, and the finished handler hears `cancelled`.
+    // Asks the work to stop: files not yet in place are left as they were before, files in
+    // place (heard of as landed) stay, and the finished handler hears `cancelled`.
     void Cancel();
     // The progress window once it has appeared, else null.
     ProgressWindow* Progress() const;
