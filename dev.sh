@@ -62,9 +62,12 @@ build() {
   cmake --build "$dir" --parallel
 }
 
+# How CTest runs the tests, for every user.
+ctest_options=(--output-on-failure --parallel "$(nproc)" --timeout 300)
+
 run_tests() {
   local dir=$1; shift
-  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300 "$@"
+  ctest --test-dir "$dir" "${ctest_options[@]}" "$@"
 }
 
 # Run as root, the tests of DIR once more as the unprivileged user "nobody", with a home of its
@@ -83,7 +86,7 @@ run_tests_as_ordinary_user() {
   mkdir -p "$dir/Testing" "$home/tmp"
   chown -R 65534:65534 "$home" "$dir/Testing"
   "${as_user[@]}" env -i HOME="$home" TMPDIR="$home/tmp" XDG_RUNTIME_DIR="$home" PATH=/usr/bin:/bin \
-    ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 300 || status=$?
+    ctest --test-dir "$dir" "${ctest_options[@]}" || status=$?
   chown -R 0:0 "$dir/Testing"
   rm -rf "$home"
   return "$status"

@@ -35,6 +35,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "bench/PrintingDesktop.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
 #include "ui/shared/CodingJob.h"
@@ -80,20 +81,7 @@ double Timed(const Work& work)
 }
 
 #ifdef CORVANE_BATCH_DROP
-// Any message box is a failure of the run: it is printed, never shown.
-class PrintingDesktop : public corvane::platform::Desktop {
-public:
-    corvane::platform::MsgAnswer ShowMessage(const corvane::platform::MessageBoxRequest& request) override
-    {
-        std::fprintf(stderr, "message: %s\n", request.text.toStdString().c_str());
-        failed = true;
-        return corvane::platform::MsgAnswer::Cancel;
-    }
-    std::optional<corvane::Error> StartProgram(const corvane::platform::ProgramRequest&) override { return std::nullopt; }
-    void OpenAddress(const QString&) override {}
-    void EndProgram() override {}
-    bool failed = false;
-};
+using corvane::bench::PrintingDesktop;
 
 // The Encoded File(s) viewer of a program kept in `program`, shown, and a drop of `names` as a
 // file manager makes it: what is ready before the drop.

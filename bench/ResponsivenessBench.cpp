@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "codec/FileTransform.h"
+#include "bench/PrintingDesktop.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
 #include "platform/Form.h"
@@ -40,21 +41,6 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kSize = std::uint64_t{2} << 30;
 constexpr int kTickMs = 10;
-
-// Any message box is a failure of the run: it is printed, never shown.
-class PrintingDesktop : public platform::Desktop {
-public:
-    platform::MsgAnswer ShowMessage(const platform::MessageBoxRequest& request) override
-    {
-        std::fprintf(stderr, "message: %s\n", request.text.toStdString().c_str());
-        failed = true;
-        return platform::MsgAnswer::Ok;
-    }
-    std::optional<Error> StartProgram(const platform::ProgramRequest&) override { return std::nullopt; }
-    void OpenAddress(const QString&) override {}
-    void EndProgram() override {}
-    bool failed = false;
-};
 
 struct WindowRun {
     double seconds = 0;

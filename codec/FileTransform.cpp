@@ -383,17 +383,18 @@ void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes
     const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
     if (IsCancelled(control)) return cancelAll();
     std::vector<detail::Destination*> committed;
-    // The renames are quick: the signals wait for all of them, rather than being held back and
-    // let through again for each.
-    std::optional<CleanupSignalsHeld> held(std::in_place);
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        if (afterFailure == AfterFailure::Stop && committed.size() < i) break;  // dropped with the group
-        std::optional<Error>& error = outcomes[group[i].index].error;
-        error = flushErrors[i];
-        if (!error) error = group[i].destination.Commit();
-        if (!error) committed.push_back(destinations[i]);
+    {
+        // The renames are quick: the signals wait for all of them, rather than being held back
+        // and let through again for each.
+        const CleanupSignalsHeld held;
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            if (afterFailure == AfterFailure::Stop && committed.size() < i) break;  // dropped with the group
+            std::optional<Error>& error = outcomes[group[i].index].error;
+            error = flushErrors[i];
+            if (!error) error = group[i].destination.Commit();
+            if (!error) committed.push_back(destinations[i]);
+        }
     }
-    held.reset();
     const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
     for (std::size_t i = 0, c = 0; i < group.size() && c < committed.size(); ++i) {
         if (destinations[i] == committed[c]) outcomes[group[i].index].warning = warnings[c++];
@@ -437,7 +438,7 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
         const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
         if (!readAhead) {
             for (BatchOutcome& outcome : outcomes) outcome.error = readAhead.error();
-            if (stopping) end = std::min<std::size_t>(end, 1);
+            endsAtFailure(files.size());
             report(end);
             outcomes.resize(end);
             return outcomes;
@@ -488,16 +489,14 @@ std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, Trans
             }
         }
         PutInPlace(group, outcomes, files, control, afterFailure);
-        endsAtFailure(files.size());
     } catch (...) {
         for (Waiting& w : group) outcomes[w.index].error = ThrownError(Endpoint::File(files[w.index].source));
         group.clear();
-        endsAtFailure(files.size());
     }
     for (std::size_t i = next; i < end; ++i) {
         if (!outcomes[i].error) outcomes[i].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[i].source) + "' was cancelled"};
     }
-    if (stopping) endsAtFailure(end);
+    endsAtFailure(end);
     report(end);
     outcomes.resize(end);
     return outcomes;

@@ -503,6 +503,15 @@ std::function<void(ReplaceScene&)> ExistingOut(mode_t mode)
     };
 }
 
+// A new "new" made from a source of `mode`.
+std::function<void(ReplaceScene&)> NewFromSource(mode_t mode)
+{
+    return [mode](ReplaceScene& scene) {
+        Chmod(scene.dir / "source", mode);
+        scene.destination = scene.dir / "new";
+    };
+}
+
 std::function<void(ReplaceScene&)> ModeIs(mode_t mode)
 {
     return [mode](ReplaceScene& scene) { EXPECT_EQ(Mode(scene.destination), mode); };
@@ -511,32 +520,12 @@ std::function<void(ReplaceScene&)> ModeIs(mode_t mode)
 const ReplaceRow kReplaceRows[] = {
     {"ExistingPrivateFileStaysPrivate", Runner::Anyone, 022, ExistingOut(0600), 0, "", ModeIs(0600)},
     {"ExistingScriptKeepsItsExecuteBits", Runner::Anyone, 022, ExistingOut(0755), 0, "", ModeIs(0755)},
-    {"NewFileGetsTheSourceModeUnderTheUmask", Runner::Anyone, 027,
-     [](ReplaceScene& scene) {
-         Chmod(scene.dir / "source", 0666);
-         scene.destination = scene.dir / "new";
-     },
-     0, "", ModeIs(0640)},
+    {"NewFileGetsTheSourceModeUnderTheUmask", Runner::Anyone, 027, NewFromSource(0666), 0, "", ModeIs(0640)},
     // The owner may always write a result, so that coding the same read-only file again works;
     // the group's and others' bits stay the source's.
-    {"NewFileFromAReadOnlySourceIsTheOwnersToWrite", Runner::Anyone, 022,
-     [](ReplaceScene& scene) {
-         Chmod(scene.dir / "source", 0444);
-         scene.destination = scene.dir / "new";
-     },
-     0, "", ModeIs(0644)},
-    {"NewFileFromAPrivateReadOnlySourceStaysPrivate", Runner::Anyone, 022,
-     [](ReplaceScene& scene) {
-         Chmod(scene.dir / "source", 0400);
-         scene.destination = scene.dir / "new";
-     },
-     0, "", ModeIs(0600)},
-    {"NewFileKeepsTheSourceExecuteBits", Runner::Anyone, 022,
-     [](ReplaceScene& scene) {
-         Chmod(scene.dir / "source", 0750);
-         scene.destination = scene.dir / "new";
-     },
-     0, "", ModeIs(0750)},
+    {"NewFileFromAReadOnlySourceIsTheOwnersToWrite", Runner::Anyone, 022, NewFromSource(0444), 0, "", ModeIs(0644)},
+    {"NewFileFromAPrivateReadOnlySourceStaysPrivate", Runner::Anyone, 022, NewFromSource(0400), 0, "", ModeIs(0600)},
+    {"NewFileKeepsTheSourceExecuteBits", Runner::Anyone, 022, NewFromSource(0750), 0, "", ModeIs(0750)},
     {"RootKeepsAnotherUsersOwnerGroupAndMode", Runner::Root, 022,
      [](ReplaceScene& scene) {
          ExistingOut(0640)(scene);

@@ -171,7 +171,6 @@ void CodingJob::StartRun()
         }
     }
     const std::span<const File> run(files_.data() + first, RunEnd(first) - first);
-    running_ = true;
     runner_.Start(
         [this, transform = transform_, run, first](TransformControl& control) -> std::optional<Error> {
             // Each outcome goes to the user-interface thread as it is known; the job outlives
@@ -189,7 +188,6 @@ void CodingJob::StartRun()
             return std::nullopt;
         },
         [this, end = first + run.size()](std::optional<Error> lost) {
-            running_ = false;
             // A run that could not tell of every file fails at the first it did not tell of.
             const std::size_t unheard = heard_.empty() ? next_ : heard_.back().first + 1;
             const bool endedAtFailure = !heard_.empty() ? heard_.back().second.error.has_value() : failure_.has_value();
@@ -225,7 +223,7 @@ void CodingJob::Drain()
         if (!alive || finished_) return;
     }
     draining_ = false;
-    if (!running_) RunEnded();
+    if (!runner_.Running()) RunEnded();
 }
 
 // After a run: a cancel ends the job (a failure it caused is none), a failure is put to the

@@ -116,7 +116,6 @@ private:
     std::deque<std::pair<std::size_t, BatchOutcome>> heard_;
     std::optional<std::pair<std::size_t, Error>> failure_;
     std::optional<Error> warning_;
-    bool running_ = false;  // a run was started and has not ended
     bool draining_ = false;
     bool cancelled_ = false;
     bool finished_ = false;
