@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include "codec/Describe.h"
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
+#include "codec/StandardStreams.h"
 #include "platform/Application.h"
 #include "platform/Console.h"
 #include "platform/Desktop.h"
@@ -41,6 +44,21 @@ constexpr std::string_view kUsage =
     "  --             end of options: a FILE that starts with '-' follows\n"
     "\n"
     "Qt's own options (-platform offscreen, -style NAME, ...) are accepted too.\n";
+
+void ReportOnTerminal(const corvane::Error& error)
+{
+    std::fprintf(stderr, "corvane: %s\n", corvane::ErrorLine(error).c_str());
+}
+
+// Writes an answer (--help, --version) to standard output. One that cannot be written whole (a
+// full disk, a closed stream) is a failure, as for cat: reported, with exit status 1.
+int Answer(std::string_view text)
+{
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return 0;
+    ReportOnTerminal(corvane::SystemError(errno != 0 ? errno : EIO, "Cannot write", "standard output"));
+    return 1;
+}
 
 struct Arguments {
     QString file;
@@ -101,22 +119,15 @@ Arguments ReadArguments(const QStringList& words)
         arguments.exitStatus = UsageMistake(unknown.isEmpty() ? parser.errorText()
                                                               : "unknown option '" + GivenAs(words, unknown.front()) + "'");
     } else if (parser.isSet(help)) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        arguments.exitStatus = 0;
+        arguments.exitStatus = Answer(kUsage);
     } else if (parser.isSet(version)) {
-        std::puts("corvane " CORVANE_VERSION);
-        arguments.exitStatus = 0;
+        arguments.exitStatus = Answer(corvane::VersionText("corvane"));
     } else if (parser.positionalArguments().size() > 1) {
         arguments.exitStatus = UsageMistake(QStringLiteral("one FILE at most"));
     } else if (!parser.positionalArguments().isEmpty()) {
         arguments.file = parser.positionalArguments().front();
     }
     return arguments;
-}
-
-void ReportOnTerminal(const corvane::Error& error)
-{
-    std::fprintf(stderr, "corvane: %s\n", corvane::ErrorLine(error).c_str());
 }
 
 // A file named on the command line that cannot be selected stops the program before its
@@ -135,6 +146,13 @@ std::optional<corvane::Error> CheckStartFile(const QString& file)
 
 int main(int argc, char* argv[])
 {
+    corvane::ReserveStandardStreams();
+    // The system's own words for its errors, in the user's language where it has them, from the
+    // first message on (Qt sets the rest of the locale when it starts).
+    std::setlocale(LC_CTYPE, "");
+#ifdef LC_MESSAGES
+    std::setlocale(LC_MESSAGES, "");
+#endif
 #ifndef _WIN32
     // A reader of a FIFO result that leaves is a write error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);

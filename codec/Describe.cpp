@@ -180,6 +180,17 @@ std::string UsageMistakeText(std::string_view program, std::string_view mistake)
     return text;
 }
 
+std::string VersionText(std::string_view program)
+{
+    std::string text;
+    text.append(program).append(" " CORVANE_VERSION "\n");
+    text.append("Copyright (C) 2026 The Corvane developers.\n"
+                "License MIT: <https://opensource.org/license/mit>.\n"
+                "This is free software: you are free to change and redistribute it.\n"
+                "There is NO WARRANTY, to the extent permitted by law.\n");
+    return text;
+}
+
 std::string ErrorLine(const Error& error)
 {
     return "Error: " + std::to_string(error.number) + ": " + ShownText(error.description);

@@ -46,4 +46,8 @@ Error ProblemError(int code, std::string_view what, std::string_view name, std::
 // <mistake>" (the mistake through ShownText) and a second line pointing to --help.
 std::string UsageMistakeText(std::string_view program, std::string_view mistake);
 
+// What --version prints, as GNU programs print it: "<program> <version>" on the first line, then
+// the copyright, the licence and the warranty.
+std::string VersionText(std::string_view program);
+
 }  // namespace corvane

@@ -18,6 +18,7 @@
 #include "codec/Describe.h"
 #include "codec/Error.h"
 #include "codec/FileTransform.h"
+#include "codec/StandardStreams.h"
 
 #include <getopt.h>
 
@@ -31,6 +32,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <clocale>
 #endif
 
 namespace {
@@ -58,18 +60,21 @@ constexpr std::string_view kUsage =
     "and on disk; on failure, or when Ctrl+C stops the program, it keeps its earlier\n"
     "content.\n"
     "\n"
-    "  --progress  show on standard error how far each file has got: the bytes done\n"
-    "              and the total, the speed and the time left; redrawn in place on\n"
-    "              a terminal, elsewhere a whole line every 10 seconds and one as\n"
-    "              each file is done\n"
-    "  --          end of options, for a file name that starts with '-'\n"
+    "  --progress     show on standard error how far each file has got: the bytes\n"
+    "                 done and the total, the speed and the time left; redrawn in\n"
+    "                 place on a terminal, elsewhere a whole line every 10 seconds\n"
+    "                 and one as each file is done\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             end of options, for a file name that starts with '-'\n"
     "\n"
     "Exit status: 0 on success, 1 on failure (with 'corvane-codec: Error: <number>:\n"
     "<description>' on standard error for each file that failed), 2 on a usage\n"
     "mistake. A file that took its destination's place although its folder could not\n"
     "then be flushed to disk counts as done, with a 'corvane-codec: Warning:\n"
     "<number>: <description>' line. When the reader of standard output goes away, it\n"
-    "ends quietly by SIGPIPE, as cat does.\n";
+    "ends quietly by SIGPIPE, as cat does (where SIGPIPE is ignored, it says so and\n"
+    "exits with status 1).\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
@@ -101,13 +106,18 @@ int UsageMistake(const std::string& mistake)
 
 void Report(const corvane::Error& error) { Write(stderr, std::string(kName) + corvane::ErrorLine(error) + "\n"); }
 
+// Whether SIGPIPE came ignored from the parent (`trap '' PIPE`): such a parent asked for a
+// broken pipe to be reported, not to end the program.
+bool pipeSignalIgnored = false;
+
 // The reader of standard output has gone: the program ends at once and quietly, by SIGPIPE, as
 // cat does, so that `corvane-codec decode big - | head` says nothing and a shell sees 141.
-// Windows has no such signal: there the failure is reported as any other.
+// Where SIGPIPE came ignored, as with Windows, which has no such signal, the failure is reported
+// as any other ("Broken pipe", exit status 1), as cat and gzip do.
 void EndIfReaderLeft([[maybe_unused]] int code)
 {
 #ifndef _WIN32
-    if (code != EPIPE) return;
+    if (code != EPIPE || pipeSignalIgnored) return;
     std::signal(SIGPIPE, SIG_DFL);
     sigset_t pipe;
     ::sigemptyset(&pipe);
@@ -229,7 +239,7 @@ std::optional<int> ReadOptions(const std::vector<Argument>& arguments, Options& 
         case kHelp:
             return Answer(kUsage);
         case kVersion:
-            return Answer("corvane-codec " CORVANE_VERSION "\n");
+            return Answer(corvane::VersionText("corvane-codec"));
         default: {
             const std::string given = words[word];
             const bool longWithValue = given.rfind("--", 0) == 0 && optopt != 0;
@@ -347,6 +357,12 @@ int wmain(int argc, wchar_t** argv)
 #else
 int main(int argc, char** argv)
 {
+    corvane::ReserveStandardStreams();
+    // The system's own words for its errors, in the user's language where it has them.
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    struct sigaction inherited {};
+    pipeSignalIgnored = ::sigaction(SIGPIPE, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN;
     // A closed pipe is noticed as a failed write, so that the coding ends cleanly (no temporary
     // file left behind when standard error's reader goes); a closed standard output then ends
     // the program by SIGPIPE after all (EndIfReaderLeft).

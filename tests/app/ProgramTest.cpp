@@ -2,70 +2,30 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/Programs.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace corvane {
 namespace {
 
 using Path = std::filesystem::path;
 
-struct Outcome {
-    int status = -1;  // as a shell reports it: 128+signal for a program ended by a signal
-    std::string out;
-    std::string err;
-};
+using Outcome = testing::ProgramAnswer;
 
 // Runs corvane with `args` in `folder`, with this process's environment less every way to reach
-// a display.
-Outcome RunCorvane(const std::vector<std::string>& args, const Path& folder)
+// a display, and `extraEnvironment` before it.
+Outcome RunCorvane(const std::vector<std::string>& args, const Path& folder,
+                   const std::vector<std::string>& extraEnvironment = {})
 {
-    std::vector<std::string> texts{CORVANE_EXE};
-    texts.insert(texts.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM" && name != "XDG_SESSION_TYPE") {
-            envp.push_back(*e);
-        }
-    }
-    envp.push_back(nullptr);
-
-    const Path out = folder / ".out";
-    const Path err = folder / ".err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    Outcome outcome;
-    pid_t pid = -1;
-    int status = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 && ::waitpid(pid, &status, 0) == pid) {
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const auto text = [](const Path& path) {
-        const testing::Bytes bytes = testing::ReadBytes(path);
-        return std::string(bytes.begin(), bytes.end());
-    };
-    outcome.out = text(out);
-    outcome.err = text(err);
-    return outcome;
+    return testing::RunProgram(CORVANE_EXE, args, folder, extraEnvironment,
+                               {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"});
 }
 
 class Program : public ::testing::Test {
@@ -82,14 +42,14 @@ TEST_F(Program, AnswersOnTheTerminalWithoutADisplay)
         std::string out;
         std::string err;  // whole, or its start when it ends in "..."
     } cases[] = {
-        {{"--version"}, 0, "corvane " CORVANE_VERSION "\n", ""},
-        {{"-V"}, 0, "corvane " CORVANE_VERSION "\n", ""},
+        {{"--version"}, 0, "corvane " CORVANE_VERSION "\nCopyright (C) ...", ""},
+        {{"-V"}, 0, "corvane " CORVANE_VERSION "\nCopyright (C) ...", ""},
         {{"--help"}, 0, "Usage: corvane [FILE]\n...", ""},
         {{"missing"}, 1, "", "corvane: Error: 2: Cannot open 'missing': No such file or directory\n"},
         {{"."}, 1, "", "corvane: Error: 21: Cannot open '.': Is a directory\n"},
         // Qt's own options are Qt's: accepted, their values taken for no FILE.
         {{"-platform", "offscreen", "missing"}, 1, "", "corvane: Error: 2: Cannot open 'missing': No such file or directory\n"},
-        {{"--platform=offscreen", "-reverse", "-style", "Fusion", "--version"}, 0, "corvane " CORVANE_VERSION "\n", ""},
+        {{"--platform=offscreen", "-reverse", "-style", "Fusion", "--version"}, 0, "corvane " CORVANE_VERSION "\n...", ""},
         {{"--", "-V"}, 1, "", "corvane: Error: 2: Cannot open '-V': No such file or directory\n"},
         {{"--colour"}, 2, "", "corvane: unknown option '--colour'\nTry 'corvane --help' for more information.\n"},
         {{"-x", "plain.txt"}, 2, "", "corvane: unknown option '-x'\nTry 'corvane --help' for more information.\n"},
@@ -115,6 +75,51 @@ TEST_F(Program, AnswersOnTheTerminalWithoutADisplay)
             EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
         }
     }
+}
+
+// An answer that cannot be written (a full disk, a closed standard output) is a failure, as for
+// cat and the companion.
+TEST_F(Program, AnswerThatCannotBeWrittenIsAFailure)
+{
+    const struct {
+        const char* option;
+        const char* output;  // nullptr: standard output closed
+        std::string err;
+    } cases[] = {
+        {"--help", "/dev/full", "corvane: Error: 28: Cannot write 'standard output': No space left on device\n"},
+        {"--version", "/dev/full", "corvane: Error: 28: Cannot write 'standard output': No space left on device\n"},
+        {"--version", nullptr, "corvane: Error: 9: Cannot write 'standard output': Bad file descriptor\n"},
+        {"--help", nullptr, "corvane: Error: 9: Cannot write 'standard output': Bad file descriptor\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " > " + (c.output ? c.output : "(closed)"));
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = c.output ? ::open(c.output, O_WRONLY | O_CLOEXEC) : testing::kClosed;
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const pid_t pid = testing::StartProgram(CORVANE_EXE, {c.option}, null, out, err, dir.path());
+        for (const int fd : {null, out, err}) {
+            if (fd >= 0) ::close(fd);
+        }
+        EXPECT_EQ(testing::WaitStatus(pid), 1);
+        const testing::Bytes written = testing::ReadBytes(dir / "err");
+        EXPECT_EQ(std::string(written.begin(), written.end()), c.err);
+    }
+}
+
+// The system's words for a file that cannot be opened come in the user's language where the
+// system has them: German here, from a locale made for the test and libc's own catalogue.
+TEST_F(Program, SystemWordsAreInTheUsersLanguage)
+{
+    const Path locales = dir / "locales";
+    std::filesystem::create_directory(locales);
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0 || !std::filesystem::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo")) {
+        GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
+    }
+    const Outcome outcome =
+        RunCorvane({"missing"}, dir.path(), {"LOCPATH=" + locales.string(), "LC_ALL=de_DE.UTF-8", "LANGUAGE="});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "corvane: Error: 2: Cannot open 'missing': Datei oder Verzeichnis nicht gefunden\n");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -311,15 +312,94 @@ TEST_F(Companion, HelpAndVersion)
         const Outcome help = Run({option});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: corvane-codec [--progress] encode SOURCE DESTINATION\n", 0), 0u) << option;
+        EXPECT_NE(help.out.find("\n  -h, --help "), std::string::npos) << help.out;
+        EXPECT_NE(help.out.find("\n  -V, --version "), std::string::npos) << help.out;
         EXPECT_EQ(help.err, "") << option;
     }
+    // As GNU programs say it: the name and version, then the copyright, licence and warranty.
     for (const char* option : {"-V", "--version", "--vers"}) {
         const Outcome version = Run({option});
         EXPECT_EQ(version.status, 0) << option;
-        EXPECT_EQ(version.out, "corvane-codec " CORVANE_VERSION "\n") << option;
+        EXPECT_EQ(version.out.rfind("corvane-codec " CORVANE_VERSION "\nCopyright (C) ", 0), 0u) << version.out;
+        EXPECT_NE(version.out.find("\nLicense MIT: "), std::string::npos) << version.out;
+        EXPECT_NE(version.out.find("NO WARRANTY"), std::string::npos) << version.out;
         EXPECT_EQ(version.err, "") << option;
     }
 }
+
+#ifndef _WIN32
+// A standard stream that came closed (`<&-`, `>&-`) fails as cat's does, with "Bad file
+// descriptor", and no file the program opens takes its place: the source is not read as
+// standard input, nor the result written into the source.
+TEST_F(Companion, ClosedStandardStreamIsABadDescriptor)
+{
+    WriteBytes(dir / "plain", {1, 2, 3});
+    const struct {
+        std::vector<Path> args;
+        int closed;  // 0: standard input, 1: standard output
+        std::string err;
+    } cases[] = {
+        {{"encode", "-", "out"}, 0, "corvane-codec: Error: 9: Cannot read 'standard input': Bad file descriptor\n"},
+        {{"encode", "-", "-"}, 0, "corvane-codec: Error: 9: Cannot read 'standard input': Bad file descriptor\n"},
+        {{"encode", "plain", "-"}, 1, "corvane-codec: Error: 9: Cannot write 'standard output': Bad file descriptor\n"},
+        {{"--version"}, 1, "corvane-codec: Error: 9: Cannot write 'standard output': Bad file descriptor\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.args[0]) + " " + (c.args.size() > 1 ? Utf8(c.args[1]) + " " + Utf8(c.args[2]) : ""));
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const pid_t pid = Start(c.args, dir.path(), c.closed == 0 ? testing::kClosed : null,
+                                c.closed == 1 ? testing::kClosed : null, err);
+        for (const int fd : {null, err}) ::close(fd);
+        EXPECT_EQ(WaitStatus(pid), 1);
+        EXPECT_EQ(Text(ReadBytes(dir / "err")), c.err);
+        EXPECT_EQ(ReadBytes(dir / "plain"), (Bytes{1, 2, 3}));
+        EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+    }
+}
+
+// The system's words for an error come in the user's language where the system has them, as
+// cat's do: German here, from a locale made for the test (localedef) and libc's own catalogue.
+TEST_F(Companion, SystemWordsAreInTheUsersLanguage)
+{
+    const Path locales = dir / "locales";
+    std::filesystem::create_directory(locales);
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0 || !std::filesystem::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo")) {
+        GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
+    }
+    const std::vector<std::string> german{"LOCPATH=" + locales.string(), "LC_ALL=de_DE.UTF-8", "LANGUAGE="};
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = Start({"encode", "missing", "out"}, dir.path(), null, null, err, german);
+    for (const int fd : {null, err}) ::close(fd);
+    EXPECT_EQ(WaitStatus(pid), 1);
+    EXPECT_EQ(Text(ReadBytes(dir / "err")),
+              "corvane-codec: Error: 2: Cannot open 'missing': Datei oder Verzeichnis nicht gefunden\n");
+}
+
+// Where the shell asked for SIGPIPE to be ignored (`trap '' PIPE`), a reader that leaves is a
+// failure to report, as cat and gzip report it: "Broken pipe", exit status 1.
+TEST_F(Companion, ReaderThatLeavesUnderIgnoredSigpipeIsReported)
+{
+    WriteBytes(dir / "big", testing::RandomBytes((2 << 20) + 3, 6));
+    for (const std::vector<Path>& args : std::vector<std::vector<Path>>{{"encode", "big", "-"}, {"--help"}}) {
+        SCOPED_TRACE(Utf8(args[0]));
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::close(pipe[0]);
+        // An ignored signal stays ignored across exec: the child starts as under `trap '' PIPE`.
+        const auto earlier = std::signal(SIGPIPE, SIG_IGN);
+        const pid_t pid = Start(args, dir.path(), null, pipe[1], err);
+        std::signal(SIGPIPE, earlier);
+        for (const int fd : {pipe[1], null, err}) ::close(fd);
+        EXPECT_EQ(WaitStatus(pid), 1);
+        EXPECT_EQ(Text(ReadBytes(dir / "err")), "corvane-codec: Error: 32: Cannot write 'standard output': Broken pipe\n");
+    }
+}
+#endif
 
 // A reader of standard output that leaves (`| head`) ends the companion as it ends cat: quietly,
 // by SIGPIPE. The reader here has gone before the companion writes its first byte.

@@ -4,54 +4,21 @@
 // POSIX only: the arguments are bytes here.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "support/Programs.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace corvane {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string err;
-};
-
 // Runs `program` with `args` in `folder`, standard input empty, and waits for it.
-Outcome RunProgram(const std::string& program, const std::vector<std::string>& args, const testing::TempDir& folder)
+testing::ProgramAnswer RunIn(const std::string& program, const std::vector<std::string>& args,
+                             const testing::TempDir& folder)
 {
-    const std::string errPath = (folder / "stderr").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.path().c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> words{program};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    Outcome outcome;
-    pid_t pid = -1;
-    const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) return outcome;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
-    std::ifstream in(errPath, std::ios::binary);
-    outcome.err.assign(std::istreambuf_iterator<char>(in), {});
-    return outcome;
+    return testing::RunProgram(program, args, folder.path());
 }
 
 // Every byte printable ASCII or a line's end; the names here hold nothing else once escaped, so
@@ -82,7 +49,7 @@ TEST_P(MessageLines, AreOneLineOfPrintableTextWithTheArgumentEscaped)
     const MessageCase& c = GetParam();
     if (c.program == nullptr) GTEST_SKIP() << "the desktop program is not built (CORVANE_GUI=OFF)";
     testing::TempDir folder;
-    const Outcome outcome = RunProgram(c.program, c.args, folder);
+    const testing::ProgramAnswer outcome = RunIn(c.program, c.args, folder);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
     EXPECT_TRUE(PrintableLines(outcome.err)) << outcome.err;
     EXPECT_NE(outcome.err.find(c.shown), std::string::npos) << outcome.err;
