@@ -3,6 +3,7 @@
 // Run by CTest on a virtual display; skipped on any other platform.
 #include "ButtonFixture.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTest>
@@ -29,12 +30,17 @@ protected:
     }
     void TearDown() override { QCursor::setPos(kOffEveryWindow); }
 
-    // Warps the pointer and waits until the server's report of it has been handled.
-    static bool MoveTo(QPoint global)
+    // Warps the pointer and waits until the server's report of it has been handled, and the
+    // crossing reports that follow it: the widget under the pointer knows it is there, or, off
+    // every window, the window knows the pointer has left.
+    bool MoveTo(QPoint global)
     {
         QCursor::setPos(global);
-        return WaitFor([global] { return QCursor::pos() == global; }) &&
-               (QTest::qWait(50), true);  // the crossing and move reports follow the warp's reply
+        return WaitFor([this, global] {
+            if (QCursor::pos() != global) return false;
+            QWidget* under = QApplication::widgetAt(global);
+            return under ? under->underMouse() : !window->underMouse();
+        });
     }
     bool Hot() { return WaitFor([this] { return button->Tracking() != PointerTracking::Away; }); }
     bool Away() { return WaitFor([this] { return button->Tracking() == PointerTracking::Away; }); }
@@ -50,7 +56,9 @@ TEST_F(ButtonOnX11, APointerRestingOnTheButtonKeepsItHotAndLeavingEndsTheHover)
 {
     ASSERT_TRUE(MoveTo(OnButton()));
     ASSERT_TRUE(Hot());
-    QTest::qWait(800);  // at rest for longer than the pointer's reports are trusted alone
+    // At rest for longer than the pointer's reports are trusted alone: the look must not change
+    // in that time (the wait ends at once, failing, if it does).
+    EXPECT_FALSE(QTest::qWaitFor([this] { return button->Look() != ButtonLook::Hot; }, 800));
     EXPECT_EQ(button->Look(), ButtonLook::Hot);
     EXPECT_FALSE(log.contains(QStringLiteral("MouseOut [normal]")));
 

@@ -99,13 +99,7 @@ inline void HoldKey(QWidget* widget, Qt::Key key, const QString& text, int repea
 // Processes events until `done` holds or the deadline passes; returns whether it holds.
 inline bool WaitFor(const std::function<bool()>& done, int deadlineMs = 2000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > deadlineMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return QTest::qWaitFor(done, deadlineMs);
 }
 
 // Shows a top-level window and waits until it is on screen and active.

@@ -166,11 +166,7 @@ TEST(Programs, AStartedProgramGetsItsArgumentsAsGiven)
     const QString argument = "two words; $HOME \"quoted\"";
     ASSERT_FALSE(StartProgram({"sh", {"-c", "printf %s \"$1\" > \"$2.part\" && mv \"$2.part\" \"$2\"", "sh", argument,
                                       QString::fromStdString(written.string())}}));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!std::filesystem::exists(written) && std::chrono::steady_clock::now() < deadline) {
-        QTest::qWait(10);
-    }
-    ASSERT_TRUE(std::filesystem::exists(written)) << "the program did not run";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(written); }, 30'000)) << "the program did not run";
     const testing::Bytes bytes = testing::ReadBytes(written);
     EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
               argument);
