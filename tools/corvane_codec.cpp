@@ -213,6 +213,7 @@ std::optional<int> ReadOptions(const std::vector<Argument>& arguments, Options& 
     std::vector<std::string> words{"corvane-codec"};
     for (const Argument& argument : arguments) words.push_back(Utf8(argument));
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     const int argc = static_cast<int>(words.size());
