@@ -76,7 +76,7 @@ install_missing() {
       exit 1
     fi
     [ "$attempt" -eq 1 ] && say "Another package manager holds apt's lists; waiting for it"
-    sleep 10
+    sleep "${CORVANE_APT_RETRY_PAUSE:-10}"  # shorter in dev.sh's own test
   done
   rm -f "$log"
   DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" install -y -qq "${missing[@]}" >/dev/null
