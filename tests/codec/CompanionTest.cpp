@@ -37,6 +37,7 @@
 
 #include "codec/ByteCodec.h"
 #include "support/Coded.h"
+#include "support/ErrorNumbers.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -54,19 +55,11 @@ using testing::AwaitCondition;
 using Path = std::filesystem::path;
 
 // The error numbers each system gives for the refusals tested here.
-#ifdef _WIN32
-constexpr int kNoSuchFile = ERROR_FILE_NOT_FOUND;
-constexpr int kNoSuchFolder = ERROR_PATH_NOT_FOUND;
-constexpr int kFolderAsSource = ERROR_ACCESS_DENIED;
-constexpr int kNotAFolder = ERROR_DIRECTORY;
-constexpr int kAlreadyWritten = ERROR_ALREADY_EXISTS;
-#else
-constexpr int kNoSuchFile = ENOENT;
-constexpr int kNoSuchFolder = ENOENT;
-constexpr int kFolderAsSource = EISDIR;
-constexpr int kNotAFolder = ENOTDIR;
-constexpr int kAlreadyWritten = EEXIST;
-#endif
+using testing::kAlreadyWritten;
+using testing::kNoSuchFile;
+using testing::kNoSuchFolder;
+using testing::kNotAFolder;
+constexpr int kFolderAsSource = testing::kFolderAsFile;
 
 std::string Utf8(const Path& path)
 {

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include "support/ErrorNumbers.h"
+
 namespace corvane::testing {
 
 inline QString SystemWords(int number)
@@ -26,19 +28,5 @@ inline QString ErrorText(int number, const QString& what, const QString& path)
 {
     return QStringLiteral("Error: %1: %2 '%3': %4").arg(number).arg(what, path, SystemWords(number));
 }
-
-#ifdef _WIN32
-inline constexpr int kNoSuchFile = 2;       // ERROR_FILE_NOT_FOUND
-inline constexpr int kThroughAFile = 3;     // ERROR_PATH_NOT_FOUND: a file where a folder should be
-inline constexpr int kFolderAsFile = 5;     // ERROR_ACCESS_DENIED: a folder opened as a file
-inline constexpr const char* kFolderAsFileWhat = "Cannot open";
-inline constexpr const char* kThroughAFileWhat = "Cannot write";
-#else
-inline constexpr int kNoSuchFile = 2;       // ENOENT
-inline constexpr int kThroughAFile = 20;    // ENOTDIR
-inline constexpr int kFolderAsFile = 21;    // EISDIR
-inline constexpr const char* kFolderAsFileWhat = "Cannot read";
-inline constexpr const char* kThroughAFileWhat = "Cannot write";
-#endif
 
 }  // namespace corvane::testing
