@@ -13,9 +13,9 @@
 # Messages go to standard error; the build's own log to <folder>.log.
 set -euo pipefail
 
-say() { printf '\033[1m[corvane]\033[0m %s\n' "$*" >&2; }
-
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/say.sh"
+say() { corvane_say "$@" >&2; }
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)   # 6.4.2+dfsg-10, say
 upstream=${version%%+*}
 upstream=${upstream%%-*}
