@@ -110,11 +110,13 @@ run_tests_as_ordinary_user() {
   return "$status"
 }
 
-# Builds the two programs in build-package/ from scratch (the flags are read at the first
-# configure only) and makes the Debian package and its debug symbols.
+# Builds the two programs in build-package/ from scratch, as Debian builds a package: the flags
+# are read at the first configure only, and a file built before under another
+# SOURCE_DATE_EPOCH would keep that time. Then makes the Debian package and its debug symbols.
 make_package() {
   corvane_debian_environment
-  cmake --preset package --fresh >/dev/null
+  rm -rf build-package
+  cmake --preset package >/dev/null
   cmake --build --preset package
   say "$(packaging/make-package.sh build-package)"
 }
@@ -192,7 +194,8 @@ case "${1:-}" in
     windows
     say "The Debian package, built as Debian builds it, and its checks"
     corvane_debian_environment
-    cmake --workflow --preset package --fresh
+    rm -rf build-package  # from scratch, as make_package says why
+    cmake --workflow --preset package
     ;;
   windows)
     windows
