@@ -65,6 +65,10 @@ for program in corvane corvane-codec; do
     fail "corvane-dbgsym lacks the symbols of $program (build ID $id)"
 done
 [ "$(dpkg-deb -f "$ddeb" Version)" = "$version" ] || fail "corvane-dbgsym's version is not $version"
+# Its md5sums name its own files, as dpkg checks them once installed.
+ddeb_sums=$(dpkg-deb -I "$ddeb" md5sums)
+[ "$(awk '{ print "./" $2 }' <<<"$ddeb_sums" | sort)" = "$(grep '\.debug$' <<<"$debug_files" | sort)" ] ||
+  fail "corvane-dbgsym's md5sums do not name its files: $ddeb_sums"
 
 # The manual pages say what changes the programs' behaviour, and the companion's page what
 # happens to a replaced file's permissions and when its reader goes away.

@@ -40,6 +40,10 @@ for file in $first; do
     say "Identical: $(basename "$file")"
   else
     status=1
+    # Kept beside the first for a closer look.
+    mkdir -p "$build/made-again"
+    cp "$again" "$build/made-again/"
+    say "Different: $(basename "$file"); the second is kept in $build/made-again"
     if command -v diffoscope >/dev/null; then
       diffoscope "$file" "$again" || true
     else

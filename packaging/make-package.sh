@@ -11,4 +11,17 @@ build=$(cd "$1" && pwd)
 umask 022
 rm -f "$build"/corvane_*.deb "$build"/corvane-dbgsym_*.ddeb
 cpack --config "$build/CPackConfig.cmake" -B "$build" >/dev/null
+
+# CPack writes the debug-symbol package's md5sums with the absolute paths of its own staging
+# folder, which dpkg cannot check and which differ from one build folder to the next: the
+# package is made again from its own files with the paths dpkg expects. (dpkg-deb sorts the
+# entries and takes SOURCE_DATE_EPOCH as their time.)
+for ddeb in "$build"/corvane-dbgsym_*.ddeb; do
+  [ -e "$ddeb" ] || continue
+  tree=$(mktemp -d)
+  dpkg-deb -R "$ddeb" "$tree/package"
+  (cd "$tree/package" && find usr -type f | LC_ALL=C sort | xargs md5sum >DEBIAN/md5sums)
+  dpkg-deb --root-owner-group -Zgzip --build "$tree/package" "$ddeb" >/dev/null
+  rm -rf "$tree"
+done
 ls "$build"/corvane_*.deb
