@@ -2,7 +2,8 @@
 # Checks that the Debian package is the same, byte for byte, when made again from the same
 # source in another folder, later, by a builder whose umask is 0002: the package and its debug
 # symbols of BUILD (made there if missing) against those of a second package build.
-# Usage: packaging/check-reproducible.sh BUILD
+# Usage: packaging/check-reproducible.sh BUILD [SOURCE_DATE_EPOCH]
+#   SOURCE_DATE_EPOCH: the time BUILD was built with (packaging/debian-environment.sh).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source=$(cd "$here/.." && pwd)
@@ -11,6 +12,7 @@ source "$here/debian-environment.sh"
 say() { corvane_say "$@"; }
 
 build=$(cd "$1" && pwd)
+[ -z "${2:-}" ] || export SOURCE_DATE_EPOCH=$2
 ls "$build"/corvane_*.deb >/dev/null 2>&1 || "$here/make-package.sh" "$build" >/dev/null
 first=$(ls "$build"/corvane_*.deb "$build"/corvane-dbgsym_*.ddeb)
 
