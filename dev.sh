@@ -123,7 +123,8 @@ make_package() {
 
 # Everything for Windows: Qt for Windows made from Debian's source once (cmake/windows-qt.sh,
 # kept in ~/.cache/corvane), both programs and their tests cross-built with mingw-w64 and run
-# under Wine, then the portable zip and the installer, checked under Wine on a virtual display.
+# under Wine, and the portable zip and the installer made and checked under Wine on a virtual
+# display (the test WindowsPackages.made_and_checked).
 windows() {
   install_missing "${WINDOWS_PACKAGES[@]}"
   CORVANE_WINDOWS_QT=$(cmake/windows-qt.sh)
@@ -137,13 +138,10 @@ windows() {
   # A fresh prefix takes a while to set up: once here, not inside the first test's time limit.
   say "Wine: preparing build-windows/wine-prefix"
   "${wine[@]}" wineboot -i >/dev/null 2>&1
+  # Every test, the Windows packages' check among them (packaging/CMakeLists.txt).
   ctest --preset windows
   # Wine's server lingers after the last program; waiting for it lets the folder go at once.
   "${wine[@]}" wineserver -w
-  say "Making the Windows packages"
-  packaging/windows/make-packages.sh build-windows
-  # The packages under Wine on a virtual display, driven by keys as a person would use them.
-  packaging/windows/check-packages.sh build-windows
 }
 
 # tidy [FILE...]: clang-tidy (.clang-tidy's checks) on the given C++ files, or on those changed
