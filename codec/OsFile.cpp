@@ -48,6 +48,7 @@ OsFile::OsFile(OsFile&& other) noexcept
       name_(std::move(other.name_)),
       permissions_(other.permissions_),
       opened_(other.opened_),
+      sizeIsLength_(other.sizeIsLength_),
       bytesRead_(other.bytesRead_),
       cancel_(other.cancel_)
 {
@@ -63,6 +64,7 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept
         name_ = std::move(other.name_);
         permissions_ = other.permissions_;
         opened_ = other.opened_;
+        sizeIsLength_ = other.sizeIsLength_;
         bytesRead_ = other.bytesRead_;
         cancel_ = other.cancel_;
         other.owned_ = false;
@@ -76,9 +78,9 @@ std::optional<Error> OsFile::CheckUnchanged() const
 {
     if (!opened_) return std::nullopt;
     CORVANE_TRY_VALUE(now, State());
-    // A pseudo file (as under /proc) reports length 0 yet has content: for it only a changed
-    // length or change time tells.
-    const bool lengthRead = bytesRead_ == opened_->size || (opened_->size == 0 && now->size == 0);
+    // A pseudo file (under /proc or /sys) reports a length (0, or a page) that is not what it
+    // holds: for it only a changed length or change time tells.
+    const bool lengthRead = bytesRead_ == opened_->size || !sizeIsLength_ || (opened_->size == 0 && now->size == 0);
     if (*now == *opened_ && lengthRead) return std::nullopt;
     return ProblemError(kErrorChanged, "Cannot read", name_, "file changed while being read");
 }

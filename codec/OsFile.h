@@ -97,7 +97,8 @@ public:
     [[nodiscard]] std::optional<Error> FlushToDisk();
     [[nodiscard]] std::optional<Error> Close();
     // For a file from OpenSource, once it has been read to its end: an error when its length or
-    // change time differ from when it was opened, or when the bytes read differ from its length.
+    // change time differ from when it was opened, or when the bytes read differ from its length
+    // (except for a pseudo file, under /proc or /sys, whose reported size is not its length).
     [[nodiscard]] std::optional<Error> CheckUnchanged() const;
 
 private:
@@ -117,6 +118,7 @@ private:
     std::string name_;
     unsigned permissions_ = 0666;
     std::optional<FileState> opened_;  // set for a file from OpenSource
+    bool sizeIsLength_ = true;         // false for a pseudo file (/proc, sysfs): read to its end
     std::uint64_t bytesRead_ = 0;
     const std::atomic<bool>* cancel_ = nullptr;
 };

@@ -7,7 +7,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
+#include <linux/magic.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -281,6 +283,19 @@ ErrorOr<Attributes> KeptAttributes(int folder, const char* leaf, Links links, co
     return kept;
 }
 
+// A descriptor the codec opens never takes the number of a closed standard stream: a source
+// opened as 1 would be "standard output", and a message meant for a closed standard error would
+// be written into a result opened as 2. Such a descriptor is moved above them; -1 stays -1.
+int ApartFromStandardStreams(int fd)
+{
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+    return moved;
+}
+
 // Refuses what a destination whose links are refused may not be: anything but a regular file
 // (`info`, not following a link) or a folder, which is refused as a folder later.
 std::optional<Error> RefuseNonFile(const struct stat& info, const std::string& shown)
@@ -293,7 +308,29 @@ std::optional<Error> RefuseNonFile(const struct stat& info, const std::string& s
 // Opens a destination's folder. With Links::Refuse the folder must not be a link.
 int OpenFolder(const std::filesystem::path& folder, Links links, int access)
 {
-    return ::open(folder.c_str(), access | O_DIRECTORY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0));
+    return ApartFromStandardStreams(
+        ::open(folder.c_str(), access | O_DIRECTORY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0)));
+}
+
+// Whether a file's reported size may differ from what reading it gives: the files of the
+// kernel's pseudo file systems report 0 (/proc) or a page (sysfs) whatever they hold.
+bool SizeIsNotLength(int fd)
+{
+    struct statfs system {};
+    if (::fstatfs(fd, &system) != 0) return false;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case 0x62656570:  // configfs, whose number the system's headers do not name
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace
@@ -302,7 +339,7 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
 {
     const std::string name = DisplayName(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = ApartFromStandardStreams(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd < 0) return SystemError(errno, "Cannot open", name);
     OsFile file(fd, true, name);
 
@@ -314,6 +351,7 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file.permissions_ = info.st_mode & 0777;
+    file.sizeIsLength_ = !SizeIsNotLength(fd);
     file.opened_ = FileState{static_cast<std::uint64_t>(info.st_size), info.st_ctim.tv_sec,
                              info.st_ctim.tv_nsec};
     return file;
@@ -450,7 +488,8 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             // Opened without waiting: a FIFO nobody reads is refused at once, where a blocking
             // open would wait, beyond any cancel, for a reader that may never come. The file
             // stays non-blocking, so that WriteAll can heed a cancel while the reader is slow.
-            const int fd = ::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            const int fd =
+                ApartFromStandardStreams(::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
             if (fd < 0 && errno == ENXIO && S_ISFIFO(info.st_mode)) {
                 return Error{ENXIO, "Cannot write '" + to.name_ + "': no program is reading from this FIFO"};
             }
@@ -479,7 +518,8 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     if (!unnamed) return unnamed.error();
 #ifdef O_TMPFILE
     if (*unnamed) {
-        const int fd = ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, to.CreationMode());
+        const int fd = ApartFromStandardStreams(
+            ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, to.CreationMode()));
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Unnamed;
@@ -491,8 +531,8 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     const NameChange change;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
-        const int fd = ::openat(to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                to.CreationMode());
+        const int fd = ApartFromStandardStreams(::openat(
+            to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, to.CreationMode()));
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Named;

@@ -17,7 +17,7 @@ extern char** environ;
 namespace corvane::testing {
 
 // Starts `program` (looked up in PATH when it has no slash) with `args`, the given descriptors
-// as its standard streams, in `folder` (empty: this process's folder) and with
+// as its standard streams (-1: that stream closed), in `folder` (empty: this process's folder) and with
 // `extraEnvironment` before this process's own. Returns its process id, or -1 when it could not
 // be started.
 inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args, int in, int out,
@@ -27,9 +27,13 @@ inline pid_t StartProgram(const std::string& program, const std::vector<std::str
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    const int streams[] = {in, out, err};
+    for (int stream = 0; stream < 3; ++stream) {
+        if (streams[stream] < 0)
+            posix_spawn_file_actions_addclose(&actions, stream);
+        else
+            posix_spawn_file_actions_adddup2(&actions, streams[stream], stream);
+    }
 
     std::vector<std::string> texts{program};
     texts.insert(texts.end(), args.begin(), args.end());
