@@ -49,6 +49,7 @@ OsFile::OsFile(OsFile&& other) noexcept
       permissions_(other.permissions_),
       opened_(other.opened_),
       sizeIsLength_(other.sizeIsLength_),
+      id_(other.id_),
       bytesRead_(other.bytesRead_),
       cancel_(other.cancel_)
 {
@@ -65,6 +66,7 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept
         permissions_ = other.permissions_;
         opened_ = other.opened_;
         sizeIsLength_ = other.sizeIsLength_;
+        id_ = other.id_;
         bytesRead_ = other.bytesRead_;
         cancel_ = other.cancel_;
         other.owned_ = false;

@@ -46,8 +46,44 @@ struct InjectedFaults {
     std::atomic<void (*)(std::uint64_t offset)> beforeWrite{nullptr};
     // When not 0, the flush of the destination's folder after the rename fails with this error.
     std::atomic<int> folderFlushError{0};
+    // Called with the file's index in its batch before a waiting file takes its destination's
+    // place.
+    std::atomic<void (*)(std::size_t index)> beforeRename{nullptr};
+    // When not 0, a batch's groups end at this many files or bytes instead of the usual limits,
+    // so that a small batch crosses group boundaries.
+    std::atomic<std::size_t> groupFiles{0};
+    std::atomic<std::uint64_t> groupBytes{0};
 };
 InjectedFaults& Faults();
+
+// True once the clean-up handler has begun to end the process (false on Windows).
+bool CleanupStarted();
+
+// While one lives, on any thread, the clean-up handler waits before it removes names: every
+// temporary name made, removed or put in a destination's place within it is seen by the handler
+// all done. Nests; the signals are held back on this thread meanwhile. Nothing on Windows.
+class NamesChanging {
+public:
+    NamesChanging();
+    ~NamesChanging();
+    NamesChanging(const NamesChanging&) = delete;
+    NamesChanging& operator=(const NamesChanging&) = delete;
+
+private:
+    CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
+};
+
+// What tells one file from another.
+using FileId = FileIdentity;
+
+// The file a destination's name stands for: the file there now (`leaf` empty), or, for a name
+// not yet taken, its folder and the name as the folder tells names apart (case folded on
+// Windows). Two destinations with the same target write the same file.
+struct NameTarget {
+    FileId file;
+    std::filesystem::path::string_type leaf;
+    friend auto operator<=>(const NameTarget&, const NameTarget&) = default;
+};
 
 // False on a thread other than the one that installed InstallTemporaryFileCleanup.
 bool OnCleanupThread();
@@ -86,6 +122,8 @@ public:
     unsigned permissions() const { return permissions_; }
     // The length noted when a file from OpenSource was opened; 0 for a stream.
     std::uint64_t openedSize() const { return opened_ ? opened_->size : 0; }
+    // Which file a file from OpenSource is; nothing for a stream.
+    const std::optional<FileId>& id() const { return id_; }
 
     // Reads until `buffer` is full or the file ends; a short count means the end.
     ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);
@@ -119,6 +157,7 @@ private:
     unsigned permissions_ = 0666;
     std::optional<FileState> opened_;  // set for a file from OpenSource
     bool sizeIsLength_ = true;         // false for a pseudo file (/proc, sysfs): read to its end
+    std::optional<FileId> id_;         // set for a file from OpenSource
     std::uint64_t bytesRead_ = 0;
     const std::atomic<bool>* cancel_ = nullptr;
 };
@@ -145,6 +184,12 @@ public:
     ~Destination();
 
     OsFile& file() { return file_; }
+    // The file its name stands for as it was opened; a batch codes a later file whose source or
+    // destination is that file only once this one is in place.
+    const NameTarget& target() const { return target_; }
+    // A symbolic link at the name whose target does not exist yet (which an earlier file of a
+    // batch may be about to make).
+    bool danglingLink() const { return danglingLink_; }
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
@@ -188,6 +233,7 @@ private:
 #ifndef _WIN32
     std::filesystem::path folderPath_;               // the folder as opened
     std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
+    FileId folderId_;                                // which folder it is
     Links links_ = Links::Follow;                    // how it was opened
     int folder_ = -1;                                // that descriptor
     int inFlight_ = -1;                              // the signal handler's slot for temporary_, or -1
@@ -195,6 +241,8 @@ private:
     // The replaced file's ACL and user extended attributes, as names and values.
     std::vector<std::pair<std::string, std::string>> attributes_;
 #endif
+    NameTarget target_;
+    bool danglingLink_ = false;
     bool parked_ = false;
     bool existed_ = false;
     bool flushed_ = false;

@@ -60,6 +60,10 @@ InFlight gInFlight[kInFlightSlots];
 std::atomic<bool> gEnding{false};
 std::atomic<int> gChanging{0};
 std::atomic<void (*)()> gFirst{nullptr};
+// How many NamesChanging live on this thread: only the outermost counts itself in gChanging, so
+// that a change nested in another never waits on a handler that waits on the outer one.
+thread_local int tChangingDepth = 0;
+
 // The thread that installed the clean-up, the one meant to take the signals.
 std::atomic<bool> gCleanupInstalled{false};
 pthread_t gCleanupThread;
@@ -91,6 +95,13 @@ extern "C" void RemoveInFlightAndEnd(int signalNumber)
 }  // namespace
 
 const std::int32_t kErrorCancelled = ECANCELED;
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
 
 void InstallTemporaryFileCleanup(void (*first)())
 {
@@ -143,29 +154,26 @@ int LastErrorCode() { return errno; }
 
 bool OnCleanupThread() { return !gCleanupInstalled.load() || ::pthread_equal(::pthread_self(), gCleanupThread); }
 
-namespace {
+bool CleanupStarted() { return gEnding.load(); }
 
-// A temporary name appearing or going: the handler waits for it to be done, and once the
-// process is ending no new change begins.
-class NameChange {
-public:
-    NameChange()
-    {
-        gChanging.fetch_add(1);
-        if (gEnding.load()) {
-            // The handler runs on another thread and ends the process; this thread changes
-            // nothing more until then.
-            gChanging.fetch_sub(1);
-            for (;;) ::pause();
-        }
+NamesChanging::NamesChanging()
+{
+    if (tChangingDepth++ > 0) return;
+    gChanging.fetch_add(1);
+    if (gEnding.load()) {
+        // The handler runs on another thread and ends the process; this thread changes nothing
+        // more until then.
+        gChanging.fetch_sub(1);
+        for (;;) ::pause();
     }
-    ~NameChange() { gChanging.fetch_sub(1); }
-    NameChange(const NameChange&) = delete;
-    NameChange& operator=(const NameChange&) = delete;
+}
 
-private:
-    CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
-};
+NamesChanging::~NamesChanging()
+{
+    if (--tChangingDepth == 0) gChanging.fetch_sub(1);
+}
+
+namespace {
 
 // Where the search for a free slot starts: a batch takes slots and gives them back mostly in
 // order, so the next free one is nearly always there, and a group of a thousand files does not
@@ -174,7 +182,7 @@ std::atomic<std::size_t> gNextFree{0};
 
 // Registers a named temporary file for the handler and returns its slot. When every slot is
 // taken (more transforms at once than a batch's group and a few besides) the file is not
-// registered (-1) and a signal leaves it behind. Call inside a NameChange.
+// registered (-1) and a signal leaves it behind. Call inside a NamesChanging.
 int RegisterInFlight(int folder, const std::string& name)
 {
     if (name.size() >= sizeof InFlight::name) return -1;
@@ -191,7 +199,7 @@ int RegisterInFlight(int folder, const std::string& name)
     return -1;
 }
 
-// Gives a slot of RegisterInFlight back (-1: none). Call inside a NameChange.
+// Gives a slot of RegisterInFlight back (-1: none). Call inside a NamesChanging.
 void UnregisterInFlight(int slot)
 {
     if (slot < 0) return;
@@ -352,6 +360,7 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file.permissions_ = info.st_mode & 0777;
     file.sizeIsLength_ = !SizeIsNotLength(fd);
+    file.id_ = FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     file.opened_ = FileState{static_cast<std::uint64_t>(info.st_size), info.st_ctim.tv_sec,
                              info.st_ctim.tv_nsec};
     return file;
@@ -451,6 +460,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     if (beside && beside->folderHandle_ && beside->folderPath_ == folder && beside->links_ == links) {
         to.folderHandle_ = beside->folderHandle_;
         to.folderFlushable_ = beside->folderFlushable_;
+        to.folderId_ = beside->folderId_;
     } else {
         int fd = OpenFolder(folder, links, O_RDONLY);
 #ifdef O_PATH
@@ -471,6 +481,9 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             ::close(*owned);
             delete owned;
         });
+        struct stat folderInfo {};
+        if (::fstat(fd, &folderInfo) != 0) return to.Fail(errno);
+        to.folderId_ = FileId{static_cast<std::uint64_t>(folderInfo.st_dev), static_cast<std::uint64_t>(folderInfo.st_ino)};
     }
     to.folderPath_ = folder;
     to.links_ = links;
@@ -498,18 +511,31 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             to.kind_ = Kind::Stream;
             return to;
         }
-        // Replacing needs only the folder's permission; refusing what the caller may not write
-        // agrees with cp and with Windows. Root passes, as for cp.
-        if (::faccessat(to.folder_, leaf, W_OK, AT_EACCESS) != 0) return to.Fail(errno);
-        to.existed_ = true;
-        to.mode_ = info.st_mode & 07777;
-        to.owner_ = info.st_uid;
-        to.group_ = info.st_gid;
-        auto attributes = KeptAttributes(to.folder_, leaf, links, to.name_);
-        if (!attributes) return attributes.error();
-        to.attributes_ = std::move(*attributes);
+        to.target_ = {FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)}, {}};
+        if (links == Links::Refuse && (info.st_uid != ::geteuid() || info.st_nlink > 1)) {
+            // In a folder of the program's own, a file another user made (or a name linked to
+            // a file elsewhere) is no template for a result: whoever planted it would get the
+            // result's access. It is replaced as a new file would be made, the caller's own.
+            to.mode_ = (source.permissions() | 0600) & 0777;
+        } else {
+            // Replacing needs only the folder's permission; refusing what the caller may not
+            // write agrees with cp and with Windows. Root passes, as for cp.
+            if (::faccessat(to.folder_, leaf, W_OK, AT_EACCESS) != 0) return to.Fail(errno);
+            to.existed_ = true;
+            to.mode_ = info.st_mode & 07777;
+            to.owner_ = info.st_uid;
+            to.group_ = info.st_gid;
+            auto attributes = KeptAttributes(to.folder_, leaf, links, to.name_);
+            if (!attributes) return attributes.error();
+            to.attributes_ = std::move(*attributes);
+        }
     } else if (errno == ENOENT) {
         to.mode_ = (source.permissions() | 0600) & 0777;
+        to.target_ = {to.folderId_, to.leaf_.native()};
+        if (links == Links::Follow) {
+            struct stat link {};
+            to.danglingLink_ = ::fstatat(to.folder_, leaf, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
+        }
     } else {
         return to.Fail(errno);
     }
@@ -528,7 +554,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return to.Fail(errno);
     }
 #endif
-    const NameChange change;
+    const NamesChanging change;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
         const int fd = ApartFromStandardStreams(::openat(
@@ -554,11 +580,14 @@ Destination::Destination(Destination&& other) noexcept
       temporary_(std::move(other.temporary_)),
       folderPath_(std::move(other.folderPath_)),
       folderHandle_(std::move(other.folderHandle_)),
+      folderId_(other.folderId_),
       links_(other.links_),
       folder_(std::exchange(other.folder_, -1)),
       inFlight_(std::exchange(other.inFlight_, -1)),
       folderFlushable_(other.folderFlushable_),
       attributes_(std::move(other.attributes_)),
+      target_(std::move(other.target_)),
+      danglingLink_(other.danglingLink_),
       parked_(other.parked_),
       existed_(other.existed_),
       flushed_(other.flushed_),
@@ -574,7 +603,7 @@ Destination::~Destination()
 {
     static_cast<void>(file_.Close());
     if (!temporary_.empty()) {
-        const NameChange change;
+        const NamesChanging change;
         ::unlinkat(folder_, temporary_.c_str(), 0);
         UnregisterInFlight(std::exchange(inFlight_, -1));
     }
@@ -593,7 +622,7 @@ std::optional<Error> Destination::Commit()
     } else if (!flushed_) {
         return Fail(EIO);  // a parked file is flushed by FlushAll before it may be put in place
     }
-    const NameChange change;
+    const NamesChanging change;
     if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
         return Fail(errno, "Cannot replace");
     }
@@ -610,7 +639,7 @@ std::optional<Error> Destination::Park()
     const int fd = file_.handle();
     if (auto error = GivePermissions()) return error;
 
-    const NameChange change;
+    const NamesChanging change;
     if (kind_ == Kind::Unnamed) {
         // linkat cannot replace a file: the complete file gets a fresh hidden name first,
         // then takes the destination's place by rename.

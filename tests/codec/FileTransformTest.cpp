@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <grp.h>
 #include <poll.h>
 #include <spawn.h>
@@ -22,13 +23,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
 #include "codec/OsFile.h"
 #include "support/Coded.h"
@@ -231,6 +232,9 @@ public:
         faults.beforeRead = nullptr;
         faults.beforeWrite = nullptr;
         faults.folderFlushError = 0;
+        faults.beforeRename = nullptr;
+        faults.groupFiles = 0;
+        faults.groupBytes = 0;
     }
 };
 
@@ -1268,6 +1272,286 @@ TEST_F(FileTransform, BatchThatStopsEndsAtTheFirstFailure)
             EXPECT_EQ(FileNames(out).size(), 5u) << "a temporary file was left";
         }
     }
+}
+
+// What a folder holds, for comparing two runs: each entry by its path below the folder, a link
+// by its target, a file by its mode, owner, links and content.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = std::filesystem::relative(entry.path(), root).string();
+        struct stat info {};
+        EXPECT_EQ(::lstat(entry.path().c_str(), &info), 0) << name;
+        if (S_ISLNK(info.st_mode)) {
+            entries[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+        } else if (S_ISREG(info.st_mode)) {
+            const Bytes content = ReadBytes(entry.path());
+            entries[name] = "mode " + std::to_string(info.st_mode & 07777) + ", owner " + std::to_string(info.st_uid) +
+                            ", links " + std::to_string(info.st_nlink) + ": " +
+                            std::string(content.begin(), content.end());
+        } else {
+            entries[name] = "folder";
+        }
+    }
+    return entries;
+}
+
+// A scene for the batch to meet: what the folder holds first, and the items, as paths below it.
+struct SameFileRow {
+    const char* name;
+    std::function<void(const std::filesystem::path& root)> prepare;
+    std::vector<std::pair<std::string, std::string>> items;  // source, destination
+    bool needsRoot = false;
+};
+
+// `prefix` and `i`, built by appending: GCC 12 warns falsely of "s" + std::to_string(i).
+std::string Numbered(const char* prefix, int i)
+{
+    std::string name = prefix;
+    name += std::to_string(i);
+    return name;
+}
+
+void PutText(const std::filesystem::path& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
+
+// "a" (plain-a), "b" (plain-b) and the folder "out", with "out/a" holding OLD when `earlier`.
+std::function<void(const std::filesystem::path&)> Plain(bool earlier,
+                                                        std::function<void(const std::filesystem::path&)> more = {})
+{
+    return [earlier, more](const std::filesystem::path& root) {
+        PutText(root / "a", "plain-a");
+        PutText(root / "b", "plain-b");
+        std::filesystem::create_directory(root / "out");
+        if (earlier) PutText(root / "out" / "a", "OLD");
+        if (more) more(root);
+    };
+}
+
+const SameFileRow kSameFileRows[] = {
+    {"a link to an earlier destination", Plain(true, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"lnk", "out/lnk"}}},
+    {"a link to an earlier destination not there yet",
+     Plain(false, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"lnk", "out/lnk"}}},
+    {"a hard link to an earlier destination",
+     Plain(true, [](const auto& root) { std::filesystem::create_hard_link(root / "out" / "a", root / "hard"); }),
+     {{"a", "out/a"}, {"hard", "out/hard"}}},
+    {"an earlier destination through ./", Plain(false), {{"a", "out/a"}, {"out/./a", "out/b"}}},
+    {"an earlier destination through ..", Plain(true), {{"a", "out/a"}, {"out/../out/a", "out/c"}}},
+    {"an earlier destination coded in place", Plain(true), {{"out/a", "out/a"}, {"out/a", "out/b"}}},
+    {"a chain of new results", Plain(false), {{"a", "out/x"}, {"out/x", "out/y"}, {"out/y", "out/z"}}},
+    {"one destination by two names", Plain(true), {{"a", "out/a"}, {"b", "out/./a"}, {"out/a", "out/b"}}},
+    {"one new destination by two names", Plain(false), {{"a", "out/a"}, {"b", "out/../out/a"}}},
+    {"a link as destination to a result not there yet",
+     Plain(false, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"b", "lnk"}}},
+    {"an earlier destination through a bind mount",
+     Plain(true,
+           [](const auto& root) {
+               std::filesystem::create_directory(root / "bound");
+               ASSERT_EQ(::mount((root / "out").c_str(), (root / "bound").c_str(), nullptr, MS_BIND, nullptr), 0);
+           }),
+     {{"a", "out/a"}, {"bound/a", "out/b"}, {"b", "bound/a"}},
+     true},
+};
+
+// Whatever names a batch's items use for one file, the batch gives what coding them one by one
+// gives: every file, link and outcome alike.
+TEST_F(FileTransform, BatchGivesWhatOneByOneGivesWhateverTheNames)
+{
+    for (const SameFileRow& row : kSameFileRows) {
+        SCOPED_TRACE(row.name);
+        if (row.needsRoot && ::geteuid() != 0) continue;
+        std::map<std::string, std::string> results[2];
+        std::vector<int> numbers[2];
+        for (const bool batch : {false, true}) {
+            const auto root = dir / (batch ? "batch" : "one by one");
+            std::filesystem::remove_all(root);
+            std::filesystem::create_directory(root);
+            row.prepare(root);
+            if (HasFatalFailure()) return;
+            std::vector<BatchFile> files;
+            for (const auto& [source, destination] : row.items) files.push_back({Coding::Encode, root / source, root / destination});
+            if (batch) {
+                for (const BatchOutcome& outcome : TransformFiles(files)) numbers[1].push_back(outcome.error ? outcome.error->number : 0);
+            } else {
+                for (const BatchFile& file : files) {
+                    const auto error = EncodeFile(file.source, file.destination);
+                    numbers[0].push_back(error ? error->number : 0);
+                }
+            }
+            if (row.needsRoot) ::umount((root / "bound").c_str());
+            results[batch] = Snapshot(root);
+        }
+        EXPECT_EQ(numbers[1], numbers[0]);
+        EXPECT_EQ(results[1], results[0]);
+        EXPECT_EQ(std::count(numbers[0].begin(), numbers[0].end(), 0), static_cast<long>(row.items.size()));
+    }
+}
+
+// The limits forced low, so that a small batch crosses group boundaries: by count, by bytes,
+// and with a file that reads a result of an earlier group.
+TEST_F(FileTransform, BatchCrossesGroupBoundaries)
+{
+    const struct {
+        const char* name;
+        std::size_t files;
+        std::uint64_t bytes;
+    } limits[] = {{"three files", 3, 0}, {"a kilobyte", 0, 1000}, {"one file", 1, 0}};
+    for (const auto& limit : limits) {
+        for (const bool named : {false, true}) {
+            SCOPED_TRACE(std::string(limit.name) + (named ? ", named" : ", unnamed"));
+            const NamedTemporaries temporaries(named);
+            const FaultsTakenOut takenOut;
+            detail::Faults().groupFiles = limit.files;
+            detail::Faults().groupBytes = limit.bytes;
+            const auto out = dir / "out";
+            std::filesystem::remove_all(out);
+            std::filesystem::create_directories(out);
+            std::vector<BatchFile> files;
+            std::vector<Bytes> expected;
+            for (int i = 0; i < 10; ++i) {
+                const auto source = dir / Numbered("s", i);
+                WriteBytes(source, testing::RandomBytes(400, i));
+                files.push_back({Coding::Encode, source, out / Numbered("d", i)});
+                expected.push_back(Encoded(ReadBytes(source)));
+            }
+            files[8].source = out / "d1";  // a result of an earlier group
+            expected[8] = Encoded(expected[1]);
+            std::vector<std::size_t> heard;
+            const auto outcomes = TransformFiles(files, nullptr, [&](std::size_t i, const BatchOutcome&) { heard.push_back(i); });
+            ASSERT_EQ(heard.size(), files.size());
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(heard[i], i);
+                EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+                EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), expected[i]), "");
+            }
+            EXPECT_EQ(FileNames(out).size(), files.size()) << "a temporary file was left";
+        }
+    }
+}
+
+// In a folder of the program's own, a file another user planted there, or a name linked to a
+// file elsewhere, is no template for a result: the result is the caller's, made as a new file
+// is, and the file elsewhere is left alone.
+TEST_F(FileTransform, PlantedFileInTheProgramsFolderIsReplacedAsANewFile)
+{
+    const struct {
+        const char* name;
+        bool needsRoot;
+        std::function<void(const std::filesystem::path& planted)> plant;
+    } rows[] = {
+        {"another user's file", true,
+         [](const std::filesystem::path& planted) {
+             WriteBytes(planted, {7});
+             Chmod(planted, 0666);
+             ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+         }},
+        {"a hard link to a file elsewhere", false,
+         [](const std::filesystem::path& planted) {
+             WriteBytes(planted.parent_path().parent_path() / "elsewhere", {7});
+             Chmod(planted.parent_path().parent_path() / "elsewhere", 0666);
+             std::filesystem::create_hard_link(planted.parent_path().parent_path() / "elsewhere", planted);
+         }},
+    };
+    WriteBytes(dir / "secret", kPlain);
+    Chmod(dir / "secret", 0600);
+    WriteBytes(dir / "other", {1});
+    for (const auto& row : rows) {
+        if (row.needsRoot && ::geteuid() != 0) continue;
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (batch ? ", batch" : ", alone"));
+            const auto out = dir / "out";
+            std::filesystem::remove_all(out);
+            std::filesystem::remove(dir / "elsewhere");
+            std::filesystem::create_directory(out);
+            row.plant(out / "secret");
+            if (HasFatalFailure()) return;
+            if (batch) {
+                const BatchFile files[] = {{Coding::Encode, dir / "other", out / "other", Links::Refuse},
+                                           {Coding::Encode, dir / "secret", out / "secret", Links::Refuse}};
+                for (const BatchOutcome& outcome : TransformFiles(files)) EXPECT_FALSE(outcome.error) << outcome.error->description;
+            } else {
+                const auto error = TransformFile(Coding::Encode, Endpoint::File(dir / "secret"),
+                                                 Endpoint::File(out / "secret", Links::Refuse));
+                ASSERT_FALSE(error) << error->description;
+            }
+            struct stat info {};
+            ASSERT_EQ(::lstat((out / "secret").c_str(), &info), 0);
+            EXPECT_EQ(info.st_uid, ::geteuid());
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+            EXPECT_EQ(info.st_nlink, 1u);
+            EXPECT_EQ(FirstDifference(ReadBytes(out / "secret"), Encoded(kPlain)), "");
+            if (std::filesystem::exists(dir / "elsewhere")) {
+                EXPECT_EQ(ReadBytes(dir / "elsewhere"), Bytes{7});
+            }
+        }
+    }
+}
+
+// Files already in place hold less than the temporary files waiting to replace them: on a full
+// disk the batch puts the waiting files in place, freeing what they replace, and tries the file
+// that did not fit once more, so that it does what one by one does.
+TEST_F(FileTransform, BatchOnAFullDiskDoesWhatOneByOneDoes)
+{
+    const testing::SmallDisk small(dir / "small");
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    // 64 KiB: four earlier results of 12 KiB, and room for one more beside them, not two.
+    std::vector<BatchFile> files;
+    for (int i = 0; i < 4; ++i) {
+        const auto source = dir / Numbered("s", i);
+        WriteBytes(source, testing::RandomBytes(12 << 10, i));
+        WriteBytes(small.path() / Numbered("d", i), testing::RandomBytes(12 << 10, 100 + i));
+        files.push_back({Coding::Encode, source, small.path() / Numbered("d", i)});
+    }
+    const auto outcomes = TransformFiles(files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+        EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), Encoded(ReadBytes(files[i].source))), "");
+    }
+    EXPECT_EQ(FileNames(small.path()).size(), 4u) << "a temporary file was left";
+}
+
+pthread_t gHandlerThread;
+
+// Sends SIGTERM to the handler's thread before the second rename, and goes on once the handler
+// has begun.
+void TerminateBeforeTheSecondRename(std::size_t index)
+{
+    if (index != 1) return;
+    ::pthread_kill(gHandlerThread, SIGTERM);
+    while (!detail::CleanupStarted()) std::this_thread::yield();
+}
+
+// A clean-up signal taken on another thread than the batch's (as in the desktop program, which
+// codes on a thread of its own) while a group is being put in place waits for all its renames:
+// the group is in place whole, with nothing left behind.
+TEST_F(FileTransform, SignalDuringTheRenamesOfABatchOnAnotherThreadWaitsForAllOfThem)
+{
+    std::vector<BatchFile> files;
+    for (int i = 0; i < 4; ++i) {
+        WriteBytes(dir / Numbered("s", i), {static_cast<std::uint8_t>(i), 1});
+        WriteBytes(dir / Numbered("d", i), {9});
+        files.push_back({Coding::Encode, dir / Numbered("s", i), dir / Numbered("d", i)});
+    }
+    EXPECT_EXIT(
+        {
+            gHandlerThread = ::pthread_self();
+            InstallTemporaryFileCleanup();
+            detail::Faults().beforeRename = TerminateBeforeTheSecondRename;
+            std::thread coder([&] { static_cast<void>(TransformFiles(files)); });
+            coder.join();
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ReadBytes(dir / Numbered("d", i)), Encoded({static_cast<std::uint8_t>(i), 1}));
+    }
+    EXPECT_EQ(FileNames(dir.path()).size(), 8u) << "a temporary file was left";
 }
 
 using testing::StartCompanion;

@@ -386,7 +386,7 @@ TEST_F(Drops, OntoAViewerCodeTheFilesIntoItsFolder)
         std::function<Bytes(Bytes)> expected;
     } cases[] = {
         {FolderViewer::Kind::Encoded, encoded(), [](Bytes b) { return testing::Encoded(b); }},
-        {FolderViewer::Kind::Decoded, decoded(), [](Bytes b) { DecodeBytes(b); return b; }},
+        {FolderViewer::Kind::Decoded, decoded(), [](Bytes b) { return testing::Decoded(b); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Q(c.folder).toStdString());
