@@ -40,7 +40,9 @@
 //   anything is written.
 // - A SIGKILL or a power cut can leave at most one hidden temporary file (see IsTemporaryName):
 //   an unnamed one only in the microseconds between the linkat that names the complete file and
-//   the renameat that puts it in place; a named one at any time while it is written.
+//   the renameat that puts it in place; a named one at any time while it is written. Either is
+//   a complete or partial coded copy of the source, never the destination's only content. The
+//   next transform into that folder removes it, once the process that wrote it has ended.
 // - A source that is not a regular file (a folder, a FIFO, a device) is refused before anything
 //   is written. A source whose length or change time differs at its end from its start, or
 //   whose bytes read differ from its length, changed while being read: that is an error, and
@@ -58,7 +60,6 @@
 #pragma once
 
 #include <atomic>
-#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -154,8 +155,11 @@ struct BatchOutcome {
 // destination's place, and each folder is flushed once. A large file, or one written into a FIFO
 // or device, starts only once the files before it are in place. A waiting file has a hidden
 // name (IsTemporaryName): InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power
-// cut may leave it. A group's files are therefore done, or fail at their flush, together; a file
-// that fails earlier fails alone, and the others go on.
+// cut may leave it (every file of the group being coded or flushed, up to the group's limit), and
+// the next transform into that folder removes it once the batch's process has ended. A signal
+// that comes while a group takes its names waits for the whole group, on whatever thread it is
+// taken. A group's files are therefore done, or fail at their flush, together; a file that fails
+// earlier fails alone, and the others go on.
 //
 // The batch gives what coding the files one by one gives, whatever names the items use for the
 // same file (links, hard links, "./", "..", a folder mounted twice, a name in another case where
@@ -191,13 +195,19 @@ std::vector<BatchOutcome> TransformFiles(
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t index = 0;
-    friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.index < b.index;
+    }
 };
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
-// True for the name of the transform's named temporary file (".cv" and eight hex digits), so
-// that file lists can leave such files out. A file of that name found when no coding runs is
-// the rest of one ended by SIGKILL or a power cut, and can be deleted.
+// True for the name of the transform's named temporary file, so that file lists can leave such
+// files out: ".cv", then in lowercase hex digits the writing process's id and start, a random
+// part and a check over them (43 characters), which a name made by anyone else matches but once
+// in four thousand million. Such a file whose writer has ended is the rest of a transform ended
+// by SIGKILL or a power cut; the next transform into its folder removes it.
 bool IsTemporaryName(std::string_view fileName);
 
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary

@@ -82,7 +82,11 @@ using FileId = FileIdentity;
 struct NameTarget {
     FileId file;
     std::filesystem::path::string_type leaf;
-    friend auto operator<=>(const NameTarget&, const NameTarget&) = default;
+    friend bool operator==(const NameTarget&, const NameTarget&) = default;
+    friend bool operator<(const NameTarget& a, const NameTarget& b)
+    {
+        return a.file == b.file ? a.leaf < b.leaf : a.file < b.file;
+    }
 };
 
 // False on a thread other than the one that installed InstallTemporaryFileCleanup.
@@ -252,8 +256,26 @@ private:
     std::int64_t group_ = -1;
 };
 
-// A short file name of its own for a temporary file: ".cv" and eight random hex digits.
-std::string TemporaryName();
+// The process that writes a temporary file: its id, and when it started (in the system's own
+// measure), so that a later process given the same id is not taken for it.
+struct Writer {
+    std::uint32_t process = 0;
+    std::uint64_t start = 0;
+    friend bool operator==(const Writer&, const Writer&) = default;
+};
+// This process.
+Writer ThisWriter();
+// Whether `writer` has ended. A process that cannot be looked at counts as running.
+bool WriterGone(const Writer& writer);
+
+// A hidden file name of the transform's own for a temporary file: ".cv", the writer's process
+// id and start, a random part and a check over them, all in lowercase hex digits (43 characters
+// in all), so that a file left by a process that ended is known for the transform's beyond
+// doubt, and whose it was.
+std::string TemporaryNameOf(const Writer& writer);
+std::string TemporaryName();  // this process's
+// The writer a name of TemporaryNameOf names, or nothing for any other name.
+std::optional<Writer> WriterOfTemporaryName(std::string_view name);
 
 // One-time process set-up: an over-size write must fail with an error, not end the process.
 void PrepareProcess();

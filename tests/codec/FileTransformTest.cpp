@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -43,6 +44,7 @@ namespace {
 using testing::Bytes;
 using testing::Encoded;
 using testing::AwaitCondition;
+using testing::WaitStatus;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
@@ -449,15 +451,28 @@ TEST(CleanupSignals, HeldBackUntilTheOutermostHoldEnds)
 
 TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
 {
+    const std::string own = detail::TemporaryName();
+    ASSERT_EQ(own.size(), 43u);
+    std::string otherCheck = own;
+    otherCheck.back() = otherCheck.back() == '0' ? '1' : '0';
+    std::string otherProcess = own;
+    otherProcess[5] = otherProcess[5] == '0' ? '1' : '0';
     const struct {
         const char* name;
+        std::string fileName;
         bool temporary;
     } cases[] = {
-        {".cv0123abcd", true}, {".cvffffffff", true},   {".cv0123abc", false},  {".cv0123abcde", false},
-        {".cv0123abcG", false}, {".cv0123ABCD", false}, {"x.cv0123abcd", false}, {"cv0123abcd0", false},
-        {"", false},
+        {"the transform's own", own, true},
+        {"a check that does not match", otherCheck, false},
+        {"a process that does not match its check", otherProcess, false},
+        {"upper case", [&] { std::string upper = own; for (char& c : upper) c = static_cast<char>(std::toupper(c)); return upper; }(), false},
+        {"one character more", own + "0", false},
+        {"one character less", own.substr(0, 42), false},
+        {"a name of the earlier form", ".cv0123abcd", false},
+        {"empty", "", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.name), c.temporary) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.fileName), c.temporary) << c.name;
+    EXPECT_EQ(detail::WriterOfTemporaryName(own), detail::ThisWriter());
 }
 
 mode_t Mode(const std::filesystem::path& path)
@@ -682,6 +697,41 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<ReplaceRow>(info.param).name) +
                (std::get<Temporary>(info.param) == Temporary::Named ? "_Named" : "_Unnamed");
     });
+
+// What a SIGKILL or a power cut left in a folder (a temporary file whose writer has ended) is
+// removed by the next transform into that folder; a running writer's file and anything not
+// named by the transform stay.
+TEST_F(FileTransform, LeftoversOfAnEndedWriterGoWithTheNextTransformIntoTheirFolder)
+{
+    const pid_t ended = testing::StartProgram("true", {}, 0, 1, 2);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(WaitStatus(ended), 0);
+    const detail::Writer gone{static_cast<std::uint32_t>(ended), 1};
+    const detail::Writer reused{detail::ThisWriter().process, detail::ThisWriter().start + 1};
+    const auto out = dir / "out";
+    WriteBytes(dir / "source", kPlain);
+    for (const bool batch : {false, true}) {
+        SCOPED_TRACE(batch ? "batch" : "one file");
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        const std::string leftovers[] = {detail::TemporaryNameOf(gone), detail::TemporaryNameOf(reused)};
+        const std::string running = detail::TemporaryName();
+        for (const std::string& name : leftovers) WriteBytes(out / name, {1});
+        WriteBytes(out / running, {2});
+        WriteBytes(out / ".cv0123abcd", {3});
+        std::filesystem::create_directory(out / detail::TemporaryNameOf(gone));  // not a file
+        if (batch) {
+            const BatchFile files[] = {{Coding::Encode, dir / "source", out / "a"}, {Coding::Encode, dir / "source", out / "b"}};
+            for (const BatchOutcome& outcome : TransformFiles(files)) EXPECT_FALSE(outcome.error);
+        } else {
+            ASSERT_FALSE(EncodeFile(dir / "source", out / "a"));
+        }
+        for (const std::string& name : leftovers) EXPECT_FALSE(std::filesystem::exists(out / name)) << name;
+        EXPECT_EQ(ReadBytes(out / running), Bytes{2});
+        EXPECT_EQ(ReadBytes(out / ".cv0123abcd"), Bytes{3});
+        EXPECT_EQ(FileNames(out).size(), batch ? 5u : 4u);
+    }
+}
 
 // Another user replacing a file they may write keeps its group when they belong to it; when
 // they do not, the file is theirs like any file they make.
@@ -1555,7 +1605,6 @@ TEST_F(FileTransform, SignalDuringTheRenamesOfABatchOnAnotherThreadWaitsForAllOf
 }
 
 using testing::StartCompanion;
-using testing::WaitStatus;
 
 // Standard output that is the source itself is refused; a closed one is reported as closed,
 // even when the source, opened first, took its number.
