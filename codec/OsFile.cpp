@@ -63,6 +63,12 @@ std::optional<Error> Destination::Flush()
     return std::nullopt;
 }
 
+std::optional<Error> Destination::FlushFolder()
+{
+    Destination* self = this;
+    return FlushFolders({&self, 1}).front();
+}
+
 std::string TemporaryNameOf(const Writer& writer)
 {
     static thread_local std::mt19937 generator{std::random_device{}()};

@@ -776,18 +776,6 @@ std::optional<Error> Destination::GivePermissions()
     return std::nullopt;
 }
 
-std::optional<Error> Destination::FlushFolder()
-{
-    if (!committed_) return std::nullopt;
-    committed_ = false;
-    // Without this the rename may not survive a power loss, and the old file would be back.
-    // Some file systems cannot flush a folder (EINVAL): there is nothing more to do there.
-    int failure = Faults().folderFlushError.load();
-    if (failure == 0 && folderFlushable_ && ::fsync(folder_) != 0 && errno != EINVAL) failure = errno;
-    if (failure == 0) return std::nullopt;
-    return Fail(failure, "Written, but cannot flush the folder of");
-}
-
 std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
 {
     // One syncfs for each file system: the data of every file is on disk before any of them is
@@ -817,26 +805,29 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
 
 std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
 {
+    // Without this a rename may not survive a power loss, and the old file would be back. Some
+    // file systems cannot flush a folder (EINVAL): there is nothing more to do there.
     std::vector<std::pair<std::pair<dev_t, ino_t>, int>> flushed;  // folder, and the error of its flush
     std::vector<std::optional<Error>> warnings(destinations.size());
     for (std::size_t i = 0; i < destinations.size(); ++i) {
         Destination& to = *destinations[i];
         if (!to.committed_) continue;
         to.committed_ = false;
+        int failure = 0;
         struct stat info {};
         if (::fstat(to.folder_, &info) != 0) {
-            warnings[i] = to.Fail(errno, "Written, but cannot flush the folder of");
-            continue;
+            failure = errno;
+        } else {
+            const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
+            auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
+            if (known == flushed.end()) {
+                int flushFailure = Faults().folderFlushError.load();
+                if (flushFailure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) flushFailure = errno;
+                known = flushed.emplace(flushed.end(), folder, flushFailure);
+            }
+            failure = known->second;
         }
-        const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
-        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
-        if (known == flushed.end()) {
-            int failure = Faults().folderFlushError.load();
-            if (failure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) failure = errno;
-            flushed.emplace_back(folder, failure);
-            known = flushed.end() - 1;
-        }
-        if (known->second != 0) warnings[i] = to.Fail(known->second, "Written, but cannot flush the folder of");
+        if (failure != 0) warnings[i] = to.Fail(failure, "Written, but cannot flush the folder of");
     }
     return warnings;
 }

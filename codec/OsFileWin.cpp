@@ -373,9 +373,6 @@ Destination::~Destination()
     }
 }
 
-// The move was written through to disk: there is nothing left to flush.
-std::optional<Error> Destination::FlushFolder() { return std::nullopt; }
-
 // Windows has no flush of a whole volume for an ordinary user: each file is flushed on its own.
 std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
 {
@@ -384,6 +381,7 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
     return errors;
 }
 
+// The move was written through to disk: there is nothing left to flush.
 std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
 {
     return std::vector<std::optional<Error>>(destinations.size());
