@@ -1,5 +1,5 @@
 // The few file operations the transform needs, over the operating system's own calls
-// (POSIX in OsFilePosix.cpp, Win32 in OsFileWin.cpp). Internal to the codec library.
+// (POSIX in posix/, one file for each concern; Win32 in OsFileWin.cpp). Internal to the codec library.
 //
 // Every failure comes back as an Error whose description names the file: queries return
 // ErrorOr<T>, commands return std::optional<Error>.
