@@ -193,6 +193,13 @@ Error ProblemError(int code, std::string_view what, std::string_view name, std::
     return Described(code, what, name, problem);
 }
 
+Error CancelledError(int code, std::string_view what, std::string_view name)
+{
+    std::string description;
+    description.append(what).append(" '").append(name).append("' was cancelled");
+    return {static_cast<std::int32_t>(code), OneLine(description)};
+}
+
 std::string UsageMistakeText(std::string_view program, std::string_view mistake)
 {
     std::string text;

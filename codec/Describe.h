@@ -46,6 +46,10 @@ Error SystemError(const std::error_code& code, std::string_view what, std::strin
 // numbered with the system's code nearest to it.
 Error ProblemError(int code, std::string_view what, std::string_view name, std::string_view problem);
 
+// "<what> '<name>' was cancelled", numbered with the system's code for a cancel: a cancel is no
+// failure, but travels as an Error so that every layer passes it on alike.
+Error CancelledError(int code, std::string_view what, std::string_view name);
+
 // What a program writes to standard error for a mistake on its command line: "<program>:
 // <mistake>" (the mistake through ShownText) and a second line pointing to --help.
 std::string UsageMistakeText(std::string_view program, std::string_view mistake);

@@ -40,7 +40,7 @@ struct AlignedDelete {
 };
 using ChunkBuffer = std::unique_ptr<std::uint8_t[], AlignedDelete>;
 
-Error Cancelled(const OsFile& in) { return Error{kErrorCancelled, "Coding '" + in.name() + "' was cancelled"}; }
+Error Cancelled(const OsFile& in) { return CancelledError(kErrorCancelled, "Coding", in.name()); }
 
 bool IsCancelled(const TransformControl* control)
 {
@@ -62,13 +62,12 @@ std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, Transform
     for (std::uint64_t offset = 0;; offset += buffer.size()) {
         if (IsCancelled(control)) return Cancelled(in);
         BeforeChunk(detail::Faults().beforeRead, offset);
-        const ErrorOr<std::size_t> got = in.ReadFull(buffer);
-        if (!got) return got.error();
+        CORVANE_TRY_VALUE(got, in.ReadFull(buffer));
         const std::span<std::uint8_t> chunk = buffer.first(*got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
         BeforeChunk(detail::Faults().beforeWrite, offset);
-        if (auto error = out.WriteAll(chunk)) return error;
+        CORVANE_TRY(out.WriteAll(chunk));
         if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
         if (*got < buffer.size()) return in.CheckUnchanged();
     }
@@ -223,8 +222,7 @@ ErrorOr<ReadAhead> ReadAheadFromEnvironment()
     const std::string_view value = choice;
     if (value == "on") return ReadAhead::On;
     if (value == "off") return ReadAhead::Off;
-    return Error{detail::kErrorBadChoice,
-                 "CORVANE_READ_AHEAD is '" + ShownText(value) + "': the choices are 'on' and 'off'"};
+    return ProblemError(detail::kErrorBadChoice, "CORVANE_READ_AHEAD is", ShownText(value), "the choices are 'on' and 'off'");
 }
 
 ChunkBuffer NewChunkBuffer() { return ChunkBuffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]); }
@@ -269,9 +267,8 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
     const Prepared prepared;
     CORVANE_TRY_VALUE(readAhead, prepared.readAhead());
 
-    ErrorOr<OsFile> in =
-        source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);
-    if (!in) return in.error();
+    CORVANE_TRY_VALUE(in, source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput())
+                                                : OsFile::OpenSource(source.path));
     if (control) control->total.store(in->openedSize(), std::memory_order_relaxed);
 
     if (destination.standardStream) {
@@ -279,8 +276,7 @@ std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endp
         CORVANE_TRY(detail::RefuseSameFile(*in, out));
         return Pump(coding, *in, out, control, *readAhead);
     }
-    ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in, destination.links);
-    if (!out) return out.error();
+    CORVANE_TRY_VALUE(out, detail::Destination::Open(destination.path, *in, destination.links));
     if (control) out->file().HeedCancel(&control->cancel);
     CORVANE_TRY(Pump(coding, *in, out->file(), control, *readAhead));
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
@@ -314,11 +310,11 @@ Error ThrownError(const Endpoint& source) noexcept
             const std::error_category& category = failure.code().category();
             if (category == std::system_category() || category == std::generic_category())
                 return SystemError(failure.code().value(), "Cannot code", name);
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, failure.what());
         } catch (const std::exception& failure) {
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, failure.what());
         } catch (...) {
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': unexpected failure"};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, "unexpected failure");
         }
     } catch (...) {
     }
@@ -344,9 +340,9 @@ namespace {
 // Sources read and coded into temporary files, not yet flushed: a group ends at this many bytes.
 constexpr std::uint64_t kGroupBytes = std::uint64_t{64} << 20;
 
-Error CancelledError(const BatchFile& file)
+Error Cancelled(const BatchFile& file)
 {
-    return Error{kErrorCancelled, "Coding '" + DisplayName(file.source) + "' was cancelled"};
+    return CancelledError(kErrorCancelled, "Coding", DisplayName(file.source));
 }
 
 // A batch's run: its files coded into temporary files a group at a time, each group put in
@@ -500,7 +496,7 @@ private:
         };
         if (group_.empty()) return done();
         const auto cancelAll = [&] {
-            for (const Waiting& w : group_) outcomes_[w.index].error = CancelledError(files_[w.index]);
+            for (const Waiting& w : group_) outcomes_[w.index].error = Cancelled(files_[w.index]);
             done();
         };
         if (IsCancelled(control_)) return cancelAll();
@@ -555,7 +551,7 @@ private:
     std::vector<BatchOutcome> Finish(std::size_t next)
     {
         for (std::size_t i = next; i < end_; ++i) {
-            if (!outcomes_[i].error) outcomes_[i].error = CancelledError(files_[i]);
+            if (!outcomes_[i].error) outcomes_[i].error = Cancelled(files_[i]);
         }
         EndsAtFailure(end_);
         Report(end_);

@@ -99,7 +99,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     struct stat info {};
     if (::fstatat(to.folder_, leaf, &info, links == Links::Refuse ? AT_SYMLINK_NOFOLLOW : 0) == 0) {
         if (links == Links::Refuse) {
-            if (auto error = RefuseNonFile(info, to.name_)) return *error;
+            CORVANE_TRY(RefuseNonFile(info, to.name_));
         }
         if (S_ISDIR(info.st_mode)) return to.Fail(EISDIR);
         if (S_ISSOCK(info.st_mode)) return to.Fail(ENXIO);  // what opening one would answer
@@ -110,7 +110,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             const int fd =
                 ApartFromStandardStreams(::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
             if (fd < 0 && errno == ENXIO && S_ISFIFO(info.st_mode)) {
-                return Error{ENXIO, "Cannot write '" + to.name_ + "': no program is reading from this FIFO"};
+                return ProblemError(ENXIO, "Cannot write", to.name_, "no program is reading from this FIFO");
             }
             if (fd < 0) return to.Fail(errno);
             to.file_ = OsFile(fd, true, to.name_);
@@ -131,8 +131,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             to.mode_ = info.st_mode & 07777;
             to.owner_ = info.st_uid;
             to.group_ = info.st_gid;
-            auto attributes = KeptAttributes(to.folder_, leaf, links, to.name_);
-            if (!attributes) return attributes.error();
+            CORVANE_TRY_VALUE(attributes, KeptAttributes(to.folder_, leaf, links, to.name_));
             to.attributes_ = std::move(*attributes);
         }
     } else if (errno == ENOENT) {
@@ -146,8 +145,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return to.Fail(errno);
     }
 
-    const ErrorOr<bool> unnamed = UnnamedTemporaryWanted();
-    if (!unnamed) return unnamed.error();
+    CORVANE_TRY_VALUE(unnamed, UnnamedTemporaryWanted());
 #ifdef O_TMPFILE
     if (*unnamed) {
         const int fd = ApartFromStandardStreams(
@@ -223,8 +221,8 @@ std::optional<Error> Destination::Commit()
         return file_.Close();
     }
     if (!parked_) {
-        if (auto error = Flush()) return error;
-        if (auto error = Park()) return error;
+        CORVANE_TRY(Flush());
+        CORVANE_TRY(Park());
     } else if (!flushed_) {
         return Fail(EIO);  // a parked file is flushed by FlushAll before it may be put in place
     }
@@ -243,7 +241,7 @@ std::optional<Error> Destination::Park()
 {
     if (parked_ || (kind_ != Kind::Unnamed && kind_ != Kind::Named)) return std::nullopt;
     const int fd = file_.handle();
-    if (auto error = GivePermissions()) return error;
+    CORVANE_TRY(GivePermissions());
 
     const NamesChanging change;
     if (kind_ == Kind::Unnamed) {
@@ -266,7 +264,7 @@ std::optional<Error> Destination::Park()
         }
     }
     kind_ = Kind::Named;
-    if (auto error = file_.Close()) return error;
+    CORVANE_TRY(file_.Close());
     parked_ = true;
     return std::nullopt;
 }

@@ -139,7 +139,7 @@ std::optional<Error> OsFile::WriteAll(std::span<const std::uint8_t> bytes)
             return SystemError(EIO, "Cannot write", name_);
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (cancel_ && cancel_->load(std::memory_order_relaxed)) {
-                return Error{ECANCELED, "Writing '" + name_ + "' was cancelled"};
+                return CancelledError(ECANCELED, "Writing", name_);
             }
             pollfd room{handle_, POLLOUT, 0};
             ::poll(&room, 1, kCancelCheckMs);
