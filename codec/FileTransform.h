@@ -84,6 +84,9 @@ enum class Links {
     // device or socket there is an error naming it (a link: ELOOP, or ERROR_CANT_ACCESS_FILE on
     // Windows; anything else: EINVAL, or ERROR_INVALID_PARAMETER), and nothing is written
     // through it. Only the folder's last part is checked; the folders above it are the user's.
+    // There a result always belongs to the user who made it: a file another user owns, or a
+    // name with more than one link, is replaced as a new file (the permissions a new file gets,
+    // the caller's own), never taken as the template of the result.
     Refuse,
 };
 
