@@ -44,12 +44,62 @@ char32_t Decode(std::string_view sequence)
     return point;
 }
 
-// Characters that would end a message's line, start a terminal's control sequence or be
-// invisible controls.
+// Characters that would end a message's line, start a terminal's control sequence, be
+// invisible controls, or turn the direction of the text after them (the bidirectional marks,
+// embeddings, overrides and isolates), which could make a name read its reason backwards.
 bool IsControl(char32_t point)
 {
-    return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 || point == 0x2029;
+    return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 || point == 0x2029 ||
+           point == 0x061C || point == 0x200E || point == 0x200F || (point >= 0x202A && point <= 0x202E) ||
+           (point >= 0x2066 && point <= 0x2069);
 }
+
+// Whether a backslash of a name is shown doubled: on POSIX it is part of a name, and a name's
+// `\n` must read apart from an escaped newline; on Windows it only separates folders.
+#ifdef _WIN32
+constexpr bool kBackslashEscaped = false;
+#else
+constexpr bool kBackslashEscaped = true;
+#endif
+
+// `text` as one line of valid UTF-8: every control escaped, each byte that is not part of valid
+// UTF-8 as `\xff`; backslashes too when `escapeBackslash` is set.
+std::string Escaped(std::string_view text, bool escapeBackslash)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const int length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) {
+            AppendByte(shown, static_cast<unsigned char>(text[i++]));
+            continue;
+        }
+        const std::string_view sequence = text.substr(i, static_cast<std::size_t>(length));
+        i += sequence.size();
+        const char32_t point = Decode(sequence);
+        if (point == '\\' && escapeBackslash) {
+            shown += "\\\\";
+        } else if (!IsControl(point)) {
+            shown += sequence;
+        } else if (point == '\n') {
+            shown += "\\n";
+        } else if (point == '\t') {
+            shown += "\\t";
+        } else if (point == '\r') {
+            shown += "\\r";
+        } else if (point <= 0x7F) {
+            AppendByte(shown, static_cast<unsigned char>(point));
+        } else {
+            AppendCodePoint(shown, point);
+        }
+    }
+    return shown;
+}
+
+// A message made of parts already shown (names through ShownText or DisplayName) kept to one
+// line: escaping it again changes nothing, so a name's escapes are never doubled.
+std::string OneLine(std::string_view text) { return Escaped(text, false); }
 
 std::string WithoutClosingStop(std::string text)
 {
@@ -63,7 +113,7 @@ Error Described(int code, std::string_view what, std::string_view name, std::str
 {
     std::string description;
     description.append(what).append(" '").append(name).append("': ").append(rest);
-    return {static_cast<std::int32_t>(code), ShownText(description)};
+    return {static_cast<std::int32_t>(code), OneLine(description)};
 }
 
 }  // namespace
@@ -92,36 +142,7 @@ int Utf8SequenceLength(std::string_view bytes)
     return length;
 }
 
-std::string ShownText(std::string_view text)
-{
-    std::string shown;
-    shown.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const int length = Utf8SequenceLength(text.substr(i));
-        if (length == 0) {
-            AppendByte(shown, static_cast<unsigned char>(text[i++]));
-            continue;
-        }
-        const std::string_view sequence = text.substr(i, static_cast<std::size_t>(length));
-        i += sequence.size();
-        const char32_t point = Decode(sequence);
-        if (!IsControl(point)) {
-            shown += sequence;
-        } else if (point == '\n') {
-            shown += "\\n";
-        } else if (point == '\t') {
-            shown += "\\t";
-        } else if (point == '\r') {
-            shown += "\\r";
-        } else if (point <= 0x7F) {
-            AppendByte(shown, static_cast<unsigned char>(point));
-        } else {
-            AppendCodePoint(shown, point);
-        }
-    }
-    return shown;
-}
+std::string ShownText(std::string_view text) { return Escaped(text, kBackslashEscaped); }
 
 std::string DisplayName(const std::filesystem::path& path)
 {
@@ -172,6 +193,13 @@ Error ProblemError(int code, std::string_view what, std::string_view name, std::
     return Described(code, what, name, problem);
 }
 
+Error CancelledError(int code, std::string_view what, std::string_view name)
+{
+    std::string description;
+    description.append(what).append(" '").append(name).append("' was cancelled");
+    return {static_cast<std::int32_t>(code), OneLine(description)};
+}
+
 std::string UsageMistakeText(std::string_view program, std::string_view mistake)
 {
     std::string text;
@@ -193,12 +221,12 @@ std::string VersionText(std::string_view program)
 
 std::string ErrorLine(const Error& error)
 {
-    return "Error: " + std::to_string(error.number) + ": " + ShownText(error.description);
+    return "Error: " + std::to_string(error.number) + ": " + OneLine(error.description);
 }
 
 std::string WarningLine(const Error& warning)
 {
-    return "Warning: " + std::to_string(warning.number) + ": " + ShownText(warning.description);
+    return "Warning: " + std::to_string(warning.number) + ": " + OneLine(warning.description);
 }
 
 }  // namespace corvane

@@ -15,9 +15,12 @@
 namespace corvane {
 
 // `text` made fit for one line of a message, as valid UTF-8. Escaped: the control characters
-// C0 and DEL as `\n`, `\t`, `\r` or `\x1b`; C1 (U+0080..U+009F) and the line and paragraph
-// separators (U+2028, U+2029) as `\u009b`; each byte that is not part of valid UTF-8 as `\xff`.
-// Everything else, backslashes included, stays as it is, so escaping twice changes nothing.
+// C0 and DEL as `\n`, `\t`, `\r` or `\x1b`; C1 (U+0080..U+009F), the line and paragraph
+// separators (U+2028, U+2029) and the bidirectional controls (U+061C, U+200E, U+200F,
+// U+202A..U+202E, U+2066..U+2069), which would turn the rest of the line around, as `\u202e`;
+// each byte that is not part of valid UTF-8 as `\xff`; on POSIX a backslash as `\\`, so that a
+// name's own backslashes read apart from the escapes (on Windows a backslash separates folders
+// and is never part of a name: it stays). Everything else stays as it is.
 std::string ShownText(std::string_view text);
 // A path's name as ShownText shows it: its very bytes elsewhere; on Windows its UTF-16, a lone
 // surrogate escaped as `\ud800`.
@@ -33,7 +36,8 @@ int Utf8SequenceLength(std::string_view bytes);
 std::string SystemText(int code);
 
 // "<what> '<name>': <the system's words for code>", then "; <advice>" when there is advice,
-// numbered with the code itself. `name` is shown through ShownText.
+// numbered with the code itself. `name` comes as DisplayName or ShownText gives it; the whole
+// is kept to one line, its controls escaped, without escaping the name's escapes again.
 Error SystemError(int code, std::string_view what, std::string_view name, std::string_view advice = {});
 // The same for the error of a standard library call (std::filesystem), in its category's words.
 Error SystemError(const std::error_code& code, std::string_view what, std::string_view name,
@@ -41,6 +45,10 @@ Error SystemError(const std::error_code& code, std::string_view what, std::strin
 // "<what> '<name>': <problem>", for a failure the program finds itself and words its own way,
 // numbered with the system's code nearest to it.
 Error ProblemError(int code, std::string_view what, std::string_view name, std::string_view problem);
+
+// "<what> '<name>' was cancelled", numbered with the system's code for a cancel: a cancel is no
+// failure, but travels as an Error so that every layer passes it on alike.
+Error CancelledError(int code, std::string_view what, std::string_view name);
 
 // What a program writes to standard error for a mistake on its command line: "<program>:
 // <mistake>" (the mistake through ShownText) and a second line pointing to --help.

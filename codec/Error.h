@@ -24,8 +24,9 @@ struct Error {
     friend bool operator==(const Error&, const Error&) = default;
 };
 
-// "Error: <number>: <description>", the line every failure is shown as, the description
-// through ShownText (Describe.h) so that it stays one line of valid UTF-8.
+// "Error: <number>: <description>", the line every failure is shown as, the description's
+// controls escaped as ShownText (Describe.h) escapes them, so that it stays one line of valid
+// UTF-8; the escapes already in it are not escaped again.
 std::string ErrorLine(const Error& error);
 
 // "Warning: <number>: <description>", the line of a failure that did not stop the work (a

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,7 +40,7 @@ struct AlignedDelete {
 };
 using ChunkBuffer = std::unique_ptr<std::uint8_t[], AlignedDelete>;
 
-Error Cancelled(const OsFile& in) { return Error{kErrorCancelled, "Coding '" + in.name() + "' was cancelled"}; }
+Error Cancelled(const OsFile& in) { return CancelledError(kErrorCancelled, "Coding", in.name()); }
 
 bool IsCancelled(const TransformControl* control)
 {
@@ -61,13 +62,12 @@ std::optional<Error> PumpAlone(Coding coding, OsFile& in, OsFile& out, Transform
     for (std::uint64_t offset = 0;; offset += buffer.size()) {
         if (IsCancelled(control)) return Cancelled(in);
         BeforeChunk(detail::Faults().beforeRead, offset);
-        const ErrorOr<std::size_t> got = in.ReadFull(buffer);
-        if (!got) return got.error();
+        CORVANE_TRY_VALUE(got, in.ReadFull(buffer));
         const std::span<std::uint8_t> chunk = buffer.first(*got);
         running = coding == Coding::Encode ? EncodeBytes(chunk, running)
                                            : DecodeBytes(chunk, running);
         BeforeChunk(detail::Faults().beforeWrite, offset);
-        if (auto error = out.WriteAll(chunk)) return error;
+        CORVANE_TRY(out.WriteAll(chunk));
         if (control) control->done.fetch_add(*got, std::memory_order_relaxed);
         if (*got < buffer.size()) return in.CheckUnchanged();
     }
@@ -222,8 +222,7 @@ ErrorOr<ReadAhead> ReadAheadFromEnvironment()
     const std::string_view value = choice;
     if (value == "on") return ReadAhead::On;
     if (value == "off") return ReadAhead::Off;
-    return Error{detail::kErrorBadChoice,
-                 "CORVANE_READ_AHEAD is '" + ShownText(value) + "': the choices are 'on' and 'off'"};
+    return ProblemError(detail::kErrorBadChoice, "CORVANE_READ_AHEAD is", ShownText(value), "the choices are 'on' and 'off'");
 }
 
 ChunkBuffer NewChunkBuffer() { return ChunkBuffer(new (kChunkAlignment, std::nothrow) std::uint8_t[kChunkSize]); }
@@ -246,39 +245,49 @@ std::optional<Error> Pump(Coding coding, OsFile& in, OsFile& out, TransformContr
     return PumpAhead(coding, in, out, control, bytes);
 }
 
+// What every transform sets up first: over-size writes made errors, the clean-up signals held
+// back on a thread that is not the handler's, and the read-ahead chosen from the environment.
+class Prepared {
+public:
+    Prepared() : readAhead_((detail::PrepareProcess(), ReadAheadFromEnvironment()))
+    {
+        if (!detail::OnCleanupThread()) held_.emplace();
+    }
+    const ErrorOr<ReadAhead>& readAhead() const { return readAhead_; }
+
+private:
+    ErrorOr<ReadAhead> readAhead_;
+    std::optional<CleanupSignalsHeld> held_;
+};
+
 // TransformFile without its guard against exceptions.
 std::optional<Error> Transform(Coding coding, const Endpoint& source, const Endpoint& destination,
                                TransformControl* control)
 {
-    detail::PrepareProcess();
-    std::optional<CleanupSignalsHeld> held;
-    if (!detail::OnCleanupThread()) held.emplace();
-    const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
-    if (!readAhead) return readAhead.error();
+    const Prepared prepared;
+    CORVANE_TRY_VALUE(readAhead, prepared.readAhead());
 
-    ErrorOr<OsFile> in =
-        source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput()) : OsFile::OpenSource(source.path);
-    if (!in) return in.error();
+    CORVANE_TRY_VALUE(in, source.standardStream ? ErrorOr<OsFile>(OsFile::StandardInput())
+                                                : OsFile::OpenSource(source.path));
     if (control) control->total.store(in->openedSize(), std::memory_order_relaxed);
 
     if (destination.standardStream) {
         OsFile out = OsFile::StandardOutput();
-        if (auto error = detail::RefuseSameFile(*in, out)) return error;
+        CORVANE_TRY(detail::RefuseSameFile(*in, out));
         return Pump(coding, *in, out, control, *readAhead);
     }
-    ErrorOr<detail::Destination> out = detail::Destination::Open(destination.path, *in, destination.links);
-    if (!out) return out.error();
+    CORVANE_TRY_VALUE(out, detail::Destination::Open(destination.path, *in, destination.links));
     if (control) out->file().HeedCancel(&control->cancel);
-    if (auto error = Pump(coding, *in, out->file(), control, *readAhead)) return error;
+    CORVANE_TRY(Pump(coding, *in, out->file(), control, *readAhead));
     // The source is closed before the rename: on Windows an open file cannot be replaced. A
     // failure to close a file only read loses nothing.
     static_cast<void>(in->Close());
     if (IsCancelled(control)) return Cancelled(*in);
     // On slow media the flush takes seconds: a cancel during it still leaves the destination
     // as it was.
-    if (auto error = out->Flush()) return error;
+    CORVANE_TRY(out->Flush());
     if (IsCancelled(control)) return Cancelled(*in);
-    if (auto error = out->Commit()) return error;
+    CORVANE_TRY(out->Commit());
     // The destination holds its new content: whatever fails now, the coding is done.
     if (auto warning = out->FlushFolder(); warning && control) control->warning = std::move(warning);
     return std::nullopt;
@@ -301,11 +310,11 @@ Error ThrownError(const Endpoint& source) noexcept
             const std::error_category& category = failure.code().category();
             if (category == std::system_category() || category == std::generic_category())
                 return SystemError(failure.code().value(), "Cannot code", name);
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, failure.what());
         } catch (const std::exception& failure) {
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': " + ShownText(failure.what())};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, failure.what());
         } catch (...) {
-            return Error{detail::kErrorInternal, "Cannot code '" + name + "': unexpected failure"};
+            return ProblemError(detail::kErrorInternal, "Cannot code", name, "unexpected failure");
         }
     } catch (...) {
     }
@@ -328,178 +337,252 @@ std::optional<Error> TransformFile(Coding coding, const Endpoint& source,
 
 namespace {
 
-// The files of a batch coded so far and waiting for the group's shared flush.
-struct Waiting {
-    std::size_t index;
-    detail::Destination destination;
-};
-
-// Sources read and coded into temporary files, not yet flushed: the group ends here.
+// Sources read and coded into temporary files, not yet flushed: a group ends at this many bytes.
 constexpr std::uint64_t kGroupBytes = std::uint64_t{64} << 20;
 
-// `size`: the source's size, 0 when unknown.
-bool MayTakeLong(const BatchFile& file, std::uint64_t size)
+Error Cancelled(const BatchFile& file)
 {
-    std::error_code unknown;
-    const std::filesystem::file_status destination = std::filesystem::status(file.destination, unknown);
-    if (std::filesystem::is_fifo(destination) || std::filesystem::is_character_file(destination) ||
-        std::filesystem::is_block_file(destination))
-        return true;
-    return size >= kGroupBytes;
+    return CancelledError(kErrorCancelled, "Coding", DisplayName(file.source));
 }
 
-// Codes one file of a batch into its temporary file and parks it (see Destination::Park);
-// nothing is flushed or put in place yet. `beside`: a waiting file whose folder it may share.
-ErrorOr<detail::Destination> CodeIntoTemporary(const BatchFile& file, TransformControl* control, ReadAhead readAhead,
-                                               std::uint8_t* buffer, const detail::Destination* beside,
-                                               std::uint64_t& size)
-{
-    ErrorOr<OsFile> in = OsFile::OpenSource(file.source);
-    if (!in) return in.error();
-    size = in->openedSize();
-    ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in, file.links, beside);
-    if (!out) return out.error();
-    if (control) out->file().HeedCancel(&control->cancel);
-    if (auto error = Pump(file.coding, *in, out->file(), control, readAhead, buffer)) return *error;
-    static_cast<void>(in->Close());
-    if (auto error = out->Park()) return *error;
-    return out;
-}
+// A batch's run: its files coded into temporary files a group at a time, each group put in
+// place with shared flushes. A group holds only files that coding one by one would leave
+// unchanged for each other: a file whose source or destination is the file an earlier waiting
+// file writes starts a new group, and so does a file that fails while others wait (a source
+// that one of them is about to make, a disk that the files they replace would free), which is
+// then tried once more.
+class Batch {
+public:
+    using Landed = std::function<void(std::size_t, const BatchOutcome&)>;
+    using Admit = std::function<std::optional<Error>(std::size_t)>;
 
-// Puts a group's files in place: one flush for all, the renames, one flush of each folder. Fills
-// in each file's outcome; a cancel drops the group. With AfterFailure::Stop, the files after the
-// first that fails are dropped instead of put in place.
-void PutInPlace(std::vector<Waiting>& group, std::vector<BatchOutcome>& outcomes, std::span<const BatchFile> files,
-                TransformControl* control, AfterFailure afterFailure)
-{
-    const auto cancelAll = [&] {
-        for (const Waiting& w : group)
-            outcomes[w.index].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[w.index].source) + "' was cancelled"};
-        group.clear();
-    };
-    if (IsCancelled(control)) return cancelAll();
-    std::vector<detail::Destination*> destinations;
-    for (Waiting& w : group) destinations.push_back(&w.destination);
-    const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
-    if (IsCancelled(control)) return cancelAll();
-    std::vector<detail::Destination*> committed;
+    Batch(std::span<const BatchFile> files, TransformControl* control, const Landed& landed, AfterFailure afterFailure,
+          const Admit& admit)
+        : files_(files), control_(control), landed_(landed), admit_(admit), stopping_(afterFailure == AfterFailure::Stop),
+          outcomes_(files.size()), end_(files.size())
     {
-        // The renames are quick: the signals wait for all of them, rather than being held back
-        // and let through again for each.
-        const CleanupSignalsHeld held;
-        for (std::size_t i = 0; i < group.size(); ++i) {
-            if (afterFailure == AfterFailure::Stop && committed.size() < i) break;  // dropped with the group
-            std::optional<Error>& error = outcomes[group[i].index].error;
-            error = flushErrors[i];
-            if (!error) error = group[i].destination.Commit();
-            if (!error) committed.push_back(destinations[i]);
+        const detail::InjectedFaults& forced = detail::Faults();
+        mostFiles_ = forced.groupFiles ? forced.groupFiles.load() : detail::Destination::MostWaitingAtOnce();
+        mostBytes_ = forced.groupBytes ? forced.groupBytes.load() : kGroupBytes;
+    }
+
+    std::vector<BatchOutcome> Run()
+    {
+        std::size_t next = 0;
+        try {
+            const Prepared prepared;
+            if (!prepared.readAhead()) {
+                for (BatchOutcome& outcome : outcomes_) outcome.error = prepared.readAhead().error();
+                return Finish(files_.size());
+            }
+            MeasureSources();
+            // One buffer serves every file; failing that, each file tries for its own.
+            const ChunkBuffer buffer = NewChunkBuffer();
+            for (; next < files_.size() && !IsCancelled(control_); ++next) {
+                // A file that may take long (a large one, or one written into a FIFO or device
+                // that waits on its reader) starts only once the files before it are in place.
+                if (!group_.empty() && MayTakeLong(next) && !PutGroupInPlace(next)) break;
+                if (Code(next, *prepared.readAhead(), buffer.get()) == Attempt::AfterGroup) {
+                    if (!PutGroupInPlace(next)) break;
+                    Code(next, *prepared.readAhead(), buffer.get());  // alone now: coded or failed
+                }
+                const bool full = group_.size() >= mostFiles_ || groupBytes_ >= mostBytes_;
+                if ((full || (stopping_ && outcomes_[next].error)) && !PutGroupInPlace(next + 1)) {
+                    ++next;
+                    break;
+                }
+            }
+            PutInPlace();
+        } catch (...) {
+            for (Waiting& w : group_) outcomes_[w.index].error = ThrownError(Endpoint::File(files_[w.index].source));
+            group_.clear();
+        }
+        return Finish(next);
+    }
+
+private:
+    struct Waiting {
+        std::size_t index;
+        detail::Destination destination;
+    };
+    enum class Attempt { Coded, Failed, AfterGroup };
+
+    // The sources' sizes, looked up once: for the total a control follows, and for the files that
+    // may take long.
+    void MeasureSources()
+    {
+        sizes_.resize(files_.size());
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < files_.size(); ++i) {
+            std::error_code unknown;
+            const std::uintmax_t size = std::filesystem::file_size(files_[i].source, unknown);
+            sizes_[i] = unknown ? 0 : size;
+            total += sizes_[i];
+        }
+        if (control_) control_->total.store(total, std::memory_order_relaxed);
+    }
+
+    bool MayTakeLong(std::size_t i) const
+    {
+        std::error_code unknown;
+        const std::filesystem::file_status destination = std::filesystem::status(files_[i].destination, unknown);
+        return std::filesystem::is_fifo(destination) || std::filesystem::is_character_file(destination) ||
+               std::filesystem::is_block_file(destination) || sizes_[i] >= mostBytes_;
+    }
+
+    // Codes file `i` into a temporary file and parks it in the group (see Destination::Park);
+    // nothing is flushed or put in place yet. AfterGroup: the file must wait for the group to be
+    // in place, and nothing of it was kept.
+    Attempt Code(std::size_t i, ReadAhead readAhead, std::uint8_t* buffer)
+    {
+        const BatchFile& file = files_[i];
+        const bool alone = group_.empty();
+        const std::uint64_t doneBefore = control_ ? control_->done.load() : 0;
+        const auto failed = [&](Error error) {
+            if (!alone && error.number != kErrorCancelled) {
+                if (control_) control_->done.store(doneBefore);
+                return Attempt::AfterGroup;
+            }
+            outcomes_[i].error = std::move(error);
+            return Attempt::Failed;
+        };
+        try {
+            ErrorOr<OsFile> in = OsFile::OpenSource(file.source);
+            if (!in) return failed(in.error());
+            if (!alone && in->id() && targets_.count({*in->id(), {}})) return Attempt::AfterGroup;
+            const detail::Destination* beside = alone ? nullptr : &group_.back().destination;
+            ErrorOr<detail::Destination> out = detail::Destination::Open(file.destination, *in, file.links, beside);
+            if (!out) return failed(out.error());
+            if (!alone && (targets_.count(out->target()) || out->danglingLink())) return Attempt::AfterGroup;
+            if (admit_) {
+                if (auto refused = admit_(i)) {
+                    outcomes_[i].error = std::move(refused);
+                    return Attempt::Failed;
+                }
+            }
+            if (control_) out->file().HeedCancel(&control_->cancel);
+            if (auto error = Pump(file.coding, *in, out->file(), control_, readAhead, buffer)) return failed(*error);
+            static_cast<void>(in->Close());
+            if (auto error = out->Park()) return failed(*error);
+            targets_.insert(out->target());
+            groupBytes_ += in->openedSize();
+            group_.push_back({i, std::move(*out)});
+            return Attempt::Coded;
+        } catch (...) {
+            outcomes_[i].error = ThrownError(Endpoint::File(file.source));
+            return Attempt::Failed;
         }
     }
-    const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
-    for (std::size_t i = 0, c = 0; i < group.size() && c < committed.size(); ++i) {
-        if (destinations[i] == committed[c]) outcomes[group[i].index].warning = warnings[c++];
+
+    // Puts the group in place and tells of the files before `upTo`; false when the batch stops
+    // at a failure among them.
+    bool PutGroupInPlace(std::size_t upTo)
+    {
+        PutInPlace();
+        if (EndsAtFailure(upTo)) return false;
+        Report(upTo);
+        return true;
     }
-    group.clear();
-}
+
+    // One flush for all the group's files, the renames, one flush of each folder; each file's
+    // outcome filled in. A cancel drops the group. With AfterFailure::Stop, the files after the
+    // first that fails are dropped instead of put in place.
+    void PutInPlace()
+    {
+        const auto done = [this] {
+            group_.clear();
+            targets_.clear();
+            groupBytes_ = 0;
+        };
+        if (group_.empty()) return done();
+        const auto cancelAll = [&] {
+            for (const Waiting& w : group_) outcomes_[w.index].error = Cancelled(files_[w.index]);
+            done();
+        };
+        if (IsCancelled(control_)) return cancelAll();
+        std::vector<detail::Destination*> destinations;
+        for (Waiting& w : group_) destinations.push_back(&w.destination);
+        const std::vector<std::optional<Error>> flushErrors = detail::Destination::FlushAll(destinations);
+        if (IsCancelled(control_)) return cancelAll();
+        std::vector<detail::Destination*> committed;
+        {
+            // The renames are quick: a clean-up signal, on whatever thread it is taken, waits
+            // for all of them, so that a group is put in place whole or not at all.
+            const detail::NamesChanging renaming;
+            for (std::size_t i = 0; i < group_.size(); ++i) {
+                if (stopping_ && committed.size() < i) break;  // dropped with the group
+                if (void (*hook)(std::size_t) = detail::Faults().beforeRename.load()) hook(group_[i].index);
+                std::optional<Error>& error = outcomes_[group_[i].index].error;
+                error = flushErrors[i];
+                if (!error) error = group_[i].destination.Commit();
+                if (!error) committed.push_back(destinations[i]);
+            }
+        }
+        const std::vector<std::optional<Error>> warnings = detail::Destination::FlushFolders(committed);
+        for (std::size_t i = 0, c = 0; i < group_.size() && c < committed.size(); ++i) {
+            if (destinations[i] == committed[c]) outcomes_[group_[i].index].warning = warnings[c++];
+        }
+        done();
+    }
+
+    // With AfterFailure::Stop, whether a failure ends the batch among the outcomes not yet told,
+    // before `upTo`; the batch then ends just after it.
+    bool EndsAtFailure(std::size_t upTo)
+    {
+        if (!stopping_) return false;
+        for (std::size_t i = reported_; i < upTo; ++i) {
+            if (outcomes_[i].error) {
+                end_ = i + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Report(std::size_t upTo)
+    {
+        for (; reported_ < upTo; ++reported_) {
+            if (landed_) landed_(reported_, outcomes_[reported_]);
+        }
+    }
+
+    // The outcomes once the batch ends at `next`: every file from there on cancelled, up to the
+    // end a failure set.
+    std::vector<BatchOutcome> Finish(std::size_t next)
+    {
+        for (std::size_t i = next; i < end_; ++i) {
+            if (!outcomes_[i].error) outcomes_[i].error = Cancelled(files_[i]);
+        }
+        EndsAtFailure(end_);
+        Report(end_);
+        outcomes_.resize(end_);
+        return std::move(outcomes_);
+    }
+
+    std::span<const BatchFile> files_;
+    TransformControl* control_;
+    const Landed& landed_;
+    const Admit& admit_;
+    const bool stopping_;
+    std::size_t mostFiles_ = 0;
+    std::uint64_t mostBytes_ = 0;
+    std::vector<BatchOutcome> outcomes_;
+    std::vector<std::uint64_t> sizes_;
+    std::size_t reported_ = 0;  // outcomes told to landed_
+    std::size_t end_;           // one past the last outcome there is
+    std::vector<Waiting> group_;
+    std::set<detail::NameTarget> targets_;  // what the group's files write
+    std::uint64_t groupBytes_ = 0;
+};
 
 }  // namespace
 
 std::vector<BatchOutcome> TransformFiles(std::span<const BatchFile> files, TransformControl* control,
                                          const std::function<void(std::size_t, const BatchOutcome&)>& landed,
-                                         AfterFailure afterFailure)
+                                         AfterFailure afterFailure,
+                                         const std::function<std::optional<Error>(std::size_t)>& admit)
 {
-    std::vector<BatchOutcome> outcomes(files.size());
-    std::size_t reported = 0;
-    const auto report = [&](std::size_t upTo) {
-        for (; reported < upTo; ++reported) {
-            if (landed) landed(reported, outcomes[reported]);
-        }
-    };
-    const bool stopping = afterFailure == AfterFailure::Stop;
-    // One past the last outcome there is: with AfterFailure::Stop, the first file that failed.
-    std::size_t end = files.size();
-    // Whether the batch ends at a failure among the outcomes not yet reported, up to `upTo`.
-    const auto endsAtFailure = [&](std::size_t upTo) {
-        if (!stopping) return false;
-        for (std::size_t i = reported; i < upTo; ++i) {
-            if (outcomes[i].error) {
-                end = i + 1;
-                return true;
-            }
-        }
-        return false;
-    };
-    std::vector<Waiting> group;
-    std::size_t next = 0;
-    try {
-        detail::PrepareProcess();
-        std::optional<CleanupSignalsHeld> held;
-        if (!detail::OnCleanupThread()) held.emplace();
-        const ErrorOr<ReadAhead> readAhead = ReadAheadFromEnvironment();
-        if (!readAhead) {
-            for (BatchOutcome& outcome : outcomes) outcome.error = readAhead.error();
-            endsAtFailure(files.size());
-            report(end);
-            outcomes.resize(end);
-            return outcomes;
-        }
-        // The sources' sizes, looked up once: for the total a control follows, and for the
-        // files that may take long.
-        std::vector<std::uint64_t> sizes(files.size());
-        std::uint64_t total = 0;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            std::error_code unknown;
-            const std::uintmax_t size = std::filesystem::file_size(files[i].source, unknown);
-            sizes[i] = unknown ? 0 : size;
-            total += sizes[i];
-        }
-        if (control) control->total.store(total, std::memory_order_relaxed);
-        const std::size_t mostWaiting = detail::Destination::MostWaitingAtOnce();
-        // One buffer serves every file; failing that, each file tries for its own.
-        const ChunkBuffer buffer = NewChunkBuffer();
-        std::uint64_t groupBytes = 0;
-        for (; next < files.size(); ++next) {
-            if (IsCancelled(control)) break;
-            // A file that may take long (a large one, or one written into a FIFO or device that
-            // waits on its reader) starts only once the files before it are in place.
-            if (!group.empty() && MayTakeLong(files[next], sizes[next])) {
-                PutInPlace(group, outcomes, files, control, afterFailure);
-                groupBytes = 0;
-                if (endsAtFailure(next)) break;
-                report(next);
-            }
-            try {
-                std::uint64_t size = 0;
-                const detail::Destination* beside = group.empty() ? nullptr : &group.back().destination;
-                ErrorOr<detail::Destination> coded = CodeIntoTemporary(files[next], control, *readAhead, buffer.get(), beside, size);
-                if (!coded) {
-                    outcomes[next].error = coded.error();
-                } else {
-                    groupBytes += size;
-                    group.push_back({next, std::move(*coded)});
-                }
-            } catch (...) {
-                outcomes[next].error = ThrownError(Endpoint::File(files[next].source));
-            }
-            if (group.size() >= mostWaiting || groupBytes >= kGroupBytes || (stopping && outcomes[next].error)) {
-                PutInPlace(group, outcomes, files, control, afterFailure);
-                groupBytes = 0;
-                if (endsAtFailure(next + 1)) break;
-                report(next + 1);
-            }
-        }
-        PutInPlace(group, outcomes, files, control, afterFailure);
-    } catch (...) {
-        for (Waiting& w : group) outcomes[w.index].error = ThrownError(Endpoint::File(files[w.index].source));
-        group.clear();
-    }
-    for (std::size_t i = next; i < end; ++i) {
-        if (!outcomes[i].error) outcomes[i].error = Error{kErrorCancelled, "Coding '" + DisplayName(files[i].source) + "' was cancelled"};
-    }
-    endsAtFailure(end);
-    report(end);
-    outcomes.resize(end);
-    return outcomes;
+    return Batch(files, control, landed, afterFailure, admit).Run();
 }
 
 std::optional<Error> EncodeFile(const std::filesystem::path& source,

@@ -40,7 +40,9 @@
 //   anything is written.
 // - A SIGKILL or a power cut can leave at most one hidden temporary file (see IsTemporaryName):
 //   an unnamed one only in the microseconds between the linkat that names the complete file and
-//   the renameat that puts it in place; a named one at any time while it is written.
+//   the renameat that puts it in place; a named one at any time while it is written. Either is
+//   a complete or partial coded copy of the source, never the destination's only content. The
+//   next transform into that folder removes it, once the process that wrote it has ended.
 // - A source that is not a regular file (a folder, a FIFO, a device) is refused before anything
 //   is written. A source whose length or change time differs at its end from its start, or
 //   whose bytes read differ from its length, changed while being read: that is an error, and
@@ -82,6 +84,9 @@ enum class Links {
     // device or socket there is an error naming it (a link: ELOOP, or ERROR_CANT_ACCESS_FILE on
     // Windows; anything else: EINVAL, or ERROR_INVALID_PARAMETER), and nothing is written
     // through it. Only the folder's last part is checked; the folders above it are the user's.
+    // There a result always belongs to the user who made it: a file another user owns, or a
+    // name with more than one link, is replaced as a new file (the permissions a new file gets,
+    // the caller's own), never taken as the template of the result.
     Refuse,
 };
 
@@ -153,15 +158,29 @@ struct BatchOutcome {
 // destination's place, and each folder is flushed once. A large file, or one written into a FIFO
 // or device, starts only once the files before it are in place. A waiting file has a hidden
 // name (IsTemporaryName): InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power
-// cut may leave it. A group's files are therefore done, or
-// fail at their flush, together; a file that fails earlier fails alone, and the others go on.
+// cut may leave it (every file of the group being coded or flushed, up to the group's limit), and
+// the next transform into that folder removes it once the batch's process has ended. A signal
+// that comes while a group takes its names waits for the whole group, on whatever thread it is
+// taken. A group's files are therefore done, or fail at their flush, together; a file that fails
+// earlier fails alone, and the others go on.
+//
+// The batch gives what coding the files one by one gives, whatever names the items use for the
+// same file (links, hard links, "./", "..", a folder mounted twice, a name in another case where
+// the folder ignores case): a file whose source or destination is the file a waiting file writes
+// (by file identity: device and inode, the file ID on Windows; for a name not yet taken, its
+// folder's identity and the name) starts only once the waiting files are in place. A file that
+// fails while others wait (a source that one of them is about to make, a disk that the files
+// they replace would free) is tried once more after they are in place, so that a full disk
+// holds at least as many results as one by one.
+//
 // `landed`, when given, hears each file's outcome in the files' order, as each group ends; the
-// outcomes are returned too. `control`, when given, follows the whole batch: `total` is the sum
-// of the sources' sizes, `done` grows with each file, and a cancel ends the batch at once (the
-// group not yet in place is dropped, its files and every later one cancelled; files reported
-// done stay). Items must name distinct destinations, and no item's source may be an earlier
-// item's destination: a caller with such items codes them in separate batches. On Windows each
-// file is flushed on its own, in groups of up to 64 open files. Never throws out of its own work; `landed` may throw.
+// outcomes are returned too. `admit`, when given, is asked just before each file starts, once
+// every earlier file that writes the same file has been heard of: an error refuses the file
+// (its outcome) and it is not touched. `control`, when given, follows the whole batch: `total`
+// is the sum of the sources' sizes, `done` grows with each file, and a cancel ends the batch at
+// once (the group not yet in place is dropped, its files and every later one cancelled; files
+// reported done stay). On Windows each file is flushed on its own, in groups of up to 64 open
+// files. Never throws out of its own work; `landed` and `admit` may throw.
 //
 // With AfterFailure::Stop the batch ends at the first file that fails: the files before it are
 // put in place as usual, none after it is touched (a later file already coded into its temporary
@@ -171,11 +190,27 @@ enum class AfterFailure { GoOn, Stop };
 std::vector<BatchOutcome> TransformFiles(
     std::span<const BatchFile> files, TransformControl* control = nullptr,
     const std::function<void(std::size_t index, const BatchOutcome& outcome)>& landed = {},
-    AfterFailure afterFailure = AfterFailure::GoOn);
+    AfterFailure afterFailure = AfterFailure::GoOn,
+    const std::function<std::optional<Error>(std::size_t index)>& admit = {});
 
-// True for the name of the transform's named temporary file (".cv" and eight hex digits), so
-// that file lists can leave such files out. A file of that name found when no coding runs is
-// the rest of one ended by SIGKILL or a power cut, and can be deleted.
+// Which file a path names, following links: its device and inode, or its volume's serial number
+// and file index on Windows. Nothing when the path names no file, or it cannot be looked at.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.index < b.index;
+    }
+};
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+
+// True for the name of the transform's named temporary file, so that file lists can leave such
+// files out: ".cv", then in lowercase hex digits the writing process's id and start, a random
+// part and a check over them (43 characters), which a name made by anyone else matches but once
+// in four thousand million. Such a file whose writer has ended is the rest of a transform ended
+// by SIGKILL or a power cut; the next transform into its folder removes it.
 bool IsTemporaryName(std::string_view fileName);
 
 // For a program's main: makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the named temporary

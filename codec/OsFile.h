@@ -1,5 +1,5 @@
 // The few file operations the transform needs, over the operating system's own calls
-// (POSIX in OsFilePosix.cpp, Win32 in OsFileWin.cpp). Internal to the codec library.
+// (POSIX in posix/, one file for each concern; Win32 in OsFileWin.cpp). Internal to the codec library.
 //
 // Every failure comes back as an Error whose description names the file: queries return
 // ErrorOr<T>, commands return std::optional<Error>.
@@ -46,8 +46,48 @@ struct InjectedFaults {
     std::atomic<void (*)(std::uint64_t offset)> beforeWrite{nullptr};
     // When not 0, the flush of the destination's folder after the rename fails with this error.
     std::atomic<int> folderFlushError{0};
+    // Called with the file's index in its batch before a waiting file takes its destination's
+    // place.
+    std::atomic<void (*)(std::size_t index)> beforeRename{nullptr};
+    // When not 0, a batch's groups end at this many files or bytes instead of the usual limits,
+    // so that a small batch crosses group boundaries.
+    std::atomic<std::size_t> groupFiles{0};
+    std::atomic<std::uint64_t> groupBytes{0};
 };
 InjectedFaults& Faults();
+
+// True once the clean-up handler has begun to end the process (false on Windows).
+bool CleanupStarted();
+
+// While one lives, on any thread, the clean-up handler waits before it removes names: every
+// temporary name made, removed or put in a destination's place within it is seen by the handler
+// all done. Nests; the signals are held back on this thread meanwhile. Nothing on Windows.
+class NamesChanging {
+public:
+    NamesChanging();
+    ~NamesChanging();
+    NamesChanging(const NamesChanging&) = delete;
+    NamesChanging& operator=(const NamesChanging&) = delete;
+
+private:
+    CleanupSignalsHeld held_;  // first: the handler never runs on this thread meanwhile
+};
+
+// What tells one file from another.
+using FileId = FileIdentity;
+
+// The file a destination's name stands for: the file there now (`leaf` empty), or, for a name
+// not yet taken, its folder and the name as the folder tells names apart (case folded on
+// Windows). Two destinations with the same target write the same file.
+struct NameTarget {
+    FileId file;
+    std::filesystem::path::string_type leaf;
+    friend bool operator==(const NameTarget&, const NameTarget&) = default;
+    friend bool operator<(const NameTarget& a, const NameTarget& b)
+    {
+        return a.file == b.file ? a.leaf < b.leaf : a.file < b.file;
+    }
+};
 
 // False on a thread other than the one that installed InstallTemporaryFileCleanup.
 bool OnCleanupThread();
@@ -86,6 +126,8 @@ public:
     unsigned permissions() const { return permissions_; }
     // The length noted when a file from OpenSource was opened; 0 for a stream.
     std::uint64_t openedSize() const { return opened_ ? opened_->size : 0; }
+    // Which file a file from OpenSource is; nothing for a stream.
+    const std::optional<FileId>& id() const { return id_; }
 
     // Reads until `buffer` is full or the file ends; a short count means the end.
     ErrorOr<std::size_t> ReadFull(std::span<std::uint8_t> buffer);
@@ -97,7 +139,8 @@ public:
     [[nodiscard]] std::optional<Error> FlushToDisk();
     [[nodiscard]] std::optional<Error> Close();
     // For a file from OpenSource, once it has been read to its end: an error when its length or
-    // change time differ from when it was opened, or when the bytes read differ from its length.
+    // change time differ from when it was opened, or when the bytes read differ from its length
+    // (except for a pseudo file, under /proc or /sys, whose reported size is not its length).
     [[nodiscard]] std::optional<Error> CheckUnchanged() const;
 
 private:
@@ -117,6 +160,8 @@ private:
     std::string name_;
     unsigned permissions_ = 0666;
     std::optional<FileState> opened_;  // set for a file from OpenSource
+    bool sizeIsLength_ = true;         // false for a pseudo file (/proc, sysfs): read to its end
+    std::optional<FileId> id_;         // set for a file from OpenSource
     std::uint64_t bytesRead_ = 0;
     const std::atomic<bool>* cancel_ = nullptr;
 };
@@ -143,6 +188,12 @@ public:
     ~Destination();
 
     OsFile& file() { return file_; }
+    // The file its name stands for as it was opened; a batch codes a later file whose source or
+    // destination is that file only once this one is in place.
+    const NameTarget& target() const { return target_; }
+    // A symbolic link at the name whose target does not exist yet (which an earlier file of a
+    // batch may be about to make).
+    bool danglingLink() const { return danglingLink_; }
     // Flushes the bytes to disk, once: on slow media the long part of the work, after which the
     // caller may still drop the result.
     [[nodiscard]] std::optional<Error> Flush();
@@ -186,6 +237,7 @@ private:
 #ifndef _WIN32
     std::filesystem::path folderPath_;               // the folder as opened
     std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
+    FileId folderId_;                                // which folder it is
     Links links_ = Links::Follow;                    // how it was opened
     int folder_ = -1;                                // that descriptor
     int inFlight_ = -1;                              // the signal handler's slot for temporary_, or -1
@@ -193,6 +245,8 @@ private:
     // The replaced file's ACL and user extended attributes, as names and values.
     std::vector<std::pair<std::string, std::string>> attributes_;
 #endif
+    NameTarget target_;
+    bool danglingLink_ = false;
     bool parked_ = false;
     bool existed_ = false;
     bool flushed_ = false;
@@ -202,8 +256,26 @@ private:
     std::int64_t group_ = -1;
 };
 
-// A short file name of its own for a temporary file: ".cv" and eight random hex digits.
-std::string TemporaryName();
+// The process that writes a temporary file: its id, and when it started (in the system's own
+// measure), so that a later process given the same id is not taken for it.
+struct Writer {
+    std::uint32_t process = 0;
+    std::uint64_t start = 0;
+    friend bool operator==(const Writer&, const Writer&) = default;
+};
+// This process.
+Writer ThisWriter();
+// Whether `writer` has ended. A process that cannot be looked at counts as running.
+bool WriterGone(const Writer& writer);
+
+// A hidden file name of the transform's own for a temporary file: ".cv", the writer's process
+// id and start, a random part and a check over them, all in lowercase hex digits (43 characters
+// in all), so that a file left by a process that ended is known for the transform's beyond
+// doubt, and whose it was.
+std::string TemporaryNameOf(const Writer& writer);
+std::string TemporaryName();  // this process's
+// The writer a name of TemporaryNameOf names, or nothing for any other name.
+std::optional<Writer> WriterOfTemporaryName(std::string_view name);
 
 // One-time process set-up: an over-size write must fail with an error, not end the process.
 void PrepareProcess();

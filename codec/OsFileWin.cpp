@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <atomic>
 #include <mutex>
 #include <utility>
@@ -35,6 +37,29 @@ BOOL WINAPI RemoveInFlight(DWORD)
 
 const std::int32_t kErrorCancelled = ERROR_CANCELLED;
 
+namespace {
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+// Which file `path` names, opened for no access at all (which works on a file in use, and on a
+// folder) and following links.
+std::optional<FileIdentity> IdentityOfPath(const std::filesystem::path& path)
+{
+    HANDLE probe = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(probe, &info);
+    ::CloseHandle(probe);
+    if (!known) return std::nullopt;
+    return IdentityFrom(info);
+}
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) { return IdentityOfPath(path); }
+
 void InstallTemporaryFileCleanup(void (*first)())
 {
     gFirst.store(first);
@@ -47,6 +72,60 @@ CleanupSignalsHeld::~CleanupSignalsHeld() = default;
 namespace detail {
 
 bool OnCleanupThread() { return true; }
+
+bool CleanupStarted() { return false; }
+
+namespace {
+std::uint64_t Ticks(const FILETIME& time) { return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+}  // namespace
+
+Writer ThisWriter()
+{
+    static const Writer self = [] {
+        FILETIME creation{}, exit{}, kernel{}, user{};
+        ::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user);
+        return Writer{static_cast<std::uint32_t>(::GetCurrentProcessId()), Ticks(creation)};
+    }();
+    return self;
+}
+
+bool WriterGone(const Writer& writer)
+{
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, writer.process);
+    if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    FILETIME creation{}, exit{}, kernel{}, user{};
+    DWORD code = 0;
+    const bool known = ::GetProcessTimes(process, &creation, &exit, &kernel, &user);
+    const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return known && (!running || Ticks(creation) != writer.start);
+}
+
+namespace {
+// Removes from `folder` the temporary files of writers that have ended: what a kill or a power
+// cut left of their work.
+void RemoveLeftovers(const std::filesystem::path& folder)
+{
+    WIN32_FIND_DATAW found{};
+    const std::filesystem::path pattern = (folder.empty() ? std::filesystem::path(L".") : folder) / L".cv*";
+    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring_view wide = found.cFileName;
+        if (std::any_of(wide.begin(), wide.end(), [](wchar_t c) { return c > 0x7F; })) continue;
+        const std::string name(wide.begin(), wide.end());
+        const std::optional<Writer> writer = WriterOfTemporaryName(name);
+        if (writer && !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            WriterGone(*writer)) {
+            ::DeleteFileW((pattern.parent_path() / wide).c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+}  // namespace
+
+NamesChanging::NamesChanging() = default;
+NamesChanging::~NamesChanging() = default;
 
 namespace {
 // ReadFile and WriteFile take 32-bit counts.
@@ -103,6 +182,8 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     }
     CORVANE_TRY_VALUE(state, file.State());
     file.opened_ = *state;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info)) file.id_ = IdentityFrom(info);
     return file;
 }
 
@@ -190,7 +271,8 @@ std::optional<Error> RefuseSameFile(const OsFile& source, const OsFile& output)
     return ProblemError(kErrorSameFile, "Cannot read", source.name(), "input file is output file");
 }
 
-ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, Links links, const Destination*)
+ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const OsFile&, Links links,
+                                       const Destination* beside)
 {
     Destination to;
     to.name_ = DisplayName(path);
@@ -230,9 +312,20 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return to.Fail(kErrorIsFolder);
         if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return to.Fail(ERROR_ACCESS_DENIED);
         to.existed_ = known;
+        if (known) to.target_ = {IdentityFrom(info), {}};
     }
 
     const std::filesystem::path folder = path.parent_path();
+    // Once for a batch's files in one folder.
+    if (!beside || beside->path_.parent_path() != folder) RemoveLeftovers(folder);
+    if (!to.existed_) {
+        // A name not yet taken: its folder, and the name as the folder tells names apart, which
+        // ignores case.
+        std::wstring leaf = path.filename().native();
+        ::CharUpperBuffW(leaf.data(), static_cast<DWORD>(leaf.size()));
+        to.target_ = {IdentityOfPath(folder.empty() ? std::filesystem::path(L".") : folder).value_or(FileIdentity{}),
+                      std::move(leaf)};
+    }
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::filesystem::path candidate = folder / TemporaryName();
         // Shared for deletion only, so that the console handler can remove it. Made with no
@@ -260,6 +353,8 @@ Destination::Destination(Destination&& other) noexcept
       path_(std::move(other.path_)),
       leaf_(std::move(other.leaf_)),
       temporary_(std::move(other.temporary_)),
+      target_(std::move(other.target_)),
+      danglingLink_(other.danglingLink_),
       existed_(other.existed_),
       flushed_(other.flushed_),
       mode_(other.mode_),
@@ -278,9 +373,6 @@ Destination::~Destination()
     }
 }
 
-// The move was written through to disk: there is nothing left to flush.
-std::optional<Error> Destination::FlushFolder() { return std::nullopt; }
-
 // Windows has no flush of a whole volume for an ordinary user: each file is flushed on its own.
 std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
 {
@@ -289,6 +381,7 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
     return errors;
 }
 
+// The move was written through to disk: there is nothing left to flush.
 std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
 {
     return std::vector<std::optional<Error>>(destinations.size());

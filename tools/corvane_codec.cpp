@@ -154,16 +154,6 @@ std::optional<corvane::Error> NotAFolder(const Path& path)
     return std::nullopt;
 }
 
-// A file name as the folder's file system compares it: Windows ignores case.
-Argument NameKey(const Path& name)
-{
-    Argument key = name.native();
-#ifdef _WIN32
-    ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-#endif
-    return key;
-}
-
 corvane::Endpoint EndpointFor(const Argument& argument)
 {
     if (Is(argument, "-")) return corvane::Endpoint::StandardStream();
@@ -282,9 +272,10 @@ int Run(const std::vector<Argument>& arguments)
     corvane::InstallTemporaryFileCleanup(showProgress ? corvane::tools::EndProgressLine : nullptr);
     std::unique_ptr<corvane::tools::Progress> progress;
     if (showProgress) progress = std::make_unique<corvane::tools::Progress>(jobs.size());
-    // Names coded into the folder in this run: a later source of the same name would replace
-    // an earlier one's result (or code it a second time), so it is refused, as cp does.
-    std::set<Argument> written;
+    // The files written in this run: a later source whose destination is one of them would
+    // replace an earlier one's result (or code it a second time), so it is refused, as cp does.
+    // Told apart by file identity, as the file system itself tells names apart.
+    std::set<corvane::FileIdentity> written;
     bool failed = false;
     const auto reportOutcome = [&](const Job& job, const std::optional<corvane::Error>& error,
                                    const std::optional<corvane::Error>& warning) {
@@ -293,54 +284,49 @@ int Run(const std::vector<Argument>& arguments)
             failed = true;
         } else {
             if (warning) Write(stderr, std::string(kName) + corvane::WarningLine(*warning) + "\n");
-            written.insert(NameKey(Path(job.destination).filename()));
+            if (auto identity = corvane::IdentityOf(job.destination)) written.insert(*identity);
         }
+    };
+    const auto refuseWritten = [&](const Job& job) -> std::optional<corvane::Error> {
+        if (jobs.size() < 2) return std::nullopt;
+        const auto identity = corvane::IdentityOf(job.destination);
+        if (!identity || !written.count(*identity)) return std::nullopt;
+        return corvane::ProblemError(
+#ifdef _WIN32
+            ERROR_ALREADY_EXISTS,
+#else
+            EEXIST,
+#endif
+            "Will not write '" + Shown(job.source) + "' over", Shown(job.destination),
+            "another source of this run was just written there");
     };
     // Files into a folder, without a progress line to keep final, go through the batch: their
-    // flushes to disk are shared. It is cut before a source whose name an earlier file of the cut
-    // has, so that the earlier one's outcome decides whether the later one is refused.
-    std::vector<corvane::BatchFile> batch;
-    std::vector<const Job*> batched;
-    std::set<Argument> batchedKeys;
-    const auto codeBatch = [&] {
-        corvane::TransformFiles(batch, nullptr, [&](std::size_t i, const corvane::BatchOutcome& outcome) {
-            reportOutcome(*batched[i], outcome.error, outcome.warning);
-        });
-        batch.clear();
-        batched.clear();
-        batchedKeys.clear();
-    };
-    const bool batchable = jobs.size() > 1 && !progress;
+    // flushes to disk are shared. The batch asks before each file whether it may go.
+    if (jobs.size() > 1 && !progress) {
+        std::vector<corvane::BatchFile> batch;
+        for (const Job& job : jobs) batch.push_back({coding, Path(job.source), Path(job.destination)});
+        corvane::TransformFiles(
+            batch, nullptr,
+            [&](std::size_t i, const corvane::BatchOutcome& outcome) {
+                reportOutcome(jobs[i], outcome.error, outcome.warning);
+            },
+            corvane::AfterFailure::GoOn, [&](std::size_t i) { return refuseWritten(jobs[i]); });
+        return failed ? 1 : 0;
+    }
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const Job& job = jobs[i];
-        const Argument key = NameKey(Path(job.destination).filename());
-        if (batchedKeys.count(key)) codeBatch();
-        if (jobs.size() > 1 && written.count(key)) {
-            reportOutcome(job,
-                          corvane::ProblemError(
-#ifdef _WIN32
-                              ERROR_ALREADY_EXISTS,
-#else
-                              EEXIST,
-#endif
-                              "Will not write '" + Shown(job.source) + "' over", Shown(job.destination),
-                              "another source of this run was just written there"),
-                          std::nullopt);
-        } else if (batchable) {
-            batch.push_back({coding, Path(job.source), Path(job.destination)});
-            batched.push_back(&job);
-            batchedKeys.insert(key);
-        } else {
-            corvane::TransformControl control;
-            if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
-            const std::optional<corvane::Error> error =
-                corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
-            if (progress) progress->End(!error);
-            if (error && Is(job.destination, "-")) EndIfReaderLeft(error->number);
-            reportOutcome(job, error, control.warning);
+        if (auto refused = refuseWritten(job)) {
+            reportOutcome(job, refused, std::nullopt);
+            continue;
         }
+        corvane::TransformControl control;
+        if (progress) progress->Begin(i + 1, Utf8(job.source), control, !Is(job.source, "-"));
+        const std::optional<corvane::Error> error =
+            corvane::TransformFile(coding, EndpointFor(job.source), EndpointFor(job.destination), &control);
+        if (progress) progress->End(!error);
+        if (error && Is(job.destination, "-")) EndIfReaderLeft(error->number);
+        reportOutcome(job, error, control.warning);
     }
-    codeBatch();
     return failed ? 1 : 0;
 }
 

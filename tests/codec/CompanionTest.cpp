@@ -35,7 +35,6 @@
 #include <string>
 #include <vector>
 
-#include "codec/ByteCodec.h"
 #include "support/Coded.h"
 #include "support/ErrorNumbers.h"
 #include "support/TempDir.h"
@@ -639,6 +638,12 @@ TEST_F(Companion, OneBadSourceIsReportedAndTheOthersLand)
         {"a name coded just before", Path("other") / "good1", kAlreadyWritten,
          "Will not write '" + Utf8(Path("other") / "good1") + "' over '" + Utf8(Path("out") / "good1") +
              "': another source of this run was just written there"},
+#ifdef _WIN32
+        // The folder ignores case: the same file, told by its identity.
+        {"a name coded just before, in another case", Path("other") / "GOOD1", kAlreadyWritten,
+         "Will not write '" + Utf8(Path("other") / "GOOD1") + "' over '" + Utf8(Path("out") / "GOOD1") +
+             "': another source of this run was just written there"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -656,6 +661,29 @@ TEST_F(Companion, OneBadSourceIsReportedAndTheOthersLand)
         EXPECT_EQ(ReadBytes(dir / "out" / "good2"), Encoded(good));
     }
 }
+
+#ifndef _WIN32
+// A source that is an earlier source's result by another name (a link to it) is read once that
+// result is written, as coding one file after the other reads it, whether or not an earlier
+// result was there before.
+TEST_F(Companion, SourceThatIsAnEarlierResultIsReadAfterItIsWritten)
+{
+    const Bytes plain{'p', 'l', 'a', 'i', 'n'};
+    WriteBytes(dir / "a", plain);
+    std::filesystem::create_symlink(Path("out") / "a", dir / "lnk");
+    for (const bool earlier : {false, true}) {
+        SCOPED_TRACE(earlier ? "an earlier result there" : "no earlier result");
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directory(dir / "out");
+        if (earlier) WriteBytes(dir / "out" / "a", {'O', 'L', 'D'});
+        const Outcome outcome = Run({"encode", "a", "lnk", "out"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out" / "a"), Encoded(plain)), "");
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out" / "lnk"), Encoded(Encoded(plain))), "");
+    }
+}
+#endif
 
 TEST_F(Companion, SeveralSourcesNeedAnExistingFolder)
 {

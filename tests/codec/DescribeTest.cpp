@@ -14,6 +14,12 @@
 namespace corvane {
 namespace {
 
+#ifdef _WIN32
+const std::string kShownBackslash = "\\";  // a separator, never part of a name
+#else
+const std::string kShownBackslash = "\\\\";
+#endif
+
 TEST(ShownText, EscapesControlsAndBytesThatAreNotUtf8AndKeepsEverythingElse)
 {
     const struct {
@@ -37,14 +43,33 @@ TEST(ShownText, EscapesControlsAndBytesThatAreNotUtf8AndKeepsEverythingElse)
         {"cut short", "a\xE2\x82", "a\\xe2\\x82"},
         {"stray continuation byte", "\x80" "a", "\\x80a"},
         {"characters beyond ASCII stay", "\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5 \xF0\x9F\x98\x80 \xC2\xA0", "\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5 \xF0\x9F\x98\x80 \xC2\xA0"},
-        {"backslashes and quotes stay", "C:\\Temp\\'a'.txt", "C:\\Temp\\'a'.txt"},
+        // Each would turn the direction of the rest of the line, the system's reason included.
+        {"right-to-left override", "report\xE2\x80\xAEtxt.exe", "report\\u202etxt.exe"},
+        {"embeddings, marks and pop", "\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C",
+         "\\u202a\\u202b\\u202c\\u202d\\u200e\\u200f\\u061c"},
+        {"isolates", "\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9", "\\u2066\\u2067\\u2068\\u2069"},
+        {"Arabic letters stay", "\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A", "\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A"},
+        {"quotes stay", "'a'.txt", "'a'.txt"},
+        {"backslashes", "C:\\Temp\\a.txt", "C:" + kShownBackslash + "Temp" + kShownBackslash + "a.txt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ShownText(c.text), c.shown);
-        EXPECT_EQ(ShownText(c.shown), c.shown) << "escaping twice changes nothing";
+        // A message made of shown names is kept to one line without escaping them again.
+        EXPECT_EQ(ErrorLine(Error{1, c.shown}), "Error: 1: " + c.shown);
     }
 }
+
+#ifndef _WIN32
+// A name that holds a backslash and an n and a name that holds a newline read apart.
+TEST(ShownText, NameWithABackslashReadsApartFromAnEscapedControl)
+{
+    EXPECT_EQ(ShownText("a\\nb"), "a\\\\nb");
+    EXPECT_EQ(ShownText("a\nb"), "a\\nb");
+    EXPECT_EQ(SystemError(ENOENT, "Cannot open", DisplayName("a\\nb")).description,
+              "Cannot open 'a\\\\nb': No such file or directory");
+}
+#endif
 
 #ifdef _WIN32
 TEST(DisplayName, ShowsALoneSurrogateOfAWindowsNameEscaped)

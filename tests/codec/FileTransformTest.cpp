@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <grp.h>
 #include <poll.h>
 #include <spawn.h>
@@ -17,18 +18,19 @@
 #include <algorithm>
 #include <chrono>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "codec/ByteCodec.h"
 #include "codec/FileTransform.h"
 #include "codec/OsFile.h"
 #include "support/Coded.h"
@@ -42,6 +44,7 @@ namespace {
 using testing::Bytes;
 using testing::Encoded;
 using testing::AwaitCondition;
+using testing::WaitStatus;
 using testing::FileNames;
 using testing::FirstDifference;
 using testing::ReadBytes;
@@ -231,6 +234,9 @@ public:
         faults.beforeRead = nullptr;
         faults.beforeWrite = nullptr;
         faults.folderFlushError = 0;
+        faults.beforeRename = nullptr;
+        faults.groupFiles = 0;
+        faults.groupBytes = 0;
     }
 };
 
@@ -445,15 +451,28 @@ TEST(CleanupSignals, HeldBackUntilTheOutermostHoldEnds)
 
 TEST(TemporaryName, OnlyTheTransformsOwnNamesAreTemporary)
 {
+    const std::string own = detail::TemporaryName();
+    ASSERT_EQ(own.size(), 43u);
+    std::string otherCheck = own;
+    otherCheck.back() = otherCheck.back() == '0' ? '1' : '0';
+    std::string otherProcess = own;
+    otherProcess[5] = otherProcess[5] == '0' ? '1' : '0';
     const struct {
         const char* name;
+        std::string fileName;
         bool temporary;
     } cases[] = {
-        {".cv0123abcd", true}, {".cvffffffff", true},   {".cv0123abc", false},  {".cv0123abcde", false},
-        {".cv0123abcG", false}, {".cv0123ABCD", false}, {"x.cv0123abcd", false}, {"cv0123abcd0", false},
-        {"", false},
+        {"the transform's own", own, true},
+        {"a check that does not match", otherCheck, false},
+        {"a process that does not match its check", otherProcess, false},
+        {"upper case", [&] { std::string upper = own; for (char& c : upper) c = static_cast<char>(std::toupper(c)); return upper; }(), false},
+        {"one character more", own + "0", false},
+        {"one character less", own.substr(0, 42), false},
+        {"a name of the earlier form", ".cv0123abcd", false},
+        {"empty", "", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.name), c.temporary) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.fileName), c.temporary) << c.name;
+    EXPECT_EQ(detail::WriterOfTemporaryName(own), detail::ThisWriter());
 }
 
 mode_t Mode(const std::filesystem::path& path)
@@ -678,6 +697,41 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<ReplaceRow>(info.param).name) +
                (std::get<Temporary>(info.param) == Temporary::Named ? "_Named" : "_Unnamed");
     });
+
+// What a SIGKILL or a power cut left in a folder (a temporary file whose writer has ended) is
+// removed by the next transform into that folder; a running writer's file and anything not
+// named by the transform stay.
+TEST_F(FileTransform, LeftoversOfAnEndedWriterGoWithTheNextTransformIntoTheirFolder)
+{
+    const pid_t ended = testing::StartProgram("true", {}, 0, 1, 2);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(WaitStatus(ended), 0);
+    const detail::Writer gone{static_cast<std::uint32_t>(ended), 1};
+    const detail::Writer reused{detail::ThisWriter().process, detail::ThisWriter().start + 1};
+    const auto out = dir / "out";
+    WriteBytes(dir / "source", kPlain);
+    for (const bool batch : {false, true}) {
+        SCOPED_TRACE(batch ? "batch" : "one file");
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        const std::string leftovers[] = {detail::TemporaryNameOf(gone), detail::TemporaryNameOf(reused)};
+        const std::string running = detail::TemporaryName();
+        for (const std::string& name : leftovers) WriteBytes(out / name, {1});
+        WriteBytes(out / running, {2});
+        WriteBytes(out / ".cv0123abcd", {3});
+        std::filesystem::create_directory(out / detail::TemporaryNameOf(gone));  // not a file
+        if (batch) {
+            const BatchFile files[] = {{Coding::Encode, dir / "source", out / "a"}, {Coding::Encode, dir / "source", out / "b"}};
+            for (const BatchOutcome& outcome : TransformFiles(files)) EXPECT_FALSE(outcome.error);
+        } else {
+            ASSERT_FALSE(EncodeFile(dir / "source", out / "a"));
+        }
+        for (const std::string& name : leftovers) EXPECT_FALSE(std::filesystem::exists(out / name)) << name;
+        EXPECT_EQ(ReadBytes(out / running), Bytes{2});
+        EXPECT_EQ(ReadBytes(out / ".cv0123abcd"), Bytes{3});
+        EXPECT_EQ(FileNames(out).size(), batch ? 5u : 4u);
+    }
+}
 
 // Another user replacing a file they may write keeps its group when they belong to it; when
 // they do not, the file is theirs like any file they make.
@@ -1270,37 +1324,340 @@ TEST_F(FileTransform, BatchThatStopsEndsAtTheFirstFailure)
     }
 }
 
-using testing::StartCompanion;
-using testing::WaitStatus;
+// What a folder holds, for comparing two runs: each entry by its path below the folder, a link
+// by its target, a file by its mode, owner, links and content.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = std::filesystem::relative(entry.path(), root).string();
+        struct stat info {};
+        EXPECT_EQ(::lstat(entry.path().c_str(), &info), 0) << name;
+        if (S_ISLNK(info.st_mode)) {
+            entries[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+        } else if (S_ISREG(info.st_mode)) {
+            const Bytes content = ReadBytes(entry.path());
+            entries[name] = "mode " + std::to_string(info.st_mode & 07777) + ", owner " + std::to_string(info.st_uid) +
+                            ", links " + std::to_string(info.st_nlink) + ": " +
+                            std::string(content.begin(), content.end());
+        } else {
+            entries[name] = "folder";
+        }
+    }
+    return entries;
+}
 
-TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSource)
+// A scene for the batch to meet: what the folder holds first, and the items, as paths below it.
+struct SameFileRow {
+    const char* name;
+    std::function<void(const std::filesystem::path& root)> prepare;
+    std::vector<std::pair<std::string, std::string>> items;  // source, destination
+    bool needsRoot = false;
+};
+
+// `prefix` and `i`, built by appending: GCC 12 warns falsely of "s" + std::to_string(i).
+std::string Numbered(const char* prefix, int i)
+{
+    std::string name = prefix;
+    name += std::to_string(i);
+    return name;
+}
+
+void PutText(const std::filesystem::path& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
+
+// "a" (plain-a), "b" (plain-b) and the folder "out", with "out/a" holding OLD when `earlier`.
+std::function<void(const std::filesystem::path&)> Plain(bool earlier,
+                                                        std::function<void(const std::filesystem::path&)> more = {})
+{
+    return [earlier, more](const std::filesystem::path& root) {
+        PutText(root / "a", "plain-a");
+        PutText(root / "b", "plain-b");
+        std::filesystem::create_directory(root / "out");
+        if (earlier) PutText(root / "out" / "a", "OLD");
+        if (more) more(root);
+    };
+}
+
+const SameFileRow kSameFileRows[] = {
+    {"a link to an earlier destination", Plain(true, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"lnk", "out/lnk"}}},
+    {"a link to an earlier destination not there yet",
+     Plain(false, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"lnk", "out/lnk"}}},
+    {"a hard link to an earlier destination",
+     Plain(true, [](const auto& root) { std::filesystem::create_hard_link(root / "out" / "a", root / "hard"); }),
+     {{"a", "out/a"}, {"hard", "out/hard"}}},
+    {"an earlier destination through ./", Plain(false), {{"a", "out/a"}, {"out/./a", "out/b"}}},
+    {"an earlier destination through ..", Plain(true), {{"a", "out/a"}, {"out/../out/a", "out/c"}}},
+    {"an earlier destination coded in place", Plain(true), {{"out/a", "out/a"}, {"out/a", "out/b"}}},
+    {"a chain of new results", Plain(false), {{"a", "out/x"}, {"out/x", "out/y"}, {"out/y", "out/z"}}},
+    {"one destination by two names", Plain(true), {{"a", "out/a"}, {"b", "out/./a"}, {"out/a", "out/b"}}},
+    {"one new destination by two names", Plain(false), {{"a", "out/a"}, {"b", "out/../out/a"}}},
+    {"a link as destination to a result not there yet",
+     Plain(false, [](const auto& root) { std::filesystem::create_symlink("out/a", root / "lnk"); }),
+     {{"a", "out/a"}, {"b", "lnk"}}},
+    {"an earlier destination through a bind mount",
+     Plain(true,
+           [](const auto& root) {
+               std::filesystem::create_directory(root / "bound");
+               ASSERT_EQ(::mount((root / "out").c_str(), (root / "bound").c_str(), nullptr, MS_BIND, nullptr), 0);
+           }),
+     {{"a", "out/a"}, {"bound/a", "out/b"}, {"b", "bound/a"}},
+     true},
+};
+
+// Whatever names a batch's items use for one file, the batch gives what coding them one by one
+// gives: every file, link and outcome alike.
+TEST_F(FileTransform, BatchGivesWhatOneByOneGivesWhateverTheNames)
+{
+    for (const SameFileRow& row : kSameFileRows) {
+        SCOPED_TRACE(row.name);
+        if (row.needsRoot && ::geteuid() != 0) continue;
+        std::map<std::string, std::string> results[2];
+        std::vector<int> numbers[2];
+        for (const bool batch : {false, true}) {
+            const auto root = dir / (batch ? "batch" : "one by one");
+            std::filesystem::remove_all(root);
+            std::filesystem::create_directory(root);
+            row.prepare(root);
+            if (HasFatalFailure()) return;
+            std::vector<BatchFile> files;
+            for (const auto& [source, destination] : row.items) files.push_back({Coding::Encode, root / source, root / destination});
+            if (batch) {
+                for (const BatchOutcome& outcome : TransformFiles(files)) numbers[1].push_back(outcome.error ? outcome.error->number : 0);
+            } else {
+                for (const BatchFile& file : files) {
+                    const auto error = EncodeFile(file.source, file.destination);
+                    numbers[0].push_back(error ? error->number : 0);
+                }
+            }
+            if (row.needsRoot) ::umount((root / "bound").c_str());
+            results[batch] = Snapshot(root);
+        }
+        EXPECT_EQ(numbers[1], numbers[0]);
+        EXPECT_EQ(results[1], results[0]);
+        EXPECT_EQ(std::count(numbers[0].begin(), numbers[0].end(), 0), static_cast<long>(row.items.size()));
+    }
+}
+
+// The limits forced low, so that a small batch crosses group boundaries: by count, by bytes,
+// and with a file that reads a result of an earlier group.
+TEST_F(FileTransform, BatchCrossesGroupBoundaries)
+{
+    const struct {
+        const char* name;
+        std::size_t files;
+        std::uint64_t bytes;
+    } limits[] = {{"three files", 3, 0}, {"a kilobyte", 0, 1000}, {"one file", 1, 0}};
+    for (const auto& limit : limits) {
+        for (const bool named : {false, true}) {
+            SCOPED_TRACE(std::string(limit.name) + (named ? ", named" : ", unnamed"));
+            const NamedTemporaries temporaries(named);
+            const FaultsTakenOut takenOut;
+            detail::Faults().groupFiles = limit.files;
+            detail::Faults().groupBytes = limit.bytes;
+            const auto out = dir / "out";
+            std::filesystem::remove_all(out);
+            std::filesystem::create_directories(out);
+            std::vector<BatchFile> files;
+            std::vector<Bytes> expected;
+            for (int i = 0; i < 10; ++i) {
+                const auto source = dir / Numbered("s", i);
+                WriteBytes(source, testing::RandomBytes(400, i));
+                files.push_back({Coding::Encode, source, out / Numbered("d", i)});
+                expected.push_back(Encoded(ReadBytes(source)));
+            }
+            files[8].source = out / "d1";  // a result of an earlier group
+            expected[8] = Encoded(expected[1]);
+            std::vector<std::size_t> heard;
+            const auto outcomes = TransformFiles(files, nullptr, [&](std::size_t i, const BatchOutcome&) { heard.push_back(i); });
+            ASSERT_EQ(heard.size(), files.size());
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(heard[i], i);
+                EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+                EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), expected[i]), "");
+            }
+            EXPECT_EQ(FileNames(out).size(), files.size()) << "a temporary file was left";
+        }
+    }
+}
+
+// In a folder of the program's own, a file another user planted there, or a name linked to a
+// file elsewhere, is no template for a result: the result is the caller's, made as a new file
+// is, and the file elsewhere is left alone.
+TEST_F(FileTransform, PlantedFileInTheProgramsFolderIsReplacedAsANewFile)
+{
+    const struct {
+        const char* name;
+        bool needsRoot;
+        std::function<void(const std::filesystem::path& planted)> plant;
+    } rows[] = {
+        {"another user's file", true,
+         [](const std::filesystem::path& planted) {
+             WriteBytes(planted, {7});
+             Chmod(planted, 0666);
+             ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+         }},
+        {"a hard link to a file elsewhere", false,
+         [](const std::filesystem::path& planted) {
+             WriteBytes(planted.parent_path().parent_path() / "elsewhere", {7});
+             Chmod(planted.parent_path().parent_path() / "elsewhere", 0666);
+             std::filesystem::create_hard_link(planted.parent_path().parent_path() / "elsewhere", planted);
+         }},
+    };
+    WriteBytes(dir / "secret", kPlain);
+    Chmod(dir / "secret", 0600);
+    WriteBytes(dir / "other", {1});
+    for (const auto& row : rows) {
+        if (row.needsRoot && ::geteuid() != 0) continue;
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (batch ? ", batch" : ", alone"));
+            const auto out = dir / "out";
+            std::filesystem::remove_all(out);
+            std::filesystem::remove(dir / "elsewhere");
+            std::filesystem::create_directory(out);
+            row.plant(out / "secret");
+            if (HasFatalFailure()) return;
+            if (batch) {
+                const BatchFile files[] = {{Coding::Encode, dir / "other", out / "other", Links::Refuse},
+                                           {Coding::Encode, dir / "secret", out / "secret", Links::Refuse}};
+                for (const BatchOutcome& outcome : TransformFiles(files)) EXPECT_FALSE(outcome.error) << outcome.error->description;
+            } else {
+                const auto error = TransformFile(Coding::Encode, Endpoint::File(dir / "secret"),
+                                                 Endpoint::File(out / "secret", Links::Refuse));
+                ASSERT_FALSE(error) << error->description;
+            }
+            struct stat info {};
+            ASSERT_EQ(::lstat((out / "secret").c_str(), &info), 0);
+            EXPECT_EQ(info.st_uid, ::geteuid());
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+            EXPECT_EQ(info.st_nlink, 1u);
+            EXPECT_EQ(FirstDifference(ReadBytes(out / "secret"), Encoded(kPlain)), "");
+            if (std::filesystem::exists(dir / "elsewhere")) {
+                EXPECT_EQ(ReadBytes(dir / "elsewhere"), Bytes{7});
+            }
+        }
+    }
+}
+
+// Files already in place hold less than the temporary files waiting to replace them: on a full
+// disk the batch puts the waiting files in place, freeing what they replace, and tries the file
+// that did not fit once more, so that it does what one by one does.
+TEST_F(FileTransform, BatchOnAFullDiskDoesWhatOneByOneDoes)
+{
+    const testing::SmallDisk small(dir / "small");
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    // 64 KiB: four earlier results of 12 KiB, and room for one more beside them, not two.
+    std::vector<BatchFile> files;
+    for (int i = 0; i < 4; ++i) {
+        const auto source = dir / Numbered("s", i);
+        WriteBytes(source, testing::RandomBytes(12 << 10, i));
+        WriteBytes(small.path() / Numbered("d", i), testing::RandomBytes(12 << 10, 100 + i));
+        files.push_back({Coding::Encode, source, small.path() / Numbered("d", i)});
+    }
+    const auto outcomes = TransformFiles(files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+        EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), Encoded(ReadBytes(files[i].source))), "");
+    }
+    EXPECT_EQ(FileNames(small.path()).size(), 4u) << "a temporary file was left";
+}
+
+pthread_t gHandlerThread;
+
+// Sends SIGTERM to the handler's thread before the second rename, and goes on once the handler
+// has begun.
+void TerminateBeforeTheSecondRename(std::size_t index)
+{
+    if (index != 1) return;
+    ::pthread_kill(gHandlerThread, SIGTERM);
+    while (!detail::CleanupStarted()) std::this_thread::yield();
+}
+
+// A clean-up signal taken on another thread than the batch's (as in the desktop program, which
+// codes on a thread of its own) while a group is being put in place waits for all its renames:
+// the group is in place whole, with nothing left behind.
+TEST_F(FileTransform, SignalDuringTheRenamesOfABatchOnAnotherThreadWaitsForAllOfThem)
+{
+    std::vector<BatchFile> files;
+    for (int i = 0; i < 4; ++i) {
+        WriteBytes(dir / Numbered("s", i), {static_cast<std::uint8_t>(i), 1});
+        WriteBytes(dir / Numbered("d", i), {9});
+        files.push_back({Coding::Encode, dir / Numbered("s", i), dir / Numbered("d", i)});
+    }
+    EXPECT_EXIT(
+        {
+            gHandlerThread = ::pthread_self();
+            InstallTemporaryFileCleanup();
+            detail::Faults().beforeRename = TerminateBeforeTheSecondRename;
+            std::thread coder([&] { static_cast<void>(TransformFiles(files)); });
+            coder.join();
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ReadBytes(dir / Numbered("d", i)), Encoded({static_cast<std::uint8_t>(i), 1}));
+    }
+    EXPECT_EQ(FileNames(dir.path()).size(), 8u) << "a temporary file was left";
+}
+
+using testing::StartCompanion;
+
+// Standard output that is the source itself is refused; a closed one is reported as closed,
+// even when the source, opened first, took its number.
+TEST_F(FileTransform, CompanionRefusesStandardOutputThatIsTheSourceAndReportsAClosedOne)
 {
     const auto file = dir / "file";
     WriteBytes(file, {1, 2, 3});
+    const std::string closed = "corvane-codec: Error: 9: Cannot write 'standard output': Bad file descriptor\n";
     const struct {
         std::vector<std::string> args;
         bool sourceOnStandardInput;
-        std::string shownAs;
+        bool outputClosed;
+        std::string message;
     } cases[] = {
-        {{"encode", file.string(), "-"}, false, file.string()},
-        {{"encode", "-", "-"}, true, "standard input"},
+        {{"encode", file.string(), "-"}, false, false,
+         "corvane-codec: Error: 22: Cannot read '" + file.string() + "': input file is output file\n"},
+        {{"encode", "-", "-"}, true, false,
+         "corvane-codec: Error: 22: Cannot read 'standard input': input file is output file\n"},
+        {{"encode", file.string(), "-"}, false, true, closed},
+        {{"encode", "-", "-"}, true, true, closed},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.shownAs);
+        SCOPED_TRACE(c.message);
         const int in = ::open(c.sourceOnStandardInput ? file.c_str() : "/dev/null", O_RDONLY | O_CLOEXEC);
-        const int out = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const int out = c.outputClosed ? -1 : ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         const pid_t pid = StartCompanion(c.args, in, out, err);
         ::close(in);
-        ::close(out);
+        if (out >= 0) ::close(out);
         ::close(err);
         ASSERT_GT(pid, 0);
         EXPECT_EQ(WaitStatus(pid), 1);
         const Bytes message = ReadBytes(dir / "err");
-        EXPECT_EQ(std::string(message.begin(), message.end()),
-                  "corvane-codec: Error: 22: Cannot read '" + c.shownAs + "': input file is output file\n");
+        EXPECT_EQ(std::string(message.begin(), message.end()), c.message);
         EXPECT_EQ(ReadBytes(file), (Bytes{1, 2, 3}));
     }
+}
+
+// The kernel's pseudo files report a length that is not what they hold (0 under /proc, a page
+// under /sys): they are read to their end, not taken for files that changed while read.
+TEST_F(FileTransform, PseudoFileIsReadToItsEnd)
+{
+    int coded = 0;
+    for (const char* pseudo : {"/proc/version", "/sys/devices/system/cpu/online", "/sys/kernel/mm/transparent_hugepage/enabled"}) {
+        SCOPED_TRACE(pseudo);
+        const Bytes content = ReadBytes(pseudo);
+        if (content.empty()) continue;  // not on this system
+        const auto error = EncodeFile(pseudo, dir / "out");
+        ASSERT_FALSE(error) << error->description;
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out"), Encoded(content)), "");
+        ++coded;
+    }
+    if (coded == 0) GTEST_SKIP() << "no pseudo file to read here";
 }
 
 struct KillRow {

@@ -73,7 +73,13 @@ INSTANTIATE_TEST_SUITE_P(Companion, MessageLines, ::testing::Values(
     MessageCase{"source name with a C1 control", kCompanion, {"encode", "miss\xc2\x9b" "2J", "o"}, 1,
                 "'miss\\u009b2J'", 1},
     MessageCase{"source name forging an error line", kCompanion, {"decode", "gone\nError: 0: all good", "o"}, 1,
-                "'gone\\nError: 0: all good'", 1}));
+                "'gone\\nError: 0: all good'", 1},
+    // The override would turn the rest of the line around, the system's reason included.
+    MessageCase{"source name with a right-to-left override", kCompanion, {"encode", "report\xe2\x80\xaetxt.exe", "o"}, 1,
+                "'report\\u202etxt.exe': No such file or directory", 1},
+    // A name holding a backslash and an n reads apart from one holding a newline.
+    MessageCase{"source name with a backslash", kCompanion, {"encode", "gone\\nError: 0: all good", "o"}, 1,
+                "'gone\\\\nError: 0: all good'", 1}));
 
 INSTANTIATE_TEST_SUITE_P(Desktop, MessageLines, ::testing::Values(
     MessageCase{"missing file forging an error line", kDesktop, {"missing\nError: 0: all good"}, 1,

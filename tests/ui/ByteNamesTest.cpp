@@ -152,9 +152,7 @@ TEST_F(ByteNames, ViewersListCodeAndTakeDropsOfThem)
     ASSERT_TRUE(DropAddress(fromDecoded, data / kLoneFF.bytes));
     ASSERT_TRUE(testing::WaitFor([&] { return std::filesystem::exists(decoded() / kLoneFF.bytes); }, 5000));
     ASSERT_TRUE(WorkEnded());
-    Bytes plain = kPlain;
-    DecodeBytes(plain);
-    EXPECT_EQ(testing::ReadBytes(decoded() / kLoneFF.bytes), plain);
+    EXPECT_EQ(testing::ReadBytes(decoded() / kLoneFF.bytes), testing::Decoded(kPlain));
     EXPECT_EQ(desktop.boxes.size(), 1u);
 }
 

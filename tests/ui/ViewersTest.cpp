@@ -1,6 +1,6 @@
 // The two folder viewers and the About window, opened for real offscreen.
+#include "support/Coded.h"
 #include "support/SystemWords.h"
-#include "codec/ByteCodec.h"
 #include "platform/FileList.h"
 #include "platform/SimpleControls.h"
 #include "support/UiFixture.h"
@@ -74,9 +74,7 @@ TEST_F(Viewers, EachFocusesItsFirstControl)
 TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
 {
     std::filesystem::create_directories(encoded());
-    Bytes coded{'h', 'i', '!'};
-    EncodeBytes(coded);
-    testing::WriteBytes(encoded() / "note.txt", coded);
+    testing::WriteBytes(encoded() / "note.txt", testing::Encoded({'h', 'i', '!'}));
 
     FolderViewer* fromEncoded = Open(FolderViewer::Kind::Encoded);
     Select(fromEncoded, "note.txt");

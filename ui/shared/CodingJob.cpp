@@ -1,9 +1,7 @@
 #include "ui/shared/CodingJob.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSet>
 
 #include <system_error>
 
@@ -29,17 +27,6 @@ CodingJob::Transform& CurrentTransform()
 {
     static CodingJob::Transform transform = CodingJob::CodeFiles;
     return transform;
-}
-
-// A path as the file system tells paths apart, for finding the same file twice in a run.
-QString SameFileKey(const QString& path)
-{
-    const QString clean = QDir::cleanPath(path);
-#ifdef _WIN32
-    return clean.toCaseFolded();
-#else
-    return clean;
-#endif
 }
 
 }  // namespace
@@ -133,24 +120,13 @@ void CodingJob::Cancel()
     runner_.Cancel();
 }
 
-// The run that starts at `first`: the files after it into the same folder, up to one whose
-// result would replace another's of the run or whose source is a result of the run (those are
-// coded in a later run, as one file after another would code them).
+// The run that starts at `first`: the files after it into the same folder. Files that write
+// the same file, or read what an earlier one writes, are the batch's to keep in order.
 std::size_t CodingJob::RunEnd(std::size_t first) const
 {
     const QString& folder = files_[first].folder;
-    const QString inFolder = SameFileKey(folder) + QLatin1Char('/');
-    QSet<QString> names;  // of the run's results
     std::size_t end = first;
-    for (; end < files_.size(); ++end) {
-        const File& file = files_[end];
-        if (file.folder != folder) break;
-        const QString name = SameFileKey(file.name);
-        if (names.contains(name)) break;
-        const QString source = SameFileKey(file.source);
-        if (source.startsWith(inFolder) && names.contains(source.mid(inFolder.size()))) break;
-        names.insert(name);
-    }
+    while (end < files_.size() && files_[end].folder == folder) ++end;
     return end;
 }
 

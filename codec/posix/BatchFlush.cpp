@@ -1,0 +1,74 @@
+// A batch's shared flushes on POSIX: one syncfs for each file system, one fsync for each folder.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "codec/OsFile.h"
+#include "codec/posix/Posix.h"
+
+namespace corvane::detail {
+
+std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* const> destinations)
+{
+    // One syncfs for each file system: the data of every file is on disk before any of them is
+    // renamed, at the cost of one journal commit rather than one for each file.
+    std::vector<std::pair<dev_t, int>> flushed;  // file system, and the error of its flush
+    std::vector<std::optional<Error>> errors(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
+        struct stat info {};
+        if (::fstat(to.folder_, &info) != 0) {
+            errors[i] = to.Fail(errno);
+            continue;
+        }
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
+        if (known == flushed.end()) {
+            flushed.emplace_back(info.st_dev, ::syncfs(to.folder_) == 0 ? 0 : errno);
+            known = flushed.end() - 1;
+        }
+        if (known->second != 0)
+            errors[i] = to.Fail(known->second);
+        else
+            to.flushed_ = true;
+    }
+    return errors;
+}
+
+std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destination* const> destinations)
+{
+    // Without this a rename may not survive a power loss, and the old file would be back. Some
+    // file systems cannot flush a folder (EINVAL): there is nothing more to do there.
+    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> flushed;  // folder, and the error of its flush
+    std::vector<std::optional<Error>> warnings(destinations.size());
+    for (std::size_t i = 0; i < destinations.size(); ++i) {
+        Destination& to = *destinations[i];
+        if (!to.committed_) continue;
+        to.committed_ = false;
+        int failure = 0;
+        struct stat info {};
+        if (::fstat(to.folder_, &info) != 0) {
+            failure = errno;
+        } else {
+            const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
+            auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
+            if (known == flushed.end()) {
+                int flushFailure = Faults().folderFlushError.load();
+                if (flushFailure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) flushFailure = errno;
+                known = flushed.emplace(flushed.end(), folder, flushFailure);
+            }
+            failure = known->second;
+        }
+        if (failure != 0) warnings[i] = to.Fail(failure, "Written, but cannot flush the folder of");
+    }
+    return warnings;
+}
+
+// A parked file holds no descriptor and the files of one folder share one: the group is
+// bounded by the names the signal handler can hold, with room for single transforms besides.
+std::size_t Destination::MostWaitingAtOnce() { return kInFlightSlots - 64; }
+
+}  // namespace corvane::detail
