@@ -483,6 +483,56 @@ TEST_F(Drops, AViewerClosedDuringItsBatch)
     EXPECT_TRUE(desktop.boxes.empty());
 }
 
+// The work ends before any box that reports it: while a box is up (a viewer's Done!, a failure
+// from Decode File! with nothing selected, a failed file in the middle of a drop) no window is
+// held, the busy cursor is gone, and no progress window is left to appear behind the box.
+TEST_F(Drops, NoSignOfTheWorkOutlivesItBehindABox)
+{
+    std::filesystem::create_directories(encoded());
+    testing::WriteBytes(encoded() / "note.txt", testing::Encoded({'h', 'i'}));
+    testing::WriteBytes(data / "x.txt", {1});
+    testing::WriteBytes(data / "z.txt", {2});
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        QString caption;
+    } cases[] = {
+        {"a viewer's Decode Selected",
+         [&] {
+             FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+             testing::ClickEntry(Child<platform::FileList>(viewer, "File1"), "note.txt");
+             ClickAndFinish(Child(viewer, "cmddecode1"));
+         },
+         "Done!"},
+        {"Decode File! with nothing selected", [&] { ClickAndFinish(Get("cmddecode")); }, "No Data"},
+        {"a failed file in a drop",
+         [&] { DropAndFinish(Open(FolderViewer::Kind::Decoded), {data / "x.txt", data / "gone.txt", data / "z.txt"}); },
+         "No Data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.boxes.clear();
+        QStringList held;
+        bool busyCursor = false;
+        bool progressLeft = false;
+        desktop.onMessage = [&](const platform::MessageBoxRequest&) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->isVisible() && !top->isEnabled()) held << top->objectName();
+            }
+            busyCursor = QApplication::overrideCursor() != nullptr;
+            progressLeft = CodingJob::Running() && CodingJob::Running()->Progress();
+        };
+        c.act();
+        desktop.onMessage = {};
+        ASSERT_FALSE(desktop.boxes.empty());
+        EXPECT_EQ(desktop.boxes[0].caption, c.caption);
+        EXPECT_EQ(held, QStringList{});
+        EXPECT_FALSE(busyCursor);
+        EXPECT_FALSE(progressLeft);
+        EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
+    }
+}
+
 // One file dropped onto the main window is shown as if browsed to; a folder is refused.
 TEST_F(Drops, OntoTheMainWindowShowTheFile)
 {

@@ -106,8 +106,7 @@ void CodingJob::Leave(std::function<void()> then)
     job->handlers_ = {};
     job->leaving_ = true;
     job->afterLeaving_ = std::move(then);
-    job->presenter_.reset();
-    job->busy_.reset();
+    job->StopShowingWork();
     job->Cancel();
 }
 
@@ -117,10 +116,8 @@ CodingJob::Transform CodingJob::UseTransform(Transform transform)
 }
 
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform)
-    : files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
-      busy_(std::make_unique<platform::BusyScope>())
+    : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform))
 {
-    presenter_ = std::make_unique<ProgressPresenter>(owner, *busy_, runner_, [this] { Cancel(); });
 }
 
 CodingJob::~CodingJob() = default;
@@ -160,6 +157,7 @@ void CodingJob::StartRun()
         Finish(cancelled_);
         return;
     }
+    ShowWork();
     ShowCurrent();
     const std::size_t first = next_;
     const File& file = files_[first];
@@ -218,6 +216,8 @@ void CodingJob::Drain()
             continue;
         }
         if (outcome.warning && !warning_) warning_ = std::move(outcome.warning);
+        // The last file's landing is the work's end: whatever its handler shows comes after it.
+        if (next_ == files_.size()) StopShowingWork();
         ShowCurrent();
         if (handlers_.landed) handlers_.landed(files_[index]);
         if (!alive || finished_) return;
@@ -239,6 +239,8 @@ void CodingJob::RunEnded()
         auto [index, error] = std::move(*failure_);
         failure_.reset();
         next_ = index + 1;
+        // The work waits for the answer: no progress goes on behind the question.
+        StopShowingWork();
         const QPointer<CodingJob> alive(this);
         const bool goOn = handlers_.failed && handlers_.failed(files_[index], error);
         if (!alive || finished_) return;
@@ -258,12 +260,26 @@ void CodingJob::ShowCurrent()
                         static_cast<int>(files_.size()));
 }
 
+// The work's signs (the other windows held, the progress window and its clock) live only while
+// files are being coded, never while a box waits for its answer.
+void CodingJob::ShowWork()
+{
+    if (presenter_ || leaving_) return;
+    busy_ = std::make_unique<platform::BusyScope>();
+    presenter_ = std::make_unique<ProgressPresenter>(owner_, *busy_, runner_, [this] { Cancel(); });
+}
+
+void CodingJob::StopShowingWork()
+{
+    presenter_.reset();
+    busy_.reset();
+}
+
 void CodingJob::Finish(bool cancelled)
 {
     if (finished_) return;
     finished_ = true;
-    presenter_.reset();
-    busy_.reset();
+    StopShowingWork();
     if (RunningJob() == this) RunningJob() = nullptr;
     const auto finished = std::move(handlers_.finished);
     const auto afterLeaving = std::move(afterLeaving_);

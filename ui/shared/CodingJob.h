@@ -6,8 +6,10 @@
 // media), several files into one folder as one run whose flushes to disk are shared
 // (TransformFiles), each file still complete or not there at all. A run ends at its first
 // failure, so that the question "go on?" is asked before any later file is touched; the next
-// run starts after the failed file. A ProgressPresenter shows how it goes; a platform::BusyScope
-// keeps every other window from taking input. One job runs at a time.
+// run starts after the failed file. While files are being coded, a ProgressPresenter shows how it
+// goes and a platform::BusyScope keeps every other window from taking input; both end before any
+// box about the work (a failure's question, a handler's report of the last file), so that
+// nothing of the work goes on behind a box. One job runs at a time.
 //
 // A file written whose folder could not be flushed is done, with a warning: the job shows the
 // first such warning once, when it ends.
@@ -106,8 +108,11 @@ private:
     void Drain();
     void RunEnded();
     void ShowCurrent();
+    void ShowWork();
+    void StopShowingWork();
     void Finish(bool cancelled);
 
+    QPointer<QWidget> owner_;
     std::vector<File> files_;
     Handlers handlers_;
     Transform transform_;
