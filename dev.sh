@@ -26,7 +26,7 @@ PACKAGES=(
   "${PACKAGE_PACKAGES[@]}" qt6-base-private-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace
+  lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace openbox imagemagick x11-utils
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
                   nsis xvfb xauth openbox xdotool imagemagick)
