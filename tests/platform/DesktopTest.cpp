@@ -18,6 +18,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "support/SystemWords.h"
 #include "platform/Desktop.h"
@@ -239,6 +240,19 @@ TEST(Programs, AMissingProgramAndOneThatMayNotRunGiveTheSystemsOwnReasons)
         ASSERT_TRUE(error);
         EXPECT_EQ(error->number, c.number);
         EXPECT_EQ(QString::fromStdString(ErrorLine(*error)), testing::ErrorText(c.number, "Cannot start", c.program));
+    }
+}
+
+// A started program's exit status comes back to the user-interface thread once it has ended.
+TEST(Programs, AStartedProgramsExitStatusIsHeard)
+{
+    for (const int status : {0, 3}) {
+        SCOPED_TRACE(status);
+        std::optional<int> heard;
+        const ProgramRequest request{"sh", {"-c", QStringLiteral("exit %1").arg(status)}, WindowStyle::Normal};
+        ASSERT_FALSE(StartProgram(request, [&heard](int code) { heard = code; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return heard.has_value(); }, 30000));
+        EXPECT_EQ(*heard, status);
     }
 }
 

@@ -169,13 +169,41 @@ TEST_F(Viewers, CancelOnAFailedOpenFolderEndsTheProgram)
     EXPECT_EQ(desktop.ended, 1);
 }
 
+// The folder is there to be opened: made when it is missing, before the file manager gets it.
 TEST_F(Viewers, OpenFolderHandsTheFolderToTheFileManager)
 {
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    ASSERT_FALSE(std::filesystem::exists(encoded()));
     Click(Child(viewer, "cmdopen"));
     ASSERT_EQ(desktop.programs.size(), 1u);
     EXPECT_EQ(desktop.programs[0].arguments, QStringList{Q(encoded())});
+    EXPECT_TRUE(std::filesystem::is_directory(encoded()));
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+// A file manager that cannot open the folder says so by its exit status, after it started: that
+// is reported as any failure of Open Folder, OK going on and Cancel ending the program.
+TEST_F(Viewers, AFileManagerThatFailsIsReported)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
+    for (const MsgAnswer answer : {MsgAnswer::Ok, MsgAnswer::Cancel}) {
+        desktop.programs.clear();
+        desktop.endings.clear();
+        desktop.boxes.clear();
+        desktop.answers = {answer};
+        Click(Child(viewer, "cmdopen"));
+        ASSERT_EQ(desktop.programs.size(), 1u);
+        ASSERT_TRUE(desktop.endings[0]);
+        desktop.endings[0](0);
+        EXPECT_TRUE(desktop.boxes.empty());
+        desktop.endings[0](3);
+        ASSERT_EQ(desktop.boxes.size(), 1u);
+        EXPECT_EQ(desktop.boxes[0].text, "Error: 3: Cannot open '" + Q(decoded()) +
+                                             "' in a file manager: no program to open folders was found "
+                                             "(xdg-open ended with status 3)");
+        EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+        EXPECT_EQ(desktop.ended, answer == MsgAnswer::Cancel ? 1 : 0);
+    }
 }
 
 using About = testing::UiTest;

@@ -43,6 +43,12 @@ openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
 for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
 
+# A machine without a program for folders: xdg-open says so by its status, 3, as it does there.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/xdg-open.log"\nexit 3\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+
 # The program is copied into a folder of its own, so that its results land beside it.
 cp "$program" "$work/app/corvane"
 encoded_folder="$work/app/Encoded File(s)"
@@ -118,7 +124,7 @@ main_list_first=(300 104)  # the first entry of FileListBox
 main_view_encoded=(48 408) main_view_decoded=(148 408) main_about=(236 408)
 main_encode=(48 448) main_decode=(148 448) main_exit=(236 448)
 main_details=(420 430)  # the File Details frame: a click there presses nothing
-viewer_first=(100 8) viewer_action=(360 260)
+viewer_first=(100 8) viewer_open=(252 260) viewer_action=(360 260)
 about_ok=(312 140)
 
 start() {
@@ -166,9 +172,18 @@ key Return
 check decode-selected-answered "$MAIN" "$ENCODED"
 cmp -s "$work/data/a.txt" "$decoded_folder/a.txt" || fail "Decode Selected did not give a.txt back"
 
-# The decoded viewer and its action.
+# The decoded viewer, on a folder not made yet: Open Folder makes it, and the failing xdg-open
+# is reported.
 click "$MAIN" "${main_view_decoded[@]}"
 check view-decoded "$MAIN" "$ENCODED" "$DECODED"
+rm -rf "$decoded_folder"
+click "$DECODED" "${viewer_open[@]}"
+check open-folder-fails "$MAIN" "$ENCODED" "$DECODED" "No Data"
+[ -d "$decoded_folder" ] || fail "Open Folder did not make $decoded_folder"
+grep -qxF "$decoded_folder" "$work/xdg-open.log" || fail "xdg-open did not get $decoded_folder"
+printf 'back again\n' >"$decoded_folder/c.txt"  # listed once OK has the viewer read its folder again
+key Return
+check open-folder-answered "$MAIN" "$ENCODED" "$DECODED"
 click "$DECODED" "${viewer_first[@]}"
 click "$DECODED" "${viewer_action[@]}"
 check encode-selected-done "$MAIN" "$ENCODED" "$DECODED" "Done!"

@@ -129,10 +129,18 @@ void FolderViewer::ReReadSoon()
 
 void FolderViewer::File1_Click() { selected_->SetCaption(list_->FileName()); }
 
+// The folder is made when it is not there yet, so that there is something to open; a file
+// manager that cannot open it is reported like a failure to start one, when it says so.
 void FolderViewer::cmdopen_Click()
 {
-    if (const auto error = platform::OpenFolderInFileManager(OutputFolder(settings_.ownFolder))) {
-        if (ReportCommandError(*error)) ReRead();
+    const QPointer<FolderViewer> self(this);
+    const auto failed = [self](const Error& error) {
+        if (ReportCommandError(error) && self) self->ReRead();
+    };
+    if (const auto error = platform::OpenFolderInFileManager(OutputFolder(settings_.ownFolder), failed)) {
+        failed(*error);
+    } else {
+        ReRead();  // the folder made just now
     }
 }
 
