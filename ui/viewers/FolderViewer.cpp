@@ -10,6 +10,7 @@
 #include "platform/FileList.h"
 #include "platform/Files.h"
 #include "platform/FolderList.h"
+#include "platform/FolderWatch.h"
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
@@ -103,10 +104,13 @@ FolderViewer* FolderViewer::ShowDecoded()
     return platform::ShowForm<FolderViewer>(SettingsFor(Kind::Decoded).name, [] { return new FolderViewer(Kind::Decoded); });
 }
 
+// The list follows its folder from now on, whatever writes there, keeping its selection.
 void FolderViewer::Form_Load()
 {
     selected_->SetCaption(list_->FileName());
     ReRead();
+    delete watch_;
+    watch_ = new platform::FolderWatch(OutputFolder(settings_.ownFolder), [this] { ReReadSoon(); }, this);
 }
 
 void FolderViewer::ReRead()
