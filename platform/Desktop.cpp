@@ -176,6 +176,12 @@ int StartDetached(const ProgramRequest& request, ProgramEnded ended)
 }
 #endif
 
+void (*&BeforeEnding())()
+{
+    static void (*step)() = nullptr;
+    return step;
+}
+
 class RealDesktop final : public Desktop {
 public:
     MsgAnswer ShowMessage(const MessageBoxRequest& request) override
@@ -213,6 +219,7 @@ public:
 
     void EndProgram() override
     {
+        if (void (*step)() = BeforeEnding()) step();
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -302,5 +309,7 @@ std::optional<Error> OpenFolderInFileManager(const QString& folder, std::functio
 void OpenAddress(const QString& address) { CurrentDesktop().OpenAddress(address); }
 
 void EndProgram() { CurrentDesktop().EndProgram(); }
+
+void SetBeforeEndingProgram(void (*step)()) { BeforeEnding() = step; }
 
 }  // namespace corvane::platform

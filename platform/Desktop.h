@@ -88,6 +88,8 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
 Error FileManagerFailure(const QString& folder, int status);
 void OpenAddress(const QString& address);
 void EndProgram();
+// A step the real desktop takes just before it ends the process (the program's last clean-up).
+void SetBeforeEndingProgram(void (*step)());
 
 // The smallest width of a message box whose title bar shows all of `caption`.
 int MessageBoxCaptionWidth(const QString& caption);

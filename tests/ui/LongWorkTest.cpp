@@ -9,7 +9,10 @@
 #include <QProgressBar>
 #include <QUrl>
 
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 
 #include "codec/OsFile.h"
 #include "platform/Accessibility.h"
@@ -283,6 +286,73 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
 
 // A failure that nobody asked for is reported even when its number is the one a cancel leaves
 // (a file system may return any number): a cancel is known by the job's own flag.
+// A read that does not return until the test lets it, as on a file system that never answers:
+// the transform's reading thread waits in its hook before each chunk.
+struct ReadThatHangs {
+    static inline std::mutex mutex;
+    static inline std::condition_variable wake;
+    static inline bool released = false;
+    static inline std::atomic<int> waiting{0};
+
+    static void Hook(std::uint64_t)
+    {
+        ++waiting;
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [] { return released; });
+        --waiting;
+    }
+    static void Release()
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+        wake.notify_all();
+    }
+};
+
+// Cancel gives the windows back at once even when the work never looks at its cancel: the read is
+// abandoned, and when it returns at last its file never takes the destination's place.
+TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
+{
+    testing::WriteBytes(data / "stuck.bin", {1, 2, 3});
+    std::atomic<bool> transformReturned{false};
+    const CodingJob::Transform previous = CodingJob::UseTransform(
+        CodingJob::OneByOne([&transformReturned](const CodingJob::File& file, TransformControl& control) {
+            auto error = CodingJob::CodeFile(file, control);
+            transformReturned = true;
+            return error;
+        }));
+    ReadThatHangs::released = false;
+    detail::Faults().beforeRead = ReadThatHangs::Hook;
+    struct Restore {
+        CodingJob::Transform previous;
+        ~Restore()
+        {
+            ReadThatHangs::Release();
+            detail::Faults().beforeRead = nullptr;
+            CodingJob::UseTransform(previous);
+        }
+    } restore{previous};
+
+    SelectFile("stuck.bin");
+    Click(Get("cmdencode"));
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(testing::WaitFor([] { return ReadThatHangs::waiting > 0; }));
+    testing::Click(Child(progress, "cmdcancel"), Child(progress, "cmdcancel")->rect().center());
+    ASSERT_TRUE(testing::WaitFor([] { return !CodingJob::Running(); }, 5000)) << "the windows stay held";
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_GT(ReadThatHangs::waiting, 0);  // the read still hangs: the windows did not wait for it
+
+    ReadThatHangs::Release();
+    ASSERT_TRUE(testing::WaitFor([&] { return transformReturned.load(); }, 30000));
+    QCoreApplication::processEvents();  // its late outcome, which goes nowhere
+    const std::vector<std::string> left =
+        std::filesystem::exists(encoded()) ? testing::FileNames(encoded()) : std::vector<std::string>{};
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
 TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 {
     const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};

@@ -1,9 +1,11 @@
 #include "ui/shared/CodingJob.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSet>
+#include <QTimer>
 
 #include <system_error>
 
@@ -116,18 +118,37 @@ CodingJob::Transform CodingJob::UseTransform(Transform transform)
 }
 
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform)
-    : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform))
+    : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
+      listener_(std::make_shared<Listener>(Listener{this}))
 {
 }
 
-CodingJob::~CodingJob() = default;
+CodingJob::~CodingJob() { listener_->job = nullptr; }
+
 
 ProgressWindow* CodingJob::Progress() const { return presenter_ ? presenter_->Window() : nullptr; }
 
+// Work that looks at its cancel flag ends within a tenth of a second. Work that does not (a read
+// from a file system that never answers) is abandoned once kAbandonAfterMs have passed, so that
+// the windows come back all the same: its thread goes on alone, its result never takes the
+// destination's place (the transform looks at the cancel before it does, if it ever returns),
+// and its outcomes go nowhere. A file in its final flush is waited for: a flush ends by itself.
 void CodingJob::Cancel()
 {
     cancelled_ = true;
     runner_.Cancel();
+    if (!runner_.Running() || abandonCheck_) return;
+    abandonCheck_ = new QTimer(this);
+    connect(abandonCheck_, &QTimer::timeout, this, [this] {
+        if (!runner_.Running() || finished_) return;
+        if (runner_.Total() > 0 && runner_.Done() >= runner_.Total()) return;  // flushing
+        abandonCheck_->stop();
+        listener_->job = nullptr;
+        runner_.Abandon();
+        heard_.clear();
+        RunEnded();
+    });
+    abandonCheck_->start(kAbandonAfterMs);
 }
 
 // The run that starts at `first`: the files after it into the same folder, up to one whose
@@ -169,19 +190,24 @@ void CodingJob::StartRun()
         }
     }
     const std::span<const File> run(files_.data() + first, RunEnd(first) - first);
+    // The run's thread owns what it uses, files and transform, and hears of the job through
+    // `listener`, read only on this thread: work abandoned by a cancel (see Cancel) may outlive
+    // the job, and its late outcomes then go nowhere.
     runner_.Start(
-        [this, transform = transform_, run, first](TransformControl& control) -> std::optional<Error> {
-            // Each outcome goes to the user-interface thread as it is known; the job outlives
-            // this thread (its runner waits for it), so the calls always find it.
+        [listener = listener_, transform = transform_, files = std::vector<File>(run.begin(), run.end()),
+         first](TransformControl& control) -> std::optional<Error> {
             try {
-                transform(run, control, [this, first](std::size_t index, const BatchOutcome& outcome) {
+                transform(files, control, [listener, first](std::size_t index, const BatchOutcome& outcome) {
                     QMetaObject::invokeMethod(
-                        this, [this, index = first + index, outcome] { Heard(index, outcome); },
+                        QCoreApplication::instance(),
+                        [listener, index = first + index, outcome] {
+                            if (listener->job) listener->job->Heard(index, outcome);
+                        },
                         Qt::QueuedConnection);
                 });
             } catch (...) {
                 // Only memory running out while outcomes are handed over gets here.
-                return SystemError(std::make_error_code(std::errc::not_enough_memory), "Cannot code", platform::NameInMessage(run.front().source));
+                return SystemError(std::make_error_code(std::errc::not_enough_memory), "Cannot code", platform::NameInMessage(files.front().source));
             }
             return std::nullopt;
         },

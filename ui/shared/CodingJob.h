@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <cstddef>
 #include <deque>
@@ -92,8 +93,12 @@ public:
     static Transform OneByOne(FileTransform code);
 
     // Asks the work to stop: files not yet in place are left as they were before, files in
-    // place (heard of as landed) stay, and the finished handler hears `cancelled`.
+    // place (heard of as landed) stay, and the finished handler hears `cancelled`. Work that does
+    // not stop within kAbandonAfterMs (a read that never returns) is abandoned, unless its file
+    // is in its final flush: the job ends all the same, and the work's thread goes on alone
+    // without ever putting its file in place.
     void Cancel();
+    static constexpr int kAbandonAfterMs = 300;
     // The progress window once it has appeared, else null.
     ProgressWindow* Progress() const;
 
@@ -113,6 +118,11 @@ private:
     void Finish(bool cancelled);
 
     QPointer<QWidget> owner_;
+    // Who hears the runner's outcomes: this job, or nobody once it is gone or has abandoned them.
+    struct Listener {
+        CodingJob* job;
+    };
+
     std::vector<File> files_;
     Handlers handlers_;
     Transform transform_;
@@ -125,7 +135,9 @@ private:
     bool cancelled_ = false;
     bool finished_ = false;
     bool leaving_ = false;
+    QTimer* abandonCheck_ = nullptr;  // once cancelled: whether the work is to be abandoned
     std::function<void()> afterLeaving_;
+    std::shared_ptr<Listener> listener_;
     JobRunner runner_;
     std::unique_ptr<platform::BusyScope> busy_;
     std::unique_ptr<ProgressPresenter> presenter_;
