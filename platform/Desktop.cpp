@@ -21,6 +21,7 @@
 
 #include "codec/Describe.h"
 #include "platform/Files.h"
+#include "platform/TextWrap.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -58,38 +59,6 @@ void FitCaption(QMessageBox& box)
     const int width = MessageBoxCaptionWidth(box.windowTitle());
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                   grid->columnCount());
-}
-
-// `text` with a chance to wrap inside each run of more than kLongestRun characters without a
-// space (a long name or path): a zero-width space after each of its characters. The box's label
-// wraps only between words, so that such a run would widen the box past the screen and lose its
-// end, the name's extension and closing quote.
-QString WithWrapPoints(const QString& text)
-{
-    constexpr int kLongestRun = 30;
-    QString out;
-    out.reserve(text.size() * 2);
-    int run = 0;
-    const auto flush = [&](int end) {
-        const bool wraps = run > kLongestRun;
-        for (int i = end - run; i < end; ++i) {
-            out += text.at(i);
-            // Never inside a surrogate pair, nor before a combining mark.
-            const bool beforeJoined = i + 1 < end && (text.at(i).isHighSurrogate() || text.at(i + 1).isMark());
-            if (wraps && i + 1 < end && !beforeJoined) out += QChar(0x200B);
-        }
-        run = 0;
-    };
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i).isSpace()) {
-            flush(i);
-            out += text.at(i);
-        } else {
-            ++run;
-        }
-    }
-    flush(static_cast<int>(text.size()));
-    return out;
 }
 
 #ifdef Q_OS_WIN

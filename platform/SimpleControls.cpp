@@ -9,6 +9,7 @@
 #include <QStyleOptionFrame>
 
 #include "platform/Files.h"
+#include "platform/TextWrap.h"
 
 namespace corvane::platform {
 
@@ -109,7 +110,7 @@ void Label::ShowWholeLines()
     // width.
     if (cut) lines.back() = fontMetrics().elidedText(shown.mid(lastStart), Qt::ElideRight, width());
     setText(lines.join(QLatin1Char('\n')));
-    setToolTip(cut ? Shown(caption_) : QString());
+    setToolTip(cut ? WrappedToolTip(Shown(caption_)) : QString());
 }
 
 // A caption starts where the window's text starts, at the left (at the right in a right-to-left
