@@ -10,13 +10,17 @@
 # Usage: tests/walk/walk.sh PROGRAM
 # CORVANE_WALK_SHOTS=FOLDER keeps the pictures (NN-step.png) there; otherwise they go with the
 # walk's scratch folder. CORVANE_WALK_PAUSE sets the reading time in seconds (default 1.5).
+# CORVANE_WALK_SCALE=2 walks the program at QT_SCALE_FACTOR=2, as on a high-density screen (its
+# pictures then go into the folder's scale2/).
 # Needs Xvfb, openbox, xdotool, xprop, xwininfo and ImageMagick's import.
 set -euo pipefail
 
 program=$(realpath "$1")
 pause=${CORVANE_WALK_PAUSE:-1.5}
+scale=${CORVANE_WALK_SCALE:-1}
 work=$(mktemp -d /tmp/corvane-walk.XXXXXX)
 shots=${CORVANE_WALK_SHOTS:-$work/shots}
+[ "$scale" = 1 ] || shots=$shots/scale$scale
 mkdir -p "$shots" "$work/app" "$work/data" "$work/home/Documents" "$work/runtime"
 chmod 700 "$work/runtime"
 app_pid= x_pid= wm_pid=
@@ -33,8 +37,9 @@ fail() { say "FAILED: $*"; exit 1; }
 # A home of the walk's own, so that no setting of the machine's user is read or written.
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/home/.config
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR SESSION_MANAGER
+[ "$scale" = 1 ] || export QT_SCALE_FACTOR=$scale
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 "$((1280 * scale))x$((1024 * scale))x24" -nolisten tcp 3>"$work/display" 2>/dev/null &
 x_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
@@ -110,9 +115,10 @@ check() {
   say "$name: $(tr '\n' '|' <<<"$expected")"
 }
 
-# click TITLE X Y: a click at (X, Y) of the client area of the window titled TITLE.
+# click TITLE X Y: a click at (X, Y) of the client area of the window titled TITLE, in the
+# layout's pixels (device pixels at a scale of 2 are twice as many).
 click() {
-  xdotool mousemove --window "$(window_id "$1")" "$2" "$3" sleep 0.2 click 1
+  xdotool mousemove --window "$(window_id "$1")" "$(($2 * scale))" "$(($3 * scale))" sleep 0.2 click 1
 }
 # key KEY...: keys as typed, into the active window.
 key() { xdotool key --delay 150 "$@"; }
