@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
 #include <QTextLayout>
@@ -199,8 +200,11 @@ TEST(MessageBox, TheDefaultCaptionIsTheTitleTheProgramHandedOver)
 TEST(Programs, TheFolderGoesToTheFileManagerAsOneArgument)
 {
     testing::FakeDesktop desktop;
-    const QString folder = "/opt/My Tools; rm -rf ~/\"Encoded File(s)\"";
+    testing::TempDir dir;
+    // Words a shell would act on; the folder is made first, since it is not there yet.
+    const QString folder = QString::fromStdString((dir / "My Tools; rm -rf ~ & del" / "Encoded File(s)").string());
     EXPECT_FALSE(OpenFolderInFileManager(folder));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
     ASSERT_EQ(desktop.programs.size(), 1u);
     // Explorer takes the folder with Windows' own separators.
     EXPECT_EQ(desktop.programs[0].arguments, QStringList{QDir::toNativeSeparators(folder)});
