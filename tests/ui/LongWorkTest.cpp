@@ -391,6 +391,24 @@ TEST_F(LongWork, TheProgressBarMovesAndTheFinalFlushIsShown)
     EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), testing::Encoded({7, 8, 9}));
 }
 
+// The window's figures are those of the work since it began, never a wild one: none while the
+// work has run for less than a second (1.5 GiB done at once would read as many GiB/s), and a
+// work that stalls shows no speed and no time left, rather than a speed averaged over its past.
+TEST_F(LongWork, TheSpeedShowsNothingItCannotKnowAndAStall)
+{
+    testing::HeldWork held("held.bin", kHeldTotal);  // half of it done at once, then held
+    StartHeldEncode(held);
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(testing::WaitFor([&] { return !Text(progress, "lblbytes").isEmpty(); }));
+    EXPECT_EQ(Text(progress, "lblbytes"), "1.50 GiB of 3.00 GiB");
+    EXPECT_EQ(Text(progress, "lblspeed"), "");
+    EXPECT_EQ(Text(progress, "lblleft"), "");
+    EXPECT_TRUE(testing::WaitFor([&] { return Text(progress, "lblspeed") == "0 bytes/s"; }, 10000))
+        << Text(progress, "lblspeed").toStdString();
+    EXPECT_EQ(Text(progress, "lblleft"), "");
+}
+
 // The main window's close box while the last file is being written to disk (the Exit button
 // takes no click while work runs): the windows go at once, and the program ends once the file
 // is written, leaving nothing half-done behind.
