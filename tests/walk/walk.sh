@@ -60,8 +60,9 @@ encoded_folder="$work/app/Encoded File(s)"
 decoded_folder="$work/app/Decoded File(s)"
 printf 'a plain letter\n' >"$work/data/a.txt"
 printf 'a second one\n' >"$work/data/b.txt"
-# Large and sparse: it takes long enough to code that a person can watch the progress window.
-truncate -s 16G "$work/data/zz-big.img"
+# Large and sparse: it takes long enough to code, on any disk, that a person can watch the progress
+# window; it is cancelled after a few seconds, and a failed walk ends the program at once.
+truncate -s 64G "$work/data/zz-big.img"
 
 MAIN="Corvane - File Encoder/Decoder"
 ENCODED="Encoded File(s)"
