@@ -176,6 +176,8 @@ int main(int argc, char* argv[])
     // first removes a named temporary file being written. It is taken on this thread: Qt's threads
     // start with those signals held back, and the coding worker holds them back itself.
     corvane::InstallTemporaryFileCleanup();
+    // Work abandoned by a cancel may still be writing when the program ends: its file goes too.
+    corvane::platform::SetBeforeEndingProgram(corvane::RemoveTemporaryFilesInFlight);
     std::optional<corvane::CleanupSignalsHeld> otherThreadsStartHeld(std::in_place);
     const auto app = corvane::platform::OpenApplication(argc, argv, "corvane");
     QApplication::setApplicationName(QStringLiteral("Corvane"));

@@ -17,7 +17,7 @@ public:
         failed = true;
         return platform::MsgAnswer::Ok;
     }
-    std::optional<Error> StartProgram(const platform::ProgramRequest&) override { return std::nullopt; }
+    std::optional<Error> StartProgram(const platform::ProgramRequest&, platform::ProgramEnded) override { return std::nullopt; }
     void OpenAddress(const QString&) override {}
     void EndProgram() override {}
     bool failed = false;

@@ -230,6 +230,11 @@ bool IsTemporaryName(std::string_view fileName);
 // them back itself for its whole run, and so does its read-ahead thread.
 void InstallTemporaryFileCleanup(void (*first)() = nullptr);
 
+// For a program about to end while a transform it abandoned may still run (blocked in a read that
+// never returns): removes the named temporary files in flight, as the signals above do, and no
+// temporary file is named after it. Call it only when the process ends right after.
+void RemoveTemporaryFilesInFlight();
+
 // Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT on this thread while it lives, and restores
 // the earlier mask after; a thread started meanwhile keeps them held back for good. Nothing on
 // Windows.

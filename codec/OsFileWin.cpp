@@ -66,6 +66,11 @@ void InstallTemporaryFileCleanup(void (*first)())
     ::SetConsoleCtrlHandler(RemoveInFlight, TRUE);
 }
 
+void RemoveTemporaryFilesInFlight()
+{
+    if (gInFlightSet.load()) ::DeleteFileW(gInFlightPath);
+}
+
 CleanupSignalsHeld::CleanupSignalsHeld() = default;
 CleanupSignalsHeld::~CleanupSignalsHeld() = default;
 

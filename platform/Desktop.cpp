@@ -1,9 +1,12 @@
 #include "platform/Desktop.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -18,6 +21,7 @@
 
 #include "codec/Describe.h"
 #include "platform/Files.h"
+#include "platform/TextWrap.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -61,7 +65,7 @@ void FitCaption(QMessageBox& box)
 // Starts `program` without waiting for it, its window shown as `style` asks. Returns 0, or
 // Windows' own error: ERROR_FILE_NOT_FOUND for a program not found on the path, else what
 // CreateProcess left, which Qt keeps in place.
-int StartDetached(const ProgramRequest& request)
+int StartDetached(const ProgramRequest& request, ProgramEnded)
 {
     const QString program = QStandardPaths::findExecutable(request.program);
     if (program.isEmpty()) return ERROR_FILE_NOT_FOUND;
@@ -80,16 +84,22 @@ int StartDetached(const ProgramRequest& request)
 }
 #else
 // Waits for a started program to end, on a thread of its own with every signal blocked (the
-// program's signal handling stays on its main thread), so that it leaves no zombie behind.
-void ReapWhenItEnds(pid_t pid)
+// program's signal handling stays on its main thread), so that it leaves no zombie behind; then
+// hands its exit status to `ended`, when given, on the user-interface thread.
+void ReapWhenItEnds(pid_t pid, ProgramEnded ended)
 {
     sigset_t all;
     sigset_t earlier;
     ::sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, &earlier);
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    std::thread([pid, ended = std::move(ended)] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0) {
+            if (errno != EINTR) return;
         }
+        if (!ended) return;
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [ended, code] { ended(code); }, Qt::QueuedConnection);
     }).detach();
     ::pthread_sigmask(SIG_SETMASK, &earlier, nullptr);
 }
@@ -99,7 +109,7 @@ void ReapWhenItEnds(pid_t pid)
 // own, with no signal blocked and the usual handling of those this program catches or ignores.
 // Returns 0, or the errno of the failed start: posix_spawnp reports exec's own failure, so a
 // program that is missing and one that may not be run each give their own reason.
-int StartDetached(const ProgramRequest& request)
+int StartDetached(const ProgramRequest& request, ProgramEnded ended)
 {
     std::vector<std::string> words{ToPath(request.program).native()};
     for (const QString& argument : request.arguments) words.push_back(ToPath(argument).native());
@@ -130,10 +140,16 @@ int StartDetached(const ProgramRequest& request)
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&streams);
     if (code != 0) return code;
-    ReapWhenItEnds(pid);
+    ReapWhenItEnds(pid, std::move(ended));
     return 0;
 }
 #endif
+
+void (*&BeforeEnding())()
+{
+    static void (*step)() = nullptr;
+    return step;
+}
 
 class RealDesktop final : public Desktop {
 public:
@@ -143,7 +159,7 @@ public:
         // be disabled with it.
         QWidget* over = QApplication::activeWindow();
         if (over && !over->isEnabled()) over = nullptr;
-        QMessageBox box(ToQt(request.icon), request.caption, request.text, QMessageBox::NoButton, over);
+        QMessageBox box(ToQt(request.icon), request.caption, WithWrapPoints(request.text), QMessageBox::NoButton, over);
         box.setWindowModality(Qt::ApplicationModal);
         FitCaption(box);
         QPushButton* ok = box.addButton(QMessageBox::Ok);
@@ -154,13 +170,16 @@ public:
         } else {
             box.setEscapeButton(ok);
         }
+        // Plain buttons, as every other button of the program: some desktops' themes give OK and
+        // Cancel a tick and a cross.
+        for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());
         box.exec();
         return box.clickedButton() == ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
 
-    std::optional<Error> StartProgram(const ProgramRequest& request) override
+    std::optional<Error> StartProgram(const ProgramRequest& request, ProgramEnded ended) override
     {
-        const int code = StartDetached(request);
+        const int code = StartDetached(request, std::move(ended));
         if (code == 0) return std::nullopt;
         return SystemError(code, "Cannot start", NameInMessage(request.program));
     }
@@ -169,6 +188,7 @@ public:
 
     void EndProgram() override
     {
+        if (void (*step)() = BeforeEnding()) step();
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -215,9 +235,9 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QS
     return CurrentDesktop().ShowMessage({text, buttons, icon, caption.isEmpty() ? Title() : caption});
 }
 
-std::optional<Error> StartProgram(const ProgramRequest& request)
+std::optional<Error> StartProgram(const ProgramRequest& request, ProgramEnded ended)
 {
-    return CurrentDesktop().StartProgram(request);
+    return CurrentDesktop().StartProgram(request, std::move(ended));
 }
 
 ProgramRequest FileManagerRequest(const QString& folder)
@@ -232,13 +252,33 @@ ProgramRequest FileManagerRequest(const QString& folder)
 #endif
 }
 
-std::optional<Error> OpenFolderInFileManager(const QString& folder)
+Error FileManagerFailure(const QString& folder, int status)
 {
-    return StartProgram(FileManagerRequest(folder));
+    // xdg-open's documented exit statuses.
+    const char* reason = status == 2 ? "the folder is not there"
+                         : status == 3 ? "no program to open folders was found"
+                         : status == 4 ? "the file manager failed"
+                                       : "xdg-open failed";
+    return Error{status, "Cannot open '" + NameInMessage(folder) + "' in a file manager: " + reason +
+                             " (xdg-open ended with status " + std::to_string(status) + ")"};
+}
+
+std::optional<Error> OpenFolderInFileManager(const QString& folder, std::function<void(const Error&)> failedLater)
+{
+    if (!PathExists(folder)) CORVANE_TRY(MakeFolder(folder));
+    ProgramEnded ended;
+    if (failedLater) {
+        ended = [folder, failedLater = std::move(failedLater)](int status) {
+            if (status != 0) failedLater(FileManagerFailure(folder, status));
+        };
+    }
+    return StartProgram(FileManagerRequest(folder), std::move(ended));
 }
 
 void OpenAddress(const QString& address) { CurrentDesktop().OpenAddress(address); }
 
 void EndProgram() { CurrentDesktop().EndProgram(); }
+
+void SetBeforeEndingProgram(void (*step)()) { BeforeEnding() = step; }
 
 }  // namespace corvane::platform

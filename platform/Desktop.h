@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 #include "codec/Error.h"
@@ -39,14 +40,19 @@ struct ProgramRequest {
     WindowStyle style = WindowStyle::Normal;
 };
 
+// Hears a started program's exit status on the user-interface thread once it has ended (128 +
+// the signal's number for one ended by a signal). Not on Windows, where a program's status says
+// nothing of the outcome (Explorer ends with 1 when it opened a folder).
+using ProgramEnded = std::function<void(int status)>;
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
     // Shows a modal message box and returns the button chosen; Escape and the close box count
     // as Cancel when there is a Cancel button.
     virtual MsgAnswer ShowMessage(const MessageBoxRequest& request) = 0;
-    // Starts a program without waiting for it.
-    [[nodiscard]] virtual std::optional<Error> StartProgram(const ProgramRequest& request) = 0;
+    // Starts a program without waiting for it; `ended`, when given, hears how it ended.
+    [[nodiscard]] virtual std::optional<Error> StartProgram(const ProgramRequest& request, ProgramEnded ended) = 0;
     // Asks the system to open a web address in the default browser; the outcome is not known.
     virtual void OpenAddress(const QString& address) = 0;
     // Ends the process at once: no window's close handling runs.
@@ -71,12 +77,19 @@ private:
 // The calls the windows make.
 MsgAnswer MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None, const QString& caption = {});
-[[nodiscard]] std::optional<Error> StartProgram(const ProgramRequest& request);
+[[nodiscard]] std::optional<Error> StartProgram(const ProgramRequest& request, ProgramEnded ended = {});
 // Opens `folder` in the system's file manager (Explorer on Windows, the desktop's default
-// file manager elsewhere), passing the folder as an argument.
-[[nodiscard]] std::optional<Error> OpenFolderInFileManager(const QString& folder);
+// file manager elsewhere, through xdg-open), passing the folder as an argument; the folder is
+// made first when it is missing. A failure to make it or to start the program is returned; one
+// that the program reports by its exit status comes later, to `failedLater`.
+[[nodiscard]] std::optional<Error> OpenFolderInFileManager(const QString& folder,
+                                                           std::function<void(const Error&)> failedLater = {});
+// The failure that xdg-open's exit `status` (not 0) tells of, for `folder`.
+Error FileManagerFailure(const QString& folder, int status);
 void OpenAddress(const QString& address);
 void EndProgram();
+// A step the real desktop takes just before it ends the process (the program's last clean-up).
+void SetBeforeEndingProgram(void (*step)());
 
 // The smallest width of a message box whose title bar shows all of `caption`.
 int MessageBoxCaptionWidth(const QString& caption);

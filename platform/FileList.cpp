@@ -4,6 +4,7 @@
 
 #include "platform/FolderList.h"
 #include "platform/ListFocus.h"
+#include "platform/TextWrap.h"
 
 namespace corvane::platform {
 
@@ -16,9 +17,8 @@ QVariant FileNameModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= names_.size()) return {};
     // A name too long for the list is shown cut in the middle; the tooltip holds the whole of it.
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
-        return Shown(names_.at(index.row()));
-    }
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return Shown(names_.at(index.row()));
+    if (role == Qt::ToolTipRole) return WrappedToolTip(Shown(names_.at(index.row())));
     return {};
 }
 

@@ -20,7 +20,9 @@ constexpr int kDepthRole = Qt::UserRole + 1;
 constexpr int kOnPathRole = Qt::UserRole + 2;
 constexpr int kIndent = 12;
 
-// Indents each entry by its depth below the root.
+// Indents each entry by its depth below the root. The open folder is always selected: without
+// the keyboard it is marked in a quiet grey, so that the highlight, when the list takes the
+// focus, shows plainly where the keyboard is.
 class IndentDelegate : public FocusDelegate {
 public:
     using FocusDelegate::FocusDelegate;
@@ -28,6 +30,13 @@ public:
     {
         QStyleOptionViewItem shifted = option;
         shifted.rect.setLeft(option.rect.left() + kIndent * index.data(kDepthRole).toInt());
+        const bool focused = option.widget && option.widget->hasFocus();
+        if ((option.state & QStyle::State_Selected) && !focused) {
+            for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+                shifted.palette.setColor(group, QPalette::Highlight, option.palette.color(group, QPalette::Midlight));
+                shifted.palette.setColor(group, QPalette::HighlightedText, option.palette.color(group, QPalette::Text));
+            }
+        }
         FocusDelegate::paint(painter, shifted, index);
     }
 };

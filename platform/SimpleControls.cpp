@@ -9,6 +9,7 @@
 #include <QStyleOptionFrame>
 
 #include "platform/Files.h"
+#include "platform/TextWrap.h"
 
 namespace corvane::platform {
 
@@ -31,7 +32,7 @@ QString Breakable(const QString& text)
 
 Label::Label(const QString& caption, QWidget* parent) : QLabel(parent)
 {
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    AlignAsWindow();
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
     SetCaption(caption);
@@ -109,12 +110,21 @@ void Label::ShowWholeLines()
     // width.
     if (cut) lines.back() = fontMetrics().elidedText(shown.mid(lastStart), Qt::ElideRight, width());
     setText(lines.join(QLatin1Char('\n')));
-    setToolTip(cut ? Shown(caption_) : QString());
+    setToolTip(cut ? WrappedToolTip(Shown(caption_)) : QString());
+}
+
+// A caption starts where the window's text starts, at the left (at the right in a right-to-left
+// window), whatever its own direction: a label aligned by its text would put a name in Arabic or
+// Hebrew at the right edge of a left-aligned window. The caption keeps its own direction inside.
+void Label::AlignAsWindow()
+{
+    setAlignment(QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft) | Qt::AlignTop);
 }
 
 void Label::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
+    if (event->type() == QEvent::LayoutDirectionChange) AlignAsWindow();
     if (event->type() == QEvent::FontChange && layoutWidth_ >= 0) Fit();
 }
 

@@ -17,6 +17,8 @@ namespace corvane::platform {
 // A label shows only whole lines: when the caption needs more lines than its height holds, the
 // last line that fits ends in an ellipsis, and the whole caption is its tooltip. Its accessible
 // name is always the whole caption. Bytes of a file name that are not UTF-8 show as U+FFFD.
+// The caption starts at the window's start (the left, or the right in a right-to-left window)
+// whatever the direction of its own text, which it keeps inside.
 class Label : public QLabel {
     Q_OBJECT
 public:
@@ -35,6 +37,7 @@ protected:
 
 private:
     void ShowWholeLines();
+    void AlignAsWindow();
 
     QString caption_;
     int layoutWidth_ = -1;  // not placed yet

@@ -8,6 +8,7 @@
 
 #include "Console.h"
 #include "codec/Describe.h"
+#include "units/RateEstimate.h"
 #include "units/Units.h"
 
 #ifdef _WIN32
@@ -26,7 +27,6 @@ using namespace std::chrono_literals;
 
 constexpr auto kRedrawEvery = 200ms;
 constexpr auto kLineEvery = 10s;  // when standard error is not a terminal
-constexpr auto kSpeedOver = 3s;
 // On a narrow terminal a file's name is cut to its end, but never to fewer columns than this
 // ("..." and the name's last nine), so that the line still says which file it is.
 constexpr std::size_t kShortestName = 12;
@@ -114,7 +114,7 @@ void Progress::Begin(std::size_t index, std::string name, const TransformControl
     name_ = files_ > 1 ? corvane::ShownText(name) : "";
     sizeKnown_ = sizeKnown;
     started_ = lastLine_ = Clock::now();
-    samples_.assign(1, {started_, 0});
+    samples_.assign(1, {0, 0});
 }
 
 void Progress::End(bool succeeded)
@@ -154,28 +154,28 @@ void Progress::Run()
 }
 
 // The line for the file being followed: running, with the speed of the last few seconds and
-// the time left; or final, with the average speed and the time it took.
+// the time left once they are known (units/RateEstimate.h); or final, with the average speed and
+// the time it took.
 std::string Progress::Line(Clock::time_point now, bool final)
 {
     const std::uint64_t done = control_->done.load(std::memory_order_relaxed);
     const std::uint64_t total = control_->total.load(std::memory_order_relaxed);
-    samples_.push_back({now, done});
-    while (samples_.size() > 2 && now - samples_[1].when >= kSpeedOver) samples_.pop_front();
-    const Sample& from = final ? Sample{started_, 0} : samples_.front();
-    const double seconds = std::chrono::duration<double>(now - from.when).count();
-    const double speed = seconds > 0 ? static_cast<double>(done - from.done) / seconds : 0;
+    const double seconds = std::chrono::duration<double>(now - started_).count();
+    KeepSample(samples_, {seconds, done});
 
     std::string line = Amount(static_cast<double>(done));
     if (sizeKnown_) {
         const std::uint64_t percent = total == 0 ? (final ? 100 : 0) : std::min<std::uint64_t>(done, total) * 100 / total;
         line += " of " + Amount(static_cast<double>(total)) + " (" + std::to_string(percent) + "%)";
     }
-    line += ", " + Amount(speed) + "/s";
     if (final) {
-        line += ", took " + Duration(seconds);
-    } else if (sizeKnown_ && speed > 0) {
-        line += ", " + Duration(static_cast<double>(total - std::min(done, total)) / speed) + " left";
+        const double speed = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+        return line + ", " + Amount(speed) + "/s, took " + Duration(seconds);
     }
+    const std::vector<ProgressSample> samples(samples_.begin(), samples_.end());
+    const RateEstimate estimate = EstimateRate(samples, sizeKnown_ ? total : 0);
+    if (estimate.bytesPerSecond) line += ", " + Amount(*estimate.bytesPerSecond) + "/s";
+    if (estimate.secondsLeft) line += ", " + Duration(*estimate.secondsLeft) + " left";
     return line;
 }
 

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "codec/FileTransform.h"
+#include "units/RateEstimate.h"
 
 namespace corvane::tools {
 
@@ -39,10 +40,6 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct Sample {
-        Clock::time_point when;
-        std::uint64_t done;
-    };
 
     void Run();
     // The file's state without its counter and name: "1.46 GiB of 2.00 GiB (73%), ...".
@@ -63,7 +60,7 @@ private:
     bool sizeKnown_ = true;
     Clock::time_point started_;
     Clock::time_point lastLine_;
-    std::deque<Sample> samples_;  // the last few seconds, for the speed
+    std::deque<ProgressSample> samples_;  // since started_, as many as the speed needs
     std::size_t shownColumns_ = 0;  // the width of the line on the terminal, 0 for none
     std::thread thread_;
 };

@@ -98,6 +98,16 @@ void InstallTemporaryFileCleanup(void (*first)())
     }
 }
 
+void RemoveTemporaryFilesInFlight()
+{
+    gEnding.store(true);
+    while (gChanging.load() != 0) ::sched_yield();
+    for (InFlight& slot : gInFlight) {
+        const int folder = slot.folder.load();
+        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
+    }
+}
+
 namespace {
 // How many CleanupSignalsHeld live on this thread: only the outermost changes the mask, so that
 // a batch that holds the signals for its whole run pays no system call for each name it makes.

@@ -1,16 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScreen>
+#include <QTextLayout>
 #include <QMessageBox>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "support/SystemWords.h"
 #include "platform/Desktop.h"
@@ -85,6 +94,83 @@ TEST(MessageBox, IsWideEnoughForItsWholeCaptionInTheTitleBar)
     }
 }
 
+// A style that gives dialog buttons icons, as some desktops' themes do.
+class IconsOnButtons : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+// The box's buttons are plain, as the program's own buttons are: no tick or cross beside OK and
+// Cancel, whatever the desktop's theme gives dialog buttons.
+TEST(MessageBox, ButtonsCarryNoIcons)
+{
+    const QString styleName = QApplication::style()->name();
+    QApplication::setStyle(new IconsOnButtons(QStyleFactory::create(styleName)));
+    struct Restore {
+        QString name;
+        ~Restore() { QApplication::setStyle(QStyleFactory::create(name)); }
+    } restore{styleName};
+    for (const MsgButtons buttons : {MsgButtons::Ok, MsgButtons::OkCancel}) {
+        QStringList withIcons;
+        int count = 0;
+        WhenBoxShows([&](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons()) {
+                ++count;
+                if (!button->icon().isNull()) withIcons << button->text();
+            }
+            box->close();
+        });
+        MsgBox("Error: 5: broken", buttons, MsgIcon::Exclamation, "No Data");
+        EXPECT_EQ(count, buttons == MsgButtons::Ok ? 1 : 2);
+        EXPECT_EQ(withIcons, QStringList{});
+    }
+}
+
+// A message with a long name, in one piece or in words, stays on the screen and shows its whole
+// text: the name wraps where it must, so that its end (the extension, the closing quote) shows.
+TEST(MessageBox, ALongNameWrapsInsideTheScreen)
+{
+    const QString longName = QString(213 - 4, QLatin1Char('n')) + QStringLiteral(".txt");
+    const QString words = QStringLiteral("a name of many words ").repeated(10) + QStringLiteral("end.txt");
+    for (const QString& text : {QStringLiteral("Error: 2: Cannot open '/tmp/") + longName + QStringLiteral("': No such file or directory"),
+                                QStringLiteral("The file '") + words + QStringLiteral("' decoded and can be found at Decoded File(s) folder")}) {
+        SCOPED_TRACE(text.toStdString());
+        QRect frame, screen;
+        QLabel* label = nullptr;
+        int needed = 0, shown = 0, lines = 0;
+        WhenBoxShows([&](QMessageBox* box) {
+            frame = box->frameGeometry();
+            screen = box->screen()->availableGeometry();
+            label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            if (label) {
+                // The label's text laid out as the label lays it out, in its width.
+                QTextLayout layout(label->text(), label->font());
+                QTextOption option;
+                option.setWrapMode(QTextOption::WordWrap);
+                layout.setTextOption(option);
+                layout.beginLayout();
+                for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                    line.setLineWidth(label->contentsRect().width());
+                    needed = std::max(needed, static_cast<int>(std::ceil(line.naturalTextWidth())));
+                    ++lines;
+                }
+                layout.endLayout();
+                shown = label->contentsRect().width();
+            }
+            box->close();
+        });
+        MsgBox(text, MsgButtons::OkCancel, MsgIcon::Exclamation, "No Data");
+        ASSERT_TRUE(label);
+        EXPECT_TRUE(screen.contains(frame)) << frame.width() << " wide on a screen of " << screen.width();
+        EXPECT_LE(needed, shown) << lines << " lines";
+    }
+}
+
 TEST(MessageBox, SeamSeesEveryBoxWithTheApplicationTitleAsDefaultCaption)
 {
     testing::FakeDesktop desktop;
@@ -114,8 +200,11 @@ TEST(MessageBox, TheDefaultCaptionIsTheTitleTheProgramHandedOver)
 TEST(Programs, TheFolderGoesToTheFileManagerAsOneArgument)
 {
     testing::FakeDesktop desktop;
-    const QString folder = "/opt/My Tools; rm -rf ~/\"Encoded File(s)\"";
+    testing::TempDir dir;
+    // Words a shell would act on; the folder is made first, since it is not there yet.
+    const QString folder = QString::fromStdString((dir / "My Tools; rm -rf ~ & del" / "Encoded File(s)").string());
     EXPECT_FALSE(OpenFolderInFileManager(folder));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
     ASSERT_EQ(desktop.programs.size(), 1u);
     // Explorer takes the folder with Windows' own separators.
     EXPECT_EQ(desktop.programs[0].arguments, QStringList{QDir::toNativeSeparators(folder)});
@@ -155,6 +244,19 @@ TEST(Programs, AMissingProgramAndOneThatMayNotRunGiveTheSystemsOwnReasons)
         ASSERT_TRUE(error);
         EXPECT_EQ(error->number, c.number);
         EXPECT_EQ(QString::fromStdString(ErrorLine(*error)), testing::ErrorText(c.number, "Cannot start", c.program));
+    }
+}
+
+// A started program's exit status comes back to the user-interface thread once it has ended.
+TEST(Programs, AStartedProgramsExitStatusIsHeard)
+{
+    for (const int status : {0, 3}) {
+        SCOPED_TRACE(status);
+        std::optional<int> heard;
+        const ProgramRequest request{"sh", {"-c", QStringLiteral("exit %1").arg(status)}, WindowStyle::Normal};
+        ASSERT_FALSE(StartProgram(request, [&heard](int code) { heard = code; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return heard.has_value(); }, 30000));
+        EXPECT_EQ(*heard, status);
     }
 }
 

@@ -1,6 +1,8 @@
 // The drive, folder and file lists on a real temporary folder tree, driven by real input.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QDir>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -279,6 +281,31 @@ TEST_F(Lists, TheFocusedEntryShowsWhileTheListHasTheFocus)
         ASSERT_TRUE(ListWindow::Focus(window.other));
         EXPECT_LT(EdgePixels(list, row, colour), width / 2);
     }
+}
+
+// The folder list's open folder is always selected: taking the focus must change how it looks
+// plainly, not by a frame of one pixel inside a row already highlighted.
+TEST_F(Lists, TheFolderListTakingTheFocusShowsPlainly)
+{
+    auto* folders = new FolderList;
+    ASSERT_FALSE(folders->SetPath(Q(dir.path())));
+    ListWindow window(folders);
+    const QRect entry = folders->visualRect(folders->currentIndex());
+    ASSERT_TRUE(ListWindow::Focus(window.other));
+    const QImage without = folders->viewport()->grab().toImage().copy(entry);
+    ASSERT_TRUE(ListWindow::Focus(folders));
+    const QImage with = folders->viewport()->grab().toImage().copy(entry);
+    ASSERT_EQ(with.size(), without.size());
+    // Pixels whose colour changes so that an eye sees it, not by a shade or two.
+    const auto seen = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 60;
+    };
+    int changed = 0;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) changed += seen(with.pixel(x, y), without.pixel(x, y));
+    }
+    // Most of the entry changes: its background, not only its edge.
+    EXPECT_GT(changed, with.width() * with.height() / 2) << changed << " of " << with.width() * with.height();
 }
 
 TEST_F(Lists, DriveListPutsTheRootFirstAndFindsTheDriveOfAPath)

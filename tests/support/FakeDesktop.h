@@ -23,9 +23,10 @@ public:
         answers.pop_front();
         return answer;
     }
-    std::optional<Error> StartProgram(const platform::ProgramRequest& request) override
+    std::optional<Error> StartProgram(const platform::ProgramRequest& request, platform::ProgramEnded ended) override
     {
         programs.push_back(request);
+        endings.push_back(std::move(ended));
         return startError;
     }
     void OpenAddress(const QString& address) override { addresses << address; }
@@ -37,6 +38,7 @@ public:
 
     std::vector<platform::MessageBoxRequest> boxes;
     std::vector<platform::ProgramRequest> programs;
+    std::vector<platform::ProgramEnded> endings;  // each started program's, to end it as a test says
     QStringList addresses;
     int ended = 0;
 

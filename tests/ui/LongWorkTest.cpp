@@ -9,7 +9,10 @@
 #include <QProgressBar>
 #include <QUrl>
 
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 
 #include "codec/OsFile.h"
 #include "platform/Accessibility.h"
@@ -283,6 +286,73 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
 
 // A failure that nobody asked for is reported even when its number is the one a cancel leaves
 // (a file system may return any number): a cancel is known by the job's own flag.
+// A read that does not return until the test lets it, as on a file system that never answers:
+// the transform's reading thread waits in its hook before each chunk.
+struct ReadThatHangs {
+    static inline std::mutex mutex;
+    static inline std::condition_variable wake;
+    static inline bool released = false;
+    static inline std::atomic<int> waiting{0};
+
+    static void Hook(std::uint64_t)
+    {
+        ++waiting;
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [] { return released; });
+        --waiting;
+    }
+    static void Release()
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+        wake.notify_all();
+    }
+};
+
+// Cancel gives the windows back at once even when the work never looks at its cancel: the read is
+// abandoned, and when it returns at last its file never takes the destination's place.
+TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
+{
+    testing::WriteBytes(data / "stuck.bin", {1, 2, 3});
+    std::atomic<bool> transformReturned{false};
+    const CodingJob::Transform previous = CodingJob::UseTransform(
+        CodingJob::OneByOne([&transformReturned](const CodingJob::File& file, TransformControl& control) {
+            auto error = CodingJob::CodeFile(file, control);
+            transformReturned = true;
+            return error;
+        }));
+    ReadThatHangs::released = false;
+    detail::Faults().beforeRead = ReadThatHangs::Hook;
+    struct Restore {
+        CodingJob::Transform previous;
+        ~Restore()
+        {
+            ReadThatHangs::Release();
+            detail::Faults().beforeRead = nullptr;
+            CodingJob::UseTransform(previous);
+        }
+    } restore{previous};
+
+    SelectFile("stuck.bin");
+    Click(Get("cmdencode"));
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(testing::WaitFor([] { return ReadThatHangs::waiting > 0; }));
+    testing::Click(Child(progress, "cmdcancel"), Child(progress, "cmdcancel")->rect().center());
+    ASSERT_TRUE(testing::WaitFor([] { return !CodingJob::Running(); }, 5000)) << "the windows stay held";
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_GT(ReadThatHangs::waiting, 0);  // the read still hangs: the windows did not wait for it
+
+    ReadThatHangs::Release();
+    ASSERT_TRUE(testing::WaitFor([&] { return transformReturned.load(); }, 30000));
+    QCoreApplication::processEvents();  // its late outcome, which goes nowhere
+    const std::vector<std::string> left =
+        std::filesystem::exists(encoded()) ? testing::FileNames(encoded()) : std::vector<std::string>{};
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
 TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 {
     const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};
@@ -319,6 +389,24 @@ TEST_F(LongWork, TheProgressBarMovesAndTheFinalFlushIsShown)
     held.Release();
     ASSERT_TRUE(WorkEnded());
     EXPECT_EQ(testing::ReadBytes(encoded() / "held.bin"), testing::Encoded({7, 8, 9}));
+}
+
+// The window's figures are those of the work since it began, never a wild one: none while the
+// work has run for less than a second (1.5 GiB done at once would read as many GiB/s), and a
+// work that stalls shows no speed and no time left, rather than a speed averaged over its past.
+TEST_F(LongWork, TheSpeedShowsNothingItCannotKnowAndAStall)
+{
+    testing::HeldWork held("held.bin", kHeldTotal);  // half of it done at once, then held
+    StartHeldEncode(held);
+    ProgressWindow* progress = AwaitProgress();
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(testing::WaitFor([&] { return !Text(progress, "lblbytes").isEmpty(); }));
+    EXPECT_EQ(Text(progress, "lblbytes"), "1.50 GiB of 3.00 GiB");
+    EXPECT_EQ(Text(progress, "lblspeed"), "");
+    EXPECT_EQ(Text(progress, "lblleft"), "");
+    EXPECT_TRUE(testing::WaitFor([&] { return Text(progress, "lblspeed") == "0 bytes/s"; }, 10000))
+        << Text(progress, "lblspeed").toStdString();
+    EXPECT_EQ(Text(progress, "lblleft"), "");
 }
 
 // The main window's close box while the last file is being written to disk (the Exit button
@@ -481,6 +569,56 @@ TEST_F(Drops, AViewerClosedDuringItsBatch)
     ASSERT_TRUE(WorkEnded());
     EXPECT_TRUE(testing::FileNames(decoded()).empty());
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+// The work ends before any box that reports it: while a box is up (a viewer's Done!, a failure
+// from Decode File! with nothing selected, a failed file in the middle of a drop) no window is
+// held, the busy cursor is gone, and no progress window is left to appear behind the box.
+TEST_F(Drops, NoSignOfTheWorkOutlivesItBehindABox)
+{
+    std::filesystem::create_directories(encoded());
+    testing::WriteBytes(encoded() / "note.txt", testing::Encoded({'h', 'i'}));
+    testing::WriteBytes(data / "x.txt", {1});
+    testing::WriteBytes(data / "z.txt", {2});
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        QString caption;
+    } cases[] = {
+        {"a viewer's Decode Selected",
+         [&] {
+             FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+             testing::ClickEntry(Child<platform::FileList>(viewer, "File1"), "note.txt");
+             ClickAndFinish(Child(viewer, "cmddecode1"));
+         },
+         "Done!"},
+        {"Decode File! with nothing selected", [&] { ClickAndFinish(Get("cmddecode")); }, "No Data"},
+        {"a failed file in a drop",
+         [&] { DropAndFinish(Open(FolderViewer::Kind::Decoded), {data / "x.txt", data / "gone.txt", data / "z.txt"}); },
+         "No Data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.boxes.clear();
+        QStringList held;
+        bool busyCursor = false;
+        bool progressLeft = false;
+        desktop.onMessage = [&](const platform::MessageBoxRequest&) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->isVisible() && !top->isEnabled()) held << top->objectName();
+            }
+            busyCursor = QApplication::overrideCursor() != nullptr;
+            progressLeft = CodingJob::Running() && CodingJob::Running()->Progress();
+        };
+        c.act();
+        desktop.onMessage = {};
+        ASSERT_FALSE(desktop.boxes.empty());
+        EXPECT_EQ(desktop.boxes[0].caption, c.caption);
+        EXPECT_EQ(held, QStringList{});
+        EXPECT_FALSE(busyCursor);
+        EXPECT_FALSE(progressLeft);
+        EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
+    }
 }
 
 // One file dropped onto the main window is shown as if browsed to; a folder is refused.

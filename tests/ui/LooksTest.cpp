@@ -1,6 +1,10 @@
 // What a careful eye sees on the windows: the frame's caption on its top line, labels that show
 // only whole lines, names too long for the file list, the About window's version.
 #include <QGroupBox>
+#include <QHelpEvent>
+#include <QScreen>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QRegularExpression>
 #include <QScrollBar>
 
@@ -31,6 +35,21 @@ std::vector<int> InkedRows(const QImage& image, int top, int bottom, QRgb face)
         }
     }
     return rows;
+}
+
+// The text a tooltip shows: its rich text as plain text, without its invisible chances to wrap.
+QString TipText(const QString& tip)
+{
+    return QTextDocumentFragment::fromHtml(tip).toPlainText().remove(QChar(0x200B));
+}
+
+// The tooltip showing now, or null.
+QWidget* ShownTip()
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->inherits("QTipLabel") && top->isVisible()) return top;
+    }
+    return nullptr;
 }
 
 // A file name of 190 characters, far too long for the Path and FileName labels and the file list.
@@ -105,7 +124,7 @@ TEST_F(Looks, LabelsShowOnlyWholeLinesAndEndACutNameInAnEllipsis)
         SCOPED_TRACE(c.label);
         auto* label = Get<platform::Label>(c.label);
         EXPECT_EQ(label->accessibleName(), c.whole);
-        EXPECT_EQ(label->toolTip(), c.whole);
+        EXPECT_EQ(TipText(label->toolTip()), c.whole);
         EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
 
         // As many lines as fit whole, and under the last one (below its letters' descent) no
@@ -122,6 +141,34 @@ TEST_F(Looks, LabelsShowOnlyWholeLinesAndEndACutNameInAnEllipsis)
     }
 }
 
+// The tooltip of a name too long for its place wraps inside the screen, so that its end shows.
+TEST_F(Looks, TooltipsOfLongNamesStayOnTheScreen)
+{
+    auto* list = Get<platform::FileList>("FileListBox");
+    testing::ClickEntry(list, kLongName);
+    const QModelIndex entry = list->model()->index(list->ListIndex(), 0);
+    const struct {
+        const char* name;
+        QWidget* widget;
+        QPoint at;
+    } cases[] = {
+        {"the file list", list->viewport(), list->visualRect(entry).center()},
+        {"the FileName label", Get("filename"), Get("filename")->rect().center()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QHelpEvent help(QEvent::ToolTip, c.at, c.widget->mapToGlobal(c.at));
+        QApplication::sendEvent(c.widget, &help);
+        ASSERT_TRUE(testing::WaitFor([] { return ShownTip() != nullptr; }));
+        QWidget* tip = ShownTip();
+        const QRect screen = tip->screen()->geometry();
+        EXPECT_TRUE(screen.contains(tip->frameGeometry()))
+            << tip->frameGeometry().width() << " wide on a screen of " << screen.width();
+        QToolTip::hideText();
+        ASSERT_TRUE(testing::WaitFor([] { return ShownTip() == nullptr; }));
+    }
+}
+
 TEST_F(Looks, ANameTooLongForTheFileListIsCutInTheMiddle)
 {
 #ifdef _WIN32
@@ -135,7 +182,7 @@ TEST_F(Looks, ANameTooLongForTheFileListIsCutInTheMiddle)
     QImage rows[2];
     for (int row : {1, 2}) {
         const QModelIndex entry = list->model()->index(row, 0);
-        EXPECT_EQ(entry.data(Qt::ToolTipRole).toString(), list->List(row));
+        EXPECT_EQ(TipText(entry.data(Qt::ToolTipRole).toString()), list->List(row));
         rows[row - 1] = image.copy(list->visualRect(entry));
     }
     // The two names differ only in their last letters, which show at the right end of each row.

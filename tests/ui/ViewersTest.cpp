@@ -97,10 +97,9 @@ TEST_F(Viewers, ActionsCodeIntoTheOtherFolderBothWays)
     EXPECT_EQ(Entries(fromDecoded), (QStringList{"late.txt", "note.txt"}));
     EXPECT_EQ(Selected(fromDecoded), "late.txt");
 
-    // The encoded viewer shows the new file once it reads its folder again, after its action.
-    EXPECT_EQ(Entries(fromEncoded), QStringList{"note.txt"});
-    ClickAndFinish(Child(fromEncoded, "cmddecode1"));
-    EXPECT_EQ(Entries(fromEncoded), (QStringList{"late.txt", "note.txt"}));
+    // The encoded viewer shows the new file too: it follows its folder.
+    EXPECT_TRUE(testing::WaitFor([&] { return Entries(fromEncoded) == QStringList{"late.txt", "note.txt"}; }, 10000));
+    EXPECT_EQ(Selected(fromEncoded), "note.txt");
 }
 
 // The name in the Done! box is escaped like any message's, so that the box keeps to one line.
@@ -157,6 +156,27 @@ TEST_F(Viewers, AMissingFolderListsEmptyUntilItAppears)
     EXPECT_EQ(Entries(viewer), QStringList{"x.bin"});
 }
 
+// A viewer follows its folder, whoever writes there, without being opened again: the folder
+// appearing, files landing and going, its selection kept throughout.
+TEST_F(Viewers, FollowTheirFolderKeepingTheSelection)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    ASSERT_EQ(Entries(viewer), QStringList{});
+    std::filesystem::create_directories(encoded());
+    testing::WriteBytes(encoded() / "b.bin", {1});
+    EXPECT_TRUE(testing::WaitFor([&] { return Entries(viewer) == QStringList{"b.bin"}; }, 10000)) << Entries(viewer).join(',').toStdString();
+    Select(viewer, "b.bin");
+    testing::WriteBytes(encoded() / "a.bin", {2});
+    testing::WriteBytes(encoded() / "c.bin", {3});
+    EXPECT_TRUE(testing::WaitFor([&] { return Entries(viewer) == QStringList{"a.bin", "b.bin", "c.bin"}; }, 10000))
+        << Entries(viewer).join(',').toStdString();
+    std::filesystem::remove(encoded() / "c.bin");
+    EXPECT_TRUE(testing::WaitFor([&] { return Entries(viewer) == QStringList{"a.bin", "b.bin"}; }, 10000))
+        << Entries(viewer).join(',').toStdString();
+    EXPECT_EQ(List(viewer)->FileName(), "b.bin");
+    EXPECT_EQ(Selected(viewer), "b.bin");
+}
+
 TEST_F(Viewers, CancelOnAFailedOpenFolderEndsTheProgram)
 {
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
@@ -167,13 +187,41 @@ TEST_F(Viewers, CancelOnAFailedOpenFolderEndsTheProgram)
     EXPECT_EQ(desktop.ended, 1);
 }
 
+// The folder is there to be opened: made when it is missing, before the file manager gets it.
 TEST_F(Viewers, OpenFolderHandsTheFolderToTheFileManager)
 {
     FolderViewer* viewer = Open(FolderViewer::Kind::Encoded);
+    ASSERT_FALSE(std::filesystem::exists(encoded()));
     Click(Child(viewer, "cmdopen"));
     ASSERT_EQ(desktop.programs.size(), 1u);
     EXPECT_EQ(desktop.programs[0].arguments, QStringList{Q(encoded())});
+    EXPECT_TRUE(std::filesystem::is_directory(encoded()));
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+// A file manager that cannot open the folder says so by its exit status, after it started: that
+// is reported as any failure of Open Folder, OK going on and Cancel ending the program.
+TEST_F(Viewers, AFileManagerThatFailsIsReported)
+{
+    FolderViewer* viewer = Open(FolderViewer::Kind::Decoded);
+    for (const MsgAnswer answer : {MsgAnswer::Ok, MsgAnswer::Cancel}) {
+        desktop.programs.clear();
+        desktop.endings.clear();
+        desktop.boxes.clear();
+        desktop.answers = {answer};
+        Click(Child(viewer, "cmdopen"));
+        ASSERT_EQ(desktop.programs.size(), 1u);
+        ASSERT_TRUE(desktop.endings[0]);
+        desktop.endings[0](0);
+        EXPECT_TRUE(desktop.boxes.empty());
+        desktop.endings[0](3);
+        ASSERT_EQ(desktop.boxes.size(), 1u);
+        EXPECT_EQ(desktop.boxes[0].text, "Error: 3: Cannot open '" + Q(decoded()) +
+                                             "' in a file manager: no program to open folders was found "
+                                             "(xdg-open ended with status 3)");
+        EXPECT_EQ(desktop.boxes[0].caption, "No Data");
+        EXPECT_EQ(desktop.ended, answer == MsgAnswer::Cancel ? 1 : 0);
+    }
 }
 
 using About = testing::UiTest;

@@ -1,7 +1,11 @@
 #include "ui/shared/CodingJob.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
+#include <QTimer>
 
 #include <system_error>
 
@@ -93,8 +97,7 @@ void CodingJob::Leave(std::function<void()> then)
     job->handlers_ = {};
     job->leaving_ = true;
     job->afterLeaving_ = std::move(then);
-    job->presenter_.reset();
-    job->busy_.reset();
+    job->StopShowingWork();
     job->Cancel();
 }
 
@@ -104,20 +107,37 @@ CodingJob::Transform CodingJob::UseTransform(Transform transform)
 }
 
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, Transform transform)
-    : files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
-      busy_(std::make_unique<platform::BusyScope>())
+    : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
+      listener_(std::make_shared<Listener>(Listener{this}))
 {
-    presenter_ = std::make_unique<ProgressPresenter>(owner, *busy_, runner_, [this] { Cancel(); });
 }
 
-CodingJob::~CodingJob() = default;
+CodingJob::~CodingJob() { listener_->job = nullptr; }
+
 
 ProgressWindow* CodingJob::Progress() const { return presenter_ ? presenter_->Window() : nullptr; }
 
+// Work that looks at its cancel flag ends within a tenth of a second. Work that does not (a read
+// from a file system that never answers) is abandoned once kAbandonAfterMs have passed, so that
+// the windows come back all the same: its thread goes on alone, its result never takes the
+// destination's place (the transform looks at the cancel before it does, if it ever returns),
+// and its outcomes go nowhere. A file in its final flush is waited for: a flush ends by itself.
 void CodingJob::Cancel()
 {
     cancelled_ = true;
     runner_.Cancel();
+    if (!runner_.Running() || abandonCheck_) return;
+    abandonCheck_ = new QTimer(this);
+    connect(abandonCheck_, &QTimer::timeout, this, [this] {
+        if (!runner_.Running() || finished_) return;
+        if (runner_.Total() > 0 && runner_.Done() >= runner_.Total()) return;  // flushing
+        abandonCheck_->stop();
+        listener_->job = nullptr;
+        runner_.Abandon();
+        heard_.clear();
+        RunEnded();
+    });
+    abandonCheck_->start(kAbandonAfterMs);
 }
 
 // The run that starts at `first`: the files after it into the same folder. Files that write
@@ -136,6 +156,7 @@ void CodingJob::StartRun()
         Finish(cancelled_);
         return;
     }
+    ShowWork();
     ShowCurrent();
     const std::size_t first = next_;
     const File& file = files_[first];
@@ -147,19 +168,24 @@ void CodingJob::StartRun()
         }
     }
     const std::span<const File> run(files_.data() + first, RunEnd(first) - first);
+    // The run's thread owns what it uses, files and transform, and hears of the job through
+    // `listener`, read only on this thread: work abandoned by a cancel (see Cancel) may outlive
+    // the job, and its late outcomes then go nowhere.
     runner_.Start(
-        [this, transform = transform_, run, first](TransformControl& control) -> std::optional<Error> {
-            // Each outcome goes to the user-interface thread as it is known; the job outlives
-            // this thread (its runner waits for it), so the calls always find it.
+        [listener = listener_, transform = transform_, files = std::vector<File>(run.begin(), run.end()),
+         first](TransformControl& control) -> std::optional<Error> {
             try {
-                transform(run, control, [this, first](std::size_t index, const BatchOutcome& outcome) {
+                transform(files, control, [listener, first](std::size_t index, const BatchOutcome& outcome) {
                     QMetaObject::invokeMethod(
-                        this, [this, index = first + index, outcome] { Heard(index, outcome); },
+                        QCoreApplication::instance(),
+                        [listener, index = first + index, outcome] {
+                            if (listener->job) listener->job->Heard(index, outcome);
+                        },
                         Qt::QueuedConnection);
                 });
             } catch (...) {
                 // Only memory running out while outcomes are handed over gets here.
-                return SystemError(std::make_error_code(std::errc::not_enough_memory), "Cannot code", platform::NameInMessage(run.front().source));
+                return SystemError(std::make_error_code(std::errc::not_enough_memory), "Cannot code", platform::NameInMessage(files.front().source));
             }
             return std::nullopt;
         },
@@ -194,6 +220,8 @@ void CodingJob::Drain()
             continue;
         }
         if (outcome.warning && !warning_) warning_ = std::move(outcome.warning);
+        // The last file's landing is the work's end: whatever its handler shows comes after it.
+        if (next_ == files_.size()) StopShowingWork();
         ShowCurrent();
         if (handlers_.landed) handlers_.landed(files_[index]);
         if (!alive || finished_) return;
@@ -215,6 +243,8 @@ void CodingJob::RunEnded()
         auto [index, error] = std::move(*failure_);
         failure_.reset();
         next_ = index + 1;
+        // The work waits for the answer: no progress goes on behind the question.
+        StopShowingWork();
         const QPointer<CodingJob> alive(this);
         const bool goOn = handlers_.failed && handlers_.failed(files_[index], error);
         if (!alive || finished_) return;
@@ -234,12 +264,26 @@ void CodingJob::ShowCurrent()
                         static_cast<int>(files_.size()));
 }
 
+// The work's signs (the other windows held, the progress window and its clock) live only while
+// files are being coded, never while a box waits for its answer.
+void CodingJob::ShowWork()
+{
+    if (presenter_ || leaving_) return;
+    busy_ = std::make_unique<platform::BusyScope>();
+    presenter_ = std::make_unique<ProgressPresenter>(owner_, *busy_, runner_, [this] { Cancel(); });
+}
+
+void CodingJob::StopShowingWork()
+{
+    presenter_.reset();
+    busy_.reset();
+}
+
 void CodingJob::Finish(bool cancelled)
 {
     if (finished_) return;
     finished_ = true;
-    presenter_.reset();
-    busy_.reset();
+    StopShowingWork();
     if (RunningJob() == this) RunningJob() = nullptr;
     const auto finished = std::move(handlers_.finished);
     const auto afterLeaving = std::move(afterLeaving_);

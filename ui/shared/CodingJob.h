@@ -6,8 +6,10 @@
 // media), several files into one folder as one run whose flushes to disk are shared
 // (TransformFiles), each file still complete or not there at all. A run ends at its first
 // failure, so that the question "go on?" is asked before any later file is touched; the next
-// run starts after the failed file. A ProgressPresenter shows how it goes; a platform::BusyScope
-// keeps every other window from taking input. One job runs at a time.
+// run starts after the failed file. While files are being coded, a ProgressPresenter shows how it
+// goes and a platform::BusyScope keeps every other window from taking input; both end before any
+// box about the work (a failure's question, a handler's report of the last file), so that
+// nothing of the work goes on behind a box. One job runs at a time.
 //
 // A file written whose folder could not be flushed is done, with a warning: the job shows the
 // first such warning once, when it ends.
@@ -20,6 +22,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <cstddef>
 #include <deque>
@@ -90,8 +93,12 @@ public:
     static Transform OneByOne(FileTransform code);
 
     // Asks the work to stop: files not yet in place are left as they were before, files in
-    // place (heard of as landed) stay, and the finished handler hears `cancelled`.
+    // place (heard of as landed) stay, and the finished handler hears `cancelled`. Work that does
+    // not stop within kAbandonAfterMs (a read that never returns) is abandoned, unless its file
+    // is in its final flush: the job ends all the same, and the work's thread goes on alone
+    // without ever putting its file in place.
     void Cancel();
+    static constexpr int kAbandonAfterMs = 300;
     // The progress window once it has appeared, else null.
     ProgressWindow* Progress() const;
 
@@ -106,7 +113,15 @@ private:
     void Drain();
     void RunEnded();
     void ShowCurrent();
+    void ShowWork();
+    void StopShowingWork();
     void Finish(bool cancelled);
+
+    QPointer<QWidget> owner_;
+    // Who hears the runner's outcomes: this job, or nobody once it is gone or has abandoned them.
+    struct Listener {
+        CodingJob* job;
+    };
 
     std::vector<File> files_;
     Handlers handlers_;
@@ -120,7 +135,9 @@ private:
     bool cancelled_ = false;
     bool finished_ = false;
     bool leaving_ = false;
+    QTimer* abandonCheck_ = nullptr;  // once cancelled: whether the work is to be abandoned
     std::function<void()> afterLeaving_;
+    std::shared_ptr<Listener> listener_;
     JobRunner runner_;
     std::unique_ptr<platform::BusyScope> busy_;
     std::unique_ptr<ProgressPresenter> presenter_;

@@ -1,6 +1,6 @@
 #include "ui/shared/JobRunner.h"
 
-#include <QPointer>
+#include <QCoreApplication>
 
 namespace corvane {
 
@@ -8,6 +8,7 @@ JobRunner::~JobRunner()
 {
     Cancel();
     if (worker_.joinable()) worker_.join();
+    if (shared_) shared_->runner = nullptr;  // a result still queued goes nowhere
 }
 
 bool JobRunner::Start(Work work, Ended ended)
@@ -15,11 +16,16 @@ bool JobRunner::Start(Work work, Ended ended)
     if (Running()) return false;
     cancelled_ = false;
     ended_ = std::move(ended);
-    control_ = std::make_unique<TransformControl>();
-    worker_ = std::thread([this, work = std::move(work), control = control_.get()] {
-        std::optional<Error> result = work(*control);
-        // Dropped when the runner is gone by then: its destructor waited for this thread.
-        QMetaObject::invokeMethod(this, [this, result] { WorkReturned(result); }, Qt::QueuedConnection);
+    shared_ = std::make_shared<Shared>();
+    shared_->runner = this;
+    worker_ = std::thread([shared = shared_, work = std::move(work)] {
+        std::optional<Error> result = work(shared->control);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [shared, result] {
+                if (shared->runner) shared->runner->WorkReturned(result);
+            },
+            Qt::QueuedConnection);
     });
     return true;
 }
@@ -28,7 +34,16 @@ void JobRunner::Cancel()
 {
     if (!Running()) return;
     cancelled_ = true;
-    control_->cancel = true;
+    shared_->control.cancel = true;
+}
+
+void JobRunner::Abandon()
+{
+    if (!Running()) return;
+    Cancel();
+    shared_->runner = nullptr;
+    worker_.detach();
+    ended_ = {};
 }
 
 void JobRunner::WorkReturned(std::optional<Error> result)

@@ -4,6 +4,10 @@
 // its cancel flag. Its result comes back on the thread that started it, as a queued call, never
 // inside Start or Cancel. Whether the work was cancelled is the runner's own flag, set by Cancel:
 // a failure numbered like a cancel that nobody asked for is still a failure.
+//
+// Work that does not look at its flag (a read from a file system that never answers) can be
+// abandoned: the runner lets its thread go on alone and forgets it. The thread keeps what it
+// uses (its control) and its result goes nowhere; the work must own everything else it touches.
 #pragma once
 
 #include <QObject>
@@ -33,20 +37,30 @@ public:
     // Starts `work`; `ended` hears its result once it has returned. Returns false, and starts
     // nothing, while earlier work still runs.
     bool Start(Work work, Ended ended);
-    // True from Start until `ended` has been called.
+    // True from Start until `ended` has been called, or until the work is abandoned.
     bool Running() const { return worker_.joinable(); }
     // Asks the work to stop; the work decides when it looks.
     void Cancel();
+    // Cancels the work and lets it go on alone: `ended` is never called, and Running() is false
+    // from now on.
+    void Abandon();
     // Whether Cancel was called since the last Start.
     bool Cancelled() const { return cancelled_; }
     // The work's progress as it reports it: bytes done of total.
-    std::uint64_t Done() const { return control_ ? control_->done.load() : 0; }
-    std::uint64_t Total() const { return control_ ? control_->total.load() : 0; }
+    std::uint64_t Done() const { return shared_ ? shared_->control.done.load() : 0; }
+    std::uint64_t Total() const { return shared_ ? shared_->control.total.load() : 0; }
 
 private:
+    // What the work's thread shares with the runner; `runner` is read and cleared only on the
+    // runner's own thread.
+    struct Shared {
+        TransformControl control;
+        JobRunner* runner = nullptr;
+    };
+
     void WorkReturned(std::optional<Error> result);
 
-    std::unique_ptr<TransformControl> control_;
+    std::shared_ptr<Shared> shared_;
     std::thread worker_;
     Ended ended_;
     bool cancelled_ = false;

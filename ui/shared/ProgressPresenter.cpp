@@ -1,5 +1,7 @@
 #include "ui/shared/ProgressPresenter.h"
 
+#include <vector>
+
 #include "platform/BusyScope.h"
 #include "ui/shared/JobRunner.h"
 
@@ -18,6 +20,8 @@ ProgressPresenter::ProgressPresenter(QWidget* owner, platform::BusyScope& busy, 
 {
     connect(&ticks_, &QTimer::timeout, this, &ProgressPresenter::Tick);
     clock_.start();
+    counting_.start();
+    samples_.push_back({0, 0});
     ticks_.start(kTickMs);
 }
 
@@ -36,9 +40,15 @@ void ProgressPresenter::Tick()
 {
     const std::uint64_t done = runner_.Done();
     const std::uint64_t total = runner_.Total();
-    const bool countsWentBack = done < countedDone_ || total != countedTotal_;
+    // A total first known is no new count; a total that changes is.
+    const bool countsWentBack = done < countedDone_ || (countedTotal_ != 0 && total != countedTotal_);
     countedDone_ = done;
     countedTotal_ = total;
+    if (countsWentBack) {
+        counting_.restart();
+        samples_.assign(1, {0, 0});
+    }
+    KeepSample(samples_, {static_cast<double>(counting_.nsecsElapsed()) / 1e9, done});
     if (!window_ && clock_.elapsed() >= kWindowAfterMs && current_.number > 0) {
         window_ = new ProgressWindow;
         connect(window_, &ProgressWindow::CancelRequested, this, [this] { if (onCancel_) onCancel_(); });
@@ -54,7 +64,10 @@ void ProgressPresenter::Tick()
         fileChanged_ = false;
         window_->SetFile(current_.coding, current_.name, current_.folderName, current_.number, current_.count);
     }
-    if (runner_.Running()) window_->SetProgress(done, total);
+    if (runner_.Running()) {
+        const std::vector<ProgressSample> samples(samples_.begin(), samples_.end());
+        window_->SetProgress(done, total, EstimateRate(samples, total));
+    }
 }
 
 }  // namespace corvane

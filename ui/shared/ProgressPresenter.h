@@ -1,7 +1,8 @@
 // Shows how running work goes: after half a second, the progress window over the window that
-// started the work, in front of a busy scope, fed with the runner's counts ten times a second;
-// counts that go back (files coded one after another, each counted alone) start the window's
-// counting again.
+// started the work, in front of a busy scope, fed with the runner's counts ten times a second and
+// with the speed and time left worked out from them since the work began (units/RateEstimate.h),
+// so that the window's first figures already know the work's first half second; counts that go
+// back (files coded one after another, each counted alone) start the counting again.
 // Work that ends sooner shows no window at all.
 #pragma once
 
@@ -11,10 +12,12 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 #include "codec/FileTransform.h"
 #include "ui/shared/ProgressWindow.h"
+#include "units/RateEstimate.h"
 
 namespace corvane {
 
@@ -53,7 +56,9 @@ private:
     // The runner's counts at the last tick: when they go back, the work counts afresh.
     std::uint64_t countedDone_ = 0, countedTotal_ = 0;
     QTimer ticks_;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_;  // since the work began, for the window's delay
+    QElapsedTimer counting_;  // since the counts began
+    std::deque<ProgressSample> samples_;  // since the counts began, as many as the estimate needs
     QPointer<ProgressWindow> window_;
 };
 

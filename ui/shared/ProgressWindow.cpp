@@ -61,7 +61,6 @@ ProgressWindow::ProgressWindow() : Form(Layout())
     // A shortcut, because the focused button takes every key pressed on it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &ProgressWindow::CancelRequested);
-    countClock_.start();
     textClock_.start();
 }
 
@@ -81,11 +80,10 @@ void ProgressWindow::StartCounting()
     speed_->SetCaption(QString());
     left_->SetCaption(QString());
     bytes_->SetCaption(QString());
-    countClock_.restart();
     textDue_ = true;  // the first report shows at once
 }
 
-void ProgressWindow::SetProgress(std::uint64_t done, std::uint64_t total)
+void ProgressWindow::SetProgress(std::uint64_t done, std::uint64_t total, const RateEstimate& estimate)
 {
     const int step = total == 0 ? 0 : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps);
     bar_->setValue(std::min(step, kBarSteps));
@@ -94,11 +92,11 @@ void ProgressWindow::SetProgress(std::uint64_t done, std::uint64_t total)
     // A change of state shows at once; the figures within a state at a calm pace.
     if (textDue_ || writing != writing_ || textClock_.elapsed() >= kTextEveryMs) {
         writing_ = writing;
-        ShowText(done, total);
+        ShowText(done, total, estimate);
     }
 }
 
-void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
+void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total, const RateEstimate& estimate)
 {
     textClock_.restart();
     textDue_ = false;
@@ -107,12 +105,12 @@ void ProgressWindow::ShowText(std::uint64_t done, std::uint64_t total)
         left_->SetCaption(QStringLiteral("Writing to disk"));
         return;
     }
-    const qint64 elapsedMs = countClock_.elapsed();
-    if (done == 0 || elapsedMs <= 0) return;
-    const double perSecond = static_cast<double>(done) * 1000.0 / static_cast<double>(elapsedMs);
-    speed_->SetCaption(platform::SizeText(static_cast<std::uint64_t>(perSecond)) + QStringLiteral("/s"));
-    const auto secondsLeft = static_cast<std::uint64_t>(static_cast<double>(total > done ? total - done : 0) / perSecond);
-    left_->SetCaption(platform::DurationText(secondsLeft) + QStringLiteral(" left"));
+    const auto bytes = [](double amount) { return platform::SizeText(static_cast<std::uint64_t>(amount)); };
+    speed_->SetCaption(estimate.bytesPerSecond ? bytes(*estimate.bytesPerSecond) + QStringLiteral("/s") : QString());
+    left_->SetCaption(estimate.secondsLeft
+                          ? platform::DurationText(static_cast<std::uint64_t>(std::min(*estimate.secondsLeft, 3.6e8))) +
+                                QStringLiteral(" left")
+                          : QString());
 }
 
 void ProgressWindow::ShowOver(QWidget* owner)

@@ -10,6 +10,7 @@
 #include "platform/FileList.h"
 #include "platform/Files.h"
 #include "platform/FolderList.h"
+#include "platform/FolderWatch.h"
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
@@ -103,10 +104,13 @@ FolderViewer* FolderViewer::ShowDecoded()
     return platform::ShowForm<FolderViewer>(SettingsFor(Kind::Decoded).name, [] { return new FolderViewer(Kind::Decoded); });
 }
 
+// The list follows its folder from now on, whatever writes there, keeping its selection.
 void FolderViewer::Form_Load()
 {
     selected_->SetCaption(list_->FileName());
     ReRead();
+    delete watch_;
+    watch_ = new platform::FolderWatch(OutputFolder(settings_.ownFolder), [this] { ReReadSoon(); }, this);
 }
 
 void FolderViewer::ReRead()
@@ -129,10 +133,18 @@ void FolderViewer::ReReadSoon()
 
 void FolderViewer::File1_Click() { selected_->SetCaption(list_->FileName()); }
 
+// The folder is made when it is not there yet, so that there is something to open; a file
+// manager that cannot open it is reported like a failure to start one, when it says so.
 void FolderViewer::cmdopen_Click()
 {
-    if (const auto error = platform::OpenFolderInFileManager(OutputFolder(settings_.ownFolder))) {
-        if (ReportCommandError(*error)) ReRead();
+    const QPointer<FolderViewer> self(this);
+    const auto failed = [self](const Error& error) {
+        if (ReportCommandError(error) && self) self->ReRead();
+    };
+    if (const auto error = platform::OpenFolderInFileManager(OutputFolder(settings_.ownFolder), failed)) {
+        failed(*error);
+    } else {
+        ReRead();  // the folder made just now
     }
 }
 

@@ -13,6 +13,7 @@ namespace corvane {
 
 namespace platform {
 class FileList;
+class FolderWatch;
 class Label;
 }  // namespace platform
 
@@ -54,6 +55,7 @@ private:
     platform::FileList* list_;   // File1
     platform::Label* selected_;  // lblselected
     QTimer* reReadSoon_ = nullptr;  // single shot
+    platform::FolderWatch* watch_ = nullptr;  // of the own folder, once loaded
 };
 
 }  // namespace corvane

@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# A walk of the real program as a person meets it: the built corvane, started as a user starts it
+# on a virtual display (Xvfb) with a real window manager (openbox), driven from outside by its
+# pointer and keys (xdotool) at a person's pace. After every step the walk waits for the windows
+# the step should leave on the screen, then reads them for a while, as a person reads a box
+# before answering it, and takes the list of visible top-level windows with their titles again:
+# a window that appears where none is expected, or one that stays, fails the walk. Each step's
+# screen is kept as a picture.
+#
+# Usage: tests/walk/walk.sh PROGRAM
+# CORVANE_WALK_SHOTS=FOLDER keeps the pictures (NN-step.png) there; otherwise they go with the
+# walk's scratch folder. CORVANE_WALK_PAUSE sets the reading time in seconds (default 1.5).
+# CORVANE_WALK_SCALE=2 walks the program at QT_SCALE_FACTOR=2, as on a high-density screen (its
+# pictures then go into the folder's scale2/).
+# Needs Xvfb, openbox, xdotool, xprop, xwininfo and ImageMagick's import.
+set -euo pipefail
+
+program=$(realpath "$1")
+pause=${CORVANE_WALK_PAUSE:-1.5}
+scale=${CORVANE_WALK_SCALE:-1}
+work=$(mktemp -d /tmp/corvane-walk.XXXXXX)
+shots=${CORVANE_WALK_SHOTS:-$work/shots}
+[ "$scale" = 1 ] || shots=$shots/scale$scale
+mkdir -p "$shots" "$work/app" "$work/data" "$work/home/Documents" "$work/runtime"
+chmod 700 "$work/runtime"
+app_pid= x_pid= wm_pid=
+cleanup() {
+  for pid in $app_pid $wm_pid $x_pid; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+say() { printf '[walk] %s\n' "$*"; }
+fail() { say "FAILED: $*"; exit 1; }
+
+# A home of the walk's own, so that no setting of the machine's user is read or written.
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/home/.config
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR SESSION_MANAGER
+[ "$scale" = 1 ] || export QT_SCALE_FACTOR=$scale
+
+Xvfb -displayfd 3 -screen 0 "$((1280 * scale))x$((1024 * scale))x24" -nolisten tcp 3>"$work/display" 2>/dev/null &
+x_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+openbox --sm-disable >/dev/null 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+
+# A machine without a program for folders: xdg-open says so by its status, 3, as it does there.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/xdg-open.log"\nexit 3\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+
+# The program is copied into a folder of its own, so that its results land beside it.
+cp "$program" "$work/app/corvane"
+encoded_folder="$work/app/Encoded File(s)"
+decoded_folder="$work/app/Decoded File(s)"
+printf 'a plain letter\n' >"$work/data/a.txt"
+printf 'a second one\n' >"$work/data/b.txt"
+# Large and sparse: it takes long enough to code, on any disk, that a person can watch the progress
+# window; it is cancelled after a few seconds, and a failed walk ends the program at once.
+truncate -s 64G "$work/data/zz-big.img"
+
+MAIN="Corvane - File Encoder/Decoder"
+ENCODED="Encoded File(s)"
+DECODED="Decoded File(s)"
+
+# The titles of the visible top-level windows the window manager manages, one a line, sorted.
+windows() {
+  local id
+  for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | sed -n 's/.*# //p' | tr ',' ' '); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+    xprop -id "$id" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+  done | LC_ALL=C sort
+}
+
+# The id of the visible window titled exactly $1.
+window_id() {
+  local id
+  for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | sed -n 's/.*# //p' | tr ',' ' '); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+    if [ "$(xprop -id "$id" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')" = "$1" ]; then
+      echo "$id"
+      return
+    fi
+  done
+  fail "no window titled '$1'"
+}
+
+step_number=0
+# check NAME TITLE...: the step's windows are exactly TITLE... within 20 s, and still exactly
+# those after a person's reading time; the screen is then kept as NN-NAME.png.
+check() {
+  local name=$1 expected actual
+  shift
+  expected=$(printf '%s\n' "$@" | sed '/^$/d' | LC_ALL=C sort)
+  step_number=$((step_number + 1))
+  for _ in $(seq 200); do
+    actual=$(windows)
+    [ "$actual" = "$expected" ] && break
+    sleep 0.1
+  done
+  sleep "$pause"
+  actual=$(windows)
+  import -window root "$shots/$(printf '%02d' "$step_number")-$name.png" 2>/dev/null || true
+  if [ "$actual" != "$expected" ]; then
+    say "after '$name' the windows on the screen are:"
+    sed 's/^/    /' <<<"${actual:-(none)}"
+    say "where the step expects:"
+    sed 's/^/    /' <<<"${expected:-(none)}"
+    fail "$name"
+  fi
+  say "$name: $(tr '\n' '|' <<<"$expected")"
+}
+
+# click TITLE X Y: a click at (X, Y) of the client area of the window titled TITLE, in the
+# layout's pixels (device pixels at a scale of 2 are twice as many).
+click() {
+  xdotool mousemove --window "$(window_id "$1")" "$(($2 * scale))" "$(($3 * scale))" sleep 0.2 click 1
+}
+# key KEY...: keys as typed, into the active window.
+key() { xdotool key --delay 150 "$@"; }
+# The title of the active window.
+active() { xprop -id "$(xdotool getactivewindow)" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
+
+# Where the controls are, in pixels of a client area (the layouts' twips divided by 15).
+main_list_first=(300 104)  # the first entry of FileListBox
+main_view_encoded=(48 408) main_view_decoded=(148 408) main_about=(236 408)
+main_encode=(48 448) main_decode=(148 448) main_exit=(236 448)
+main_details=(420 430)  # the File Details frame: a click there presses nothing
+viewer_first=(100 8) viewer_open=(252 260) viewer_action=(360 260)
+about_ok=(312 140)
+
+start() {
+  (cd "$work/data" && exec "$work/app/corvane" >"$work/program.log" 2>&1) &
+  app_pid=$!
+}
+# The program has ended by itself within 10 s.
+ended() {
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  ! kill -0 "$app_pid" 2>/dev/null || fail "the program did not end"
+  wait "$app_pid" || true
+  app_pid=
+}
+
+say "screenshots in $shots"
+start
+check start "$MAIN"
+
+# Errors answered OK: the program goes on.
+click "$MAIN" "${main_decode[@]}"
+check decode-nothing-selected "$MAIN" "No Data"
+key Return
+check decode-nothing-selected-ok "$MAIN"
+
+# Browsing: the first file of the folder, then encoded.
+click "$MAIN" "${main_list_first[@]}"
+check select-a "$MAIN"
+click "$MAIN" "${main_encode[@]}"
+check encode-a "$MAIN"
+[ -f "$encoded_folder/a.txt" ] || fail "Encode File! wrote no $encoded_folder/a.txt"
+
+# The encoded viewer: its action with nothing selected, then with a file.
+click "$MAIN" "${main_view_encoded[@]}"
+check view-encoded "$MAIN" "$ENCODED"
+click "$ENCODED" "${viewer_action[@]}"
+check viewer-nothing-selected "$MAIN" "$ENCODED" "No Data"
+key Return
+check viewer-asks-for-a-selection "$MAIN" "$ENCODED" "RaveVivazidezEraduzura"
+key Return
+check viewer-after-asking "$MAIN" "$ENCODED"
+click "$ENCODED" "${viewer_first[@]}"
+click "$ENCODED" "${viewer_action[@]}"
+check decode-selected-done "$MAIN" "$ENCODED" "Done!"
+key Return
+check decode-selected-answered "$MAIN" "$ENCODED"
+cmp -s "$work/data/a.txt" "$decoded_folder/a.txt" || fail "Decode Selected did not give a.txt back"
+
+# The decoded viewer, on a folder not made yet: Open Folder makes it, and the failing xdg-open
+# is reported.
+click "$MAIN" "${main_view_decoded[@]}"
+check view-decoded "$MAIN" "$ENCODED" "$DECODED"
+rm -rf "$decoded_folder"
+click "$DECODED" "${viewer_open[@]}"
+check open-folder-fails "$MAIN" "$ENCODED" "$DECODED" "No Data"
+[ -d "$decoded_folder" ] || fail "Open Folder did not make $decoded_folder"
+grep -qxF "$decoded_folder" "$work/xdg-open.log" || fail "xdg-open did not get $decoded_folder"
+printf 'back again\n' >"$decoded_folder/c.txt"  # listed once OK has the viewer read its folder again
+key Return
+check open-folder-answered "$MAIN" "$ENCODED" "$DECODED"
+click "$DECODED" "${viewer_first[@]}"
+click "$DECODED" "${viewer_action[@]}"
+check encode-selected-done "$MAIN" "$ENCODED" "$DECODED" "Done!"
+key Return
+check encode-selected-answered "$MAIN" "$ENCODED" "$DECODED"
+
+# About, and its OK.
+click "$MAIN" "${main_about[@]}"
+check about "$MAIN" "$ENCODED" "$DECODED" "About"
+click "About" "${about_ok[@]}"
+check about-closed "$MAIN" "$ENCODED" "$DECODED"
+
+# Long work: the last file of the folder, the large one.
+click "$MAIN" "${main_list_first[@]}"
+key End
+click "$MAIN" "${main_encode[@]}"
+check long-work "$MAIN" "$ENCODED" "$DECODED" "Encoding zz-big.img"
+# A click on the main window leaves the progress window in front, active, so that Escape reaches it.
+click "$MAIN" "${main_details[@]}"
+check click-on-main-during-work "$MAIN" "$ENCODED" "$DECODED" "Encoding zz-big.img"
+[ "$(active)" = "Encoding zz-big.img" ] || fail "the active window during the work is '$(active)'"
+key Escape
+check escape-cancels "$MAIN" "$ENCODED" "$DECODED"
+[ ! -e "$encoded_folder/zz-big.img" ] || fail "a cancelled encode left $encoded_folder/zz-big.img"
+# Again, cancelled by the progress window's close box (the window manager's close).
+click "$MAIN" "${main_encode[@]}"
+check long-work-again "$MAIN" "$ENCODED" "$DECODED" "Encoding zz-big.img"
+[ "$(active)" = "Encoding zz-big.img" ] || fail "the active window during the work is '$(active)'"
+key alt+F4
+check close-box-cancels "$MAIN" "$ENCODED" "$DECODED"
+leftovers=$(find "$encoded_folder" -name '.cv*')
+[ -z "$leftovers" ] && [ ! -e "$encoded_folder/zz-big.img" ] || fail "a cancelled encode left files behind: $leftovers"
+
+# Exit closes every window and ends the program.
+click "$MAIN" "${main_exit[@]}"
+check exit
+ended
+
+# An error answered Cancel ends the program at once.
+start
+check start-again "$MAIN"
+click "$MAIN" "${main_decode[@]}"
+check decode-nothing-selected-again "$MAIN" "No Data"
+key Escape
+check error-cancelled
+ended
+
+say "passed"
