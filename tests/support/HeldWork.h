@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "ui/shared/CodingJob.h"
 
@@ -29,6 +30,8 @@ public:
     ~HeldWork()
     {
         Release();
+        // A test may end with its file still held: the worker leaves this object before it goes.
+        while (inside_.load() != 0) std::this_thread::yield();
         CodingJob::UseTransform(previous_);
     }
     HeldWork(const HeldWork&) = delete;
@@ -52,6 +55,7 @@ private:
         control.total = total_;
         control.done = at_ == At::FinalFlush ? total_ : total_ / 2;
         control_ = &control;
+        inside_.fetch_add(1);
         holding_ = true;
         std::unique_lock lock(mutex_);
         // The cancel flag comes without a notification: it is looked at now and then.
@@ -60,7 +64,9 @@ private:
         }
         lock.unlock();
         holding_ = false;
-        if (at_ == At::FinalFlush) {
+        const bool finalFlush = at_ == At::FinalFlush;
+        inside_.fetch_sub(1);  // nothing of this object is used from here on
+        if (finalFlush) {
             TransformControl flushing;  // a flush under way ends as it would have, cancelled or not
             return CodingJob::CodeFile(file, flushing);
         }
@@ -75,6 +81,7 @@ private:
     std::condition_variable wake_;
     bool released_ = false;
     std::atomic<bool> holding_{false};
+    std::atomic<int> inside_{0};  // calls of Code between their hold and their leaving this object
     std::atomic<TransformControl*> control_{nullptr};
 };
 
