@@ -17,6 +17,19 @@
 
 namespace corvane::testing {
 
+// Every job codes its files with `transform` while this lives; the transform before comes back
+// when it goes, whatever ends the test.
+class UsedTransform {
+public:
+    explicit UsedTransform(CodingJob::Transform transform) : previous_(CodingJob::UseTransform(std::move(transform))) {}
+    ~UsedTransform() { CodingJob::UseTransform(previous_); }
+    UsedTransform(const UsedTransform&) = delete;
+    UsedTransform& operator=(const UsedTransform&) = delete;
+
+private:
+    CodingJob::Transform previous_;
+};
+
 class HeldWork {
 public:
     enum class At { PartOfTheWay, FinalFlush };

@@ -315,7 +315,7 @@ TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
 {
     testing::WriteBytes(data / "stuck.bin", {1, 2, 3});
     std::atomic<bool> transformReturned{false};
-    const CodingJob::Transform previous = CodingJob::UseTransform(
+    const testing::UsedTransform noting(
         CodingJob::OneByOne([&transformReturned](const CodingJob::File& file, TransformControl& control) {
             auto error = CodingJob::CodeFile(file, control);
             transformReturned = true;
@@ -324,14 +324,12 @@ TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
     ReadThatHangs::released = false;
     detail::Faults().beforeRead = ReadThatHangs::Hook;
     struct Restore {
-        CodingJob::Transform previous;
         ~Restore()
         {
             ReadThatHangs::Release();
             detail::Faults().beforeRead = nullptr;
-            CodingJob::UseTransform(previous);
         }
-    } restore{previous};
+    } restore;
 
     SelectFile("stuck.bin");
     Click(Get("cmdencode"));
@@ -356,11 +354,10 @@ TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
 TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 {
     const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};
-    const CodingJob::Transform before =
-        CodingJob::UseTransform(CodingJob::OneByOne([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); }));
+    const testing::UsedTransform failing(
+        CodingJob::OneByOne([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); }));
     SelectFile("a.txt");
     ClickAndFinish(Get("cmdencode"));
-    CodingJob::UseTransform(before);
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, QString::fromStdString(ErrorLine(failure)));
 }
