@@ -108,7 +108,7 @@ void Report(const corvane::Error& error) { Write(stderr, std::string(kName) + co
 
 // Whether SIGPIPE came ignored from the parent (`trap '' PIPE`): such a parent asked for a
 // broken pipe to be reported, not to end the program.
-bool pipeSignalIgnored = false;
+[[maybe_unused]] bool pipeSignalIgnored = false;
 
 // The reader of standard output has gone: the program ends at once and quietly, by SIGPIPE, as
 // cat does, so that `corvane-codec decode big - | head` says nothing and a shell sees 141.
