@@ -25,11 +25,11 @@ PACKAGE_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxkb
 PACKAGES=(
   "${PACKAGE_PACKAGES[@]}" qt6-base-private-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
+  xvfb xauth fonts-dejavu-core fonts-liberation fonts-wine
   lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
-                  nsis xvfb xauth openbox xdotool imagemagick)
+                  nsis xvfb xauth openbox xdotool imagemagick fonts-wine)
 
 say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QPointer>
 #include <QScreen>
@@ -107,6 +110,35 @@ TEST(Form, OneLineLabelsGrowToShowTheirCaptionAndTallerOnesWrap)
 
     shortLabel->SetCaption("ab");  // a shorter caption gives the width from the layout table back
     EXPECT_EQ(shortLabel->width(), TwipsToPixels(300));
+}
+
+// A face found only as bitmap strikes comes out at a strike's size, not the size asked: the
+// window font gives way to a scalable face at its own size. The fixture is Wine's bitmap
+// "MS Sans Serif" (fonts-wine), the face Windows has under that name.
+TEST(Form, AFaceWithOnlyBitmapStrikesGivesWayToAScalableFaceAtTheSizeAsked)
+{
+    QString strikes;
+    for (const char* path : {"/usr/share/wine/fonts/sserife.fon", "Z:/usr/share/wine/fonts/sserife.fon"}) {
+        if (QFileInfo::exists(QString::fromLatin1(path))) strikes = QString::fromLatin1(path);
+    }
+    if (strikes.isEmpty()) GTEST_SKIP() << "fonts-wine is not installed: no bitmap MS Sans Serif to load";
+    const int id = QFontDatabase::addApplicationFont(strikes);
+    ASSERT_NE(id, -1) << strikes.toStdString();
+    ASSERT_TRUE(QFontDatabase::applicationFontFamilies(id).contains("MS Sans Serif"));
+    ASSERT_FALSE(QFontDatabase::isSmoothlyScalable("MS Sans Serif"));
+
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+    for (const FontSpec& spec : {kWindowFont, kWindowFont.Bold(), kWindowFont.Sized(12)}) {
+        SCOPED_TRACE(spec.points);
+        const QFontInfo drawn(MakeFont(spec));
+        EXPECT_NE(drawn.family().toStdString(), "MS Sans Serif");
+        EXPECT_TRUE(QFontDatabase::isSmoothlyScalable(drawn.family())) << drawn.family().toStdString();
+        EXPECT_EQ(drawn.pixelSize(), qRound(spec.points * dpi / 72));  // 8.25 pt: an 11 px em at 96 dpi
+        EXPECT_EQ(drawn.bold(), spec.bold);
+    }
+    // A face drawn at any size stays itself.
+    EXPECT_EQ(QFontInfo(MakeFont({"DejaVu Sans", 8.25, false})).family().toStdString(), "DejaVu Sans");
+    QFontDatabase::removeApplicationFont(id);
 }
 
 TEST(Form, BorderKindsSetTheWindowsBoxes)
