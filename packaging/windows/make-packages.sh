@@ -2,8 +2,8 @@
 # Makes what a Windows user downloads, from a Windows build with a shared Qt (./dev.sh windows):
 #   BUILD/corvane-<version>-windows-x64.zip        a portable folder: unpack it anywhere, run
 #                                                  corvane.exe
-#   BUILD/corvane-<version>-windows-x64-setup.exe  an installer (Program Files, a Start menu
-#                                                  entry, an uninstaller)
+#   BUILD/corvane-<version>-windows-x64-setup.exe  an installer (for all users or for one, a
+#                                                  Start menu entry, an uninstaller)
 # Usage: packaging/windows/make-packages.sh BUILD
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -28,7 +28,7 @@ find "$stage" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-stri
 
 # The licences: Corvane's, Qt's with where its source is, and the compiler runtime's (GCC's
 # runtime library exception, mingw-w64's own notices).
-cp "$source/LICENSE" "$stage/LICENSE.txt"
+sed 's/$/\r/' "$source/LICENSE" >"$stage/LICENSE.txt"
 cp "$qt"/licenses/* "$stage/licenses/Qt/"
 mkdir -p "$stage/licenses/runtime"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/runtime/gcc-mingw-w64.txt" 2>/dev/null ||
@@ -60,6 +60,6 @@ done
 done
 printf 'SetOutPath "$INSTDIR"\n' >>"$files"
 makensis -V2 -DVERSION="$version" -DVERSION4="$version4" -DSTAGE="$stage" -DICON="$source/ui/resources/corvane.ico" \
-  -DFILES="$files" -DUNFILES="$unfiles" -DOUTFILE="$build/$name-setup.exe" "$here/corvane.nsi" >/dev/null
+  -DLICENSE="$stage/LICENSE.txt" -DFILES="$files" -DUNFILES="$unfiles" -DOUTFILE="$build/$name-setup.exe" "$here/corvane.nsi" >/dev/null
 echo "$build/$name.zip"
 echo "$build/$name-setup.exe"
