@@ -29,7 +29,7 @@ PACKAGES=(
   lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
-                  nsis xvfb xauth openbox xdotool imagemagick fonts-wine)
+                  nsis zip xvfb xauth openbox xdotool imagemagick fonts-wine)
 
 say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
 
