@@ -211,5 +211,42 @@ TEST(Form, AGivenPositionPlacesTheClientArea)
     form.Unload();
 }
 
+// Windows opened from another one sit beside it, one below the other, covering neither it nor
+// each other; without room on the right they go to the left.
+TEST(Form, PlacedBesideAWindowItCoversNeitherThatWindowNorItsNeighbour)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto layout = [](const char* name) {
+        FormLayout small = SampleLayout();
+        small.name = name;
+        small.clientWidth = 3000;  // 200 x 150 pixels
+        small.clientHeight = 2250;
+        small.controls.clear();
+        return small;
+    };
+    for (const bool atRightEdge : {false, true}) {
+        SCOPED_TRACE(atRightEdge ? "anchor at the screen's right edge" : "anchor at the screen's left edge");
+        Form anchor(layout("frmAnchor"));
+        anchor.Show();
+        anchor.move(atRightEdge ? screen.right() + 1 - anchor.frameGeometry().width() : screen.left(), screen.top());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return anchor.frameGeometry().top() == screen.top(); }));
+        Form first(layout("frmFirst")), second(layout("frmSecond"));
+        first.PlaceBeside(&anchor, 0);
+        second.PlaceBeside(&anchor, 1);
+        first.Show();
+        second.Show();
+        const QRect a = anchor.frameGeometry(), f = first.frameGeometry(), s = second.frameGeometry();
+        EXPECT_FALSE(f.intersects(a));
+        EXPECT_FALSE(s.intersects(a));
+        EXPECT_FALSE(f.intersects(s));
+        EXPECT_TRUE(screen.contains(f) && screen.contains(s));
+        EXPECT_EQ(f.top(), a.top());
+        EXPECT_EQ(atRightEdge, f.left() < a.left());
+        first.Unload();
+        second.Unload();
+        anchor.Unload();
+    }
+}
+
 }  // namespace
 }  // namespace corvane::platform
