@@ -40,6 +40,9 @@ openbox >/dev/null 2>&1 &
 say "Wine: preparing a user's prefix"
 wineboot -i >/dev/null 2>&1
 drive=$WINEPREFIX/drive_c
+# The faces a Windows system has (Wine's own, from fonts-wine), where Windows keeps them.
+cp /usr/share/wine/fonts/* "$drive/windows/Fonts/" || fail "fonts-wine is not installed"
+
 user=$(ls "$drive/users" | grep -vx Public | head -n 1)
 
 plain_name='dæmon-日本.txt'
