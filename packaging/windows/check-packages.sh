@@ -166,16 +166,24 @@ setup_pid=$!
 window=$(timeout 60 xdotool search --sync --name "^Corvane $version Setup" | head -n 1) || fail "the installer showed no window"
 # The licence, the choice of all users or one, the folder: Enter takes each page's default
 # button (I Agree, Next, Install); the last page's Finish runs Corvane, as its box is ticked.
-for page in licence 'install mode' folder; do
-  xdotool windowactivate --sync "$window" key --delay 300 Return >/dev/null 2>&1 || true
-  sleep 1
+# A key lost on its way through Wine is known by the page that stays: Enter is pressed again
+# every few seconds until the files are there, then until Corvane's window is.
+for tick in $(seq 300); do
+  [ -f "$installed/Uninstall.exe" ] && [ -f "$all_menu" ] && break
+  (( tick % 15 == 1 )) && { xdotool windowactivate --sync "$window" key Return >/dev/null 2>&1 || true; }
+  sleep 0.2
 done
-for _ in $(seq 600); do [ -f "$installed/Uninstall.exe" ] && [ -f "$all_menu" ] && break; sleep 0.1; done
 [ -f "$installed/corvane.exe" ] || fail "the installer put no corvane.exe in Program Files\\Corvane"
-sleep 2
-xdotool windowactivate --sync "$window" key Return >/dev/null 2>&1 || true
-app=$(timeout 60 xdotool search --sync --name '^Corvane - File Encoder/Decoder$' | head -n 1) ||
-  fail "the installer's last page did not run Corvane"
+app=
+for tick in $(seq 300); do
+  app=$(xdotool search --name '^Corvane - File Encoder/Decoder$' 2>/dev/null | head -n 1) || true
+  [ -n "$app" ] && break
+  if (( tick % 25 == 10 )) && kill -0 "$setup_pid" 2>/dev/null; then
+    xdotool windowactivate --sync "$window" key Return >/dev/null 2>&1 || true
+  fi
+  sleep 0.2
+done
+[ -n "$app" ] || fail "the installer's last page did not run Corvane"
 wait "$setup_pid" || fail "the installer failed"
 xdotool windowactivate --sync "$app" key --delay 200 alt+F4 >/dev/null 2>&1 || true
 wineserver -w
