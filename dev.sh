@@ -232,6 +232,8 @@ windows() {
   install_missing "${WINDOWS_PACKAGES[@]}"
   local qt
   qt=$(cmake/windows-qt.sh)
+  # Times inside what is built (Qt's resource compiler, the packages) are the last commit's.
+  export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}
   build build-windows -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCORVANE_BENCH=OFF
