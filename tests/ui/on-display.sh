@@ -34,4 +34,6 @@ for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware 
 done
 wineserver -w
 
-QT_QPA_PLATFORM=windows wine "$program" "$@"
+# Wine does not hand QT_QPA_PLATFORM over to the program: the platform goes as an argument, with
+# the font engine the desktop program chooses on Windows (platform/Application.cpp).
+wine "$program" -platform windows:fontengine=freetype "$@"
