@@ -36,12 +36,12 @@ PACKAGE_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxkb
 PACKAGES=(
   "${PACKAGE_PACKAGES[@]}" qt6-base-private-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
+  xvfb xauth fonts-dejavu-core fonts-liberation fonts-wine
   lintian desktop-file-utils appstream xdotool dbus at-spi2-core strace locales libc-l10n
   openbox imagemagick x11-utils
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
-                  nsis xvfb xauth openbox xdotool imagemagick)
+                  nsis zip xvfb xauth openbox xdotool imagemagick fonts-wine)
 TIDY_PACKAGES=(clang-tidy)
 
 usage() { echo "Usage: ./dev.sh COMMAND [ARGUMENTS]"; echo; sed -n '/^#   \.\/dev\.sh run/,/^# manager/p' "$0" | sed 's/^# \{0,1\}//'; }
@@ -130,6 +130,8 @@ windows() {
   install_missing "${WINDOWS_PACKAGES[@]}"
   CORVANE_WINDOWS_QT=$(cmake/windows-qt.sh)
   export CORVANE_WINDOWS_QT
+  # Times inside what is built (Qt's resource compiler, the packages) are the last commit's.
+  export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}
   cmake --preset windows >/dev/null
   cmake --build --preset windows
   # The settings of the emulator in cmake/mingw-w64-x86_64.cmake: a prefix of the build's own,

@@ -133,14 +133,7 @@ Arguments ReadArguments(const QStringList& words)
 // A file named on the command line that cannot be selected stops the program before its
 // window opens: the name was typed in a terminal (a file manager passes only files that exist),
 // so the terminal is where the user looks for the reason.
-std::optional<corvane::Error> CheckStartFile(const QString& file)
-{
-    std::error_code code;
-    const auto status = std::filesystem::status(corvane::platform::ToPath(file), code);
-    if (!code && std::filesystem::is_directory(status)) code = std::make_error_code(std::errc::is_a_directory);
-    if (code) return corvane::SystemError(code, "Cannot open", corvane::DisplayName(corvane::platform::ToPath(file)));
-    return std::nullopt;
-}
+std::optional<corvane::Error> CheckStartFile(const QString& file) { return corvane::platform::CheckFileToOpen(file); }
 
 }  // namespace
 

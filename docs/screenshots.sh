@@ -14,7 +14,7 @@ fi
 program=$(realpath "${1:-build/bin/corvane}")
 docs=$PWD/docs
 work=$(mktemp -d /tmp/corvane-demo.XXXXXX)
-trap 'kill "${pid:-}" 2>/dev/null || true; pkill -x openbox || true; rm -rf "$work"' EXIT
+trap 'kill "${pid:-}" "${wm:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 # A copy of the program of its own, so that its results folders are made in the scratch folder.
 cp "$program" "$work/corvane"
 mkdir -p "$work/Documents"
@@ -24,6 +24,7 @@ printf 'The long one.\n' > "$work/Documents/$long"
 truncate -s 3G "$work/Documents/backup.img"
 
 openbox >/dev/null 2>&1 &
+wm=$!
 sleep 1
 
 # The window whose title matches the expression $1 whole, once it is shown.
@@ -48,7 +49,7 @@ xdotool windowmove "$main" 4 24
 sleep 1
 shoot "$main" "$docs/main-window.png"
 
-# The viewers beside it and the About window over it.
+# The viewers, which open beside it, and the About window over it.
 kill "$pid"; wait "$pid" || true
 start ./corvane "$work/Documents/report.txt"
 main=$(window "$main_title")
@@ -57,11 +58,9 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$main")"
 click "$main" 40 $((HEIGHT - 30))   # Encode File!
 click "$main" 40 $((HEIGHT - 68))   # View Encoded File(s)
-encoded=$(window "Encoded File\\(s\\)")
-xdotool windowmove "$encoded" 584 64
+window "Encoded File\\(s\\)" >/dev/null
 click "$main" 140 $((HEIGHT - 68))  # View Decoded File(s)
-decoded=$(window "Decoded File\\(s\\)")
-xdotool windowmove "$decoded" 584 404
+window "Decoded File\\(s\\)" >/dev/null
 xdotool windowactivate --sync "$main"
 xdotool key --window "$main" alt+a
 about=$(window About)

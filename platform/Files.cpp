@@ -131,6 +131,21 @@ ErrorOr<QDateTime> FileModified(const QString& path)
     return QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
+std::optional<Error> CheckFileToOpen(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const DWORD bits = ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.utf16()));
+    if (bits == INVALID_FILE_ATTRIBUTES) return SystemError(static_cast<int>(::GetLastError()), "Cannot open", NameInMessage(path));
+    if (bits & FILE_ATTRIBUTE_DIRECTORY) return SystemError(ERROR_ACCESS_DENIED, "Cannot open", NameInMessage(path));
+#else
+    std::error_code code;
+    const fs::file_status status = fs::status(ToPath(path), code);
+    if (!code && status.type() == fs::file_type::directory) code = std::make_error_code(std::errc::is_a_directory);
+    if (code) return SystemError(code, "Cannot open", NameInMessage(path));
+#endif
+    return std::nullopt;
+}
+
 ErrorOr<quint32> FileAttributes(const QString& path)
 {
 #ifdef Q_OS_WIN

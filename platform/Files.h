@@ -50,6 +50,10 @@ void SetProgramFolder(const QString& folder);
 ErrorOr<qint64> FileLength(const QString& path);
 ErrorOr<QDateTime> FileModified(const QString& path);
 ErrorOr<quint32> FileAttributes(const QString& path);
+// Whether `path` names a file that can be opened to code: none when it does, else "Cannot open
+// '<path>': <reason>" in the system's own number and words (Windows' on Windows). A folder is
+// refused as the system refuses to open one as a file (EISDIR; on Windows, ERROR_ACCESS_DENIED).
+std::optional<Error> CheckFileToOpen(const QString& path);
 
 enum class EntryKind { File, Folder };
 

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -189,6 +190,8 @@ void Form::Show()
         Form_Load();
         if (position_) {
             setGeometry(QRect(TwipsToPixels(*position_), size()));
+        } else if (besidePosition_) {
+            move(*besidePosition_);
         }
         if (firstFocus_) firstFocus_->setFocus(Qt::OtherFocusReason);
     }
@@ -200,6 +203,28 @@ void Form::Show()
     }
     show();
     activateWindow();
+}
+
+void Form::PlaceBeside(const QWidget* anchor, int row)
+{
+    if (loaded_ || !anchor || !anchor->isVisible() || !anchor->screen()) return;
+    const QRect room = anchor->screen()->availableGeometry();
+    const QRect beside = anchor->frameGeometry();
+    // Not shown yet, this window has no frame: its frame is taken to be as thick as the anchor's.
+    const QSize frame = size() + (anchor->frameGeometry().size() - anchor->size());
+    constexpr int kGap = 8;
+    const int right = beside.right() + 1 + kGap;
+    const int left = beside.left() - kGap - frame.width();
+    int x = 0;
+    if (right + frame.width() <= room.right() + 1) {
+        x = right;
+    } else if (left >= room.left()) {
+        x = left;
+    } else {
+        return;
+    }
+    const int y = std::max(room.top(), std::min(beside.top() + row * frame.height(), room.bottom() + 1 - frame.height()));
+    besidePosition_ = QPoint(x, y);
 }
 
 void Form::Unload()

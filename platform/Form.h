@@ -104,6 +104,11 @@ public:
     // closing does nothing.
     void Unload();
     bool IsUnloading() const { return unloading_; }
+    // Before the window is first shown: places it beside `anchor`'s frame, to its right or else
+    // to its left, `row` of its own heights down from the anchor's top and kept on the anchor's
+    // screen, so that neither covers the other. Where neither side has room, the system places
+    // it. Does nothing once the window has been shown.
+    void PlaceBeside(const QWidget* anchor, int row);
     BorderStyle Border() const { return border_; }
 
     template <class T = QWidget>
@@ -125,6 +130,7 @@ private:
     QString name_;
     BorderStyle border_;
     std::optional<TwipsPoint> position_;
+    std::optional<QPoint> besidePosition_;  // the frame's, from PlaceBeside
     QWidget* firstFocus_ = nullptr;
     bool loaded_ = false;
     bool unloading_ = false;

@@ -18,10 +18,12 @@ namespace {
 // The installed program's binary is the same file as the build folder's, so no mark compiled
 // into it can tell the two apart; the layout around it can.
 #ifdef Q_OS_WIN
-// On Windows a copy is installed when it lies in Program Files (the installer puts it in
-// "Program Files\Corvane"), a folder that belongs to the system, whoever may write it.
+// On Windows a copy is installed when the installer's uninstaller lies beside it, wherever the
+// user chose to install it, or when it lies in Program Files, a folder that belongs to the system
+// whoever may write it. The portable zip holds no uninstaller.
 bool IsInstalled(const QDir& program)
 {
+    if (QFileInfo(program.filePath(QStringLiteral("Uninstall.exe"))).isFile()) return true;
     const QString folder = QDir::cleanPath(program.absolutePath());
     for (const char* variable : {"ProgramW6432", "ProgramFiles", "ProgramFiles(x86)"}) {
         const QString root = QDir::fromNativeSeparators(qEnvironmentVariable(variable));

@@ -112,11 +112,16 @@ void Report(const corvane::Error& error) { Write(stderr, std::string(kName) + co
 
 // The reader of standard output has gone: the program ends at once and quietly, by SIGPIPE, as
 // cat does, so that `corvane-codec decode big - | head` says nothing and a shell sees 141.
-// Where SIGPIPE came ignored, as with Windows, which has no such signal, the failure is reported
-// as any other ("Broken pipe", exit status 1), as cat and gzip do.
-void EndIfReaderLeft([[maybe_unused]] int code)
+// Where SIGPIPE came ignored (`trap '' PIPE`), the failure is reported as any other ("Broken
+// pipe", exit status 1), as cat and gzip do. Windows has no such signal; its own tools end as
+// quietly there (a closed pipe is ERROR_NO_DATA, ERROR_BROKEN_PIPE or, under Wine,
+// ERROR_PIPE_NOT_CONNECTED), and the status is 1, as for any work left undone.
+void EndIfReaderLeft(int code)
 {
-#ifndef _WIN32
+#ifdef _WIN32
+    if (code != ERROR_NO_DATA && code != ERROR_BROKEN_PIPE && code != ERROR_PIPE_NOT_CONNECTED) return;
+    std::_Exit(1);
+#else
     if (code != EPIPE || pipeSignalIgnored) return;
     std::signal(SIGPIPE, SIG_DFL);
     sigset_t pipe;

@@ -15,7 +15,8 @@ struct StdFont {
     friend bool operator==(const StdFont&, const StdFont&) = default;
 };
 
-// A missing face falls back to the platform's closest sans-serif face.
+// A face that is missing, or that this system has only as bitmap strikes, gives way to the
+// closest scalable sans-serif face.
 QFont ToQFont(const StdFont& font);
 StdFont FromQFont(const QFont& font);
 

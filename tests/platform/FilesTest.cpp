@@ -6,7 +6,9 @@
 #include <windows.h>
 #endif
 
+#include "codec/Describe.h"
 #include "platform/Files.h"
+#include "support/SystemWords.h"
 #include "support/TempDir.h"
 
 namespace corvane::platform {
@@ -38,6 +40,26 @@ TEST_F(Files, LengthsAreSixtyFourBit)
     EXPECT_EQ(missing.error().number, ENOENT);
     EXPECT_EQ(missing.error().description,
               "Cannot read the size of '" + Q(dir / "missing").toStdString() + "': No such file or directory");
+}
+
+// A file named on the command line is checked in the system's own numbers and words: on Windows
+// "The system cannot find the file specified", never the C library's "No such file or directory".
+TEST_F(Files, AFileToOpenIsCheckedInTheSystemsOwnWords)
+{
+    testing::WriteBytes(dir / "plain.txt", {'x'});
+    EXPECT_FALSE(CheckFileToOpen(Q(dir / "plain.txt")));
+    const struct {
+        const char* name;
+        int number;
+    } cases[] = {{"missing.txt", testing::kNoSuchFile}, {"", testing::kFolderAsFile}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const QString path = Q(dir / row.name);
+        const auto error = CheckFileToOpen(path);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(QString::fromStdString(ErrorLine(*error)),
+                  testing::ErrorText(row.number, "Cannot open", QString::fromStdString(NameInMessage(path))));
+    }
 }
 
 TEST_F(Files, AttributeBits)

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QPointer>
 #include <QScreen>
@@ -109,6 +112,35 @@ TEST(Form, OneLineLabelsGrowToShowTheirCaptionAndTallerOnesWrap)
     EXPECT_EQ(shortLabel->width(), TwipsToPixels(300));
 }
 
+// A face found only as bitmap strikes comes out at a strike's size, not the size asked: the
+// window font gives way to a scalable face at its own size. The fixture is Wine's bitmap
+// "MS Sans Serif" (fonts-wine), the face Windows has under that name.
+TEST(Form, AFaceWithOnlyBitmapStrikesGivesWayToAScalableFaceAtTheSizeAsked)
+{
+    QString strikes;
+    for (const char* path : {"/usr/share/wine/fonts/sserife.fon", "Z:/usr/share/wine/fonts/sserife.fon"}) {
+        if (QFileInfo::exists(QString::fromLatin1(path))) strikes = QString::fromLatin1(path);
+    }
+    if (strikes.isEmpty()) GTEST_SKIP() << "fonts-wine is not installed: no bitmap MS Sans Serif to load";
+    const int id = QFontDatabase::addApplicationFont(strikes);
+    ASSERT_NE(id, -1) << strikes.toStdString();
+    ASSERT_TRUE(QFontDatabase::applicationFontFamilies(id).contains("MS Sans Serif"));
+    ASSERT_FALSE(QFontDatabase::isSmoothlyScalable("MS Sans Serif"));
+
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+    for (const FontSpec& spec : {kWindowFont, kWindowFont.Bold(), kWindowFont.Sized(12)}) {
+        SCOPED_TRACE(spec.points);
+        const QFontInfo drawn(MakeFont(spec));
+        EXPECT_NE(drawn.family().toStdString(), "MS Sans Serif");
+        EXPECT_TRUE(QFontDatabase::isSmoothlyScalable(drawn.family())) << drawn.family().toStdString();
+        EXPECT_EQ(drawn.pixelSize(), qRound(spec.points * dpi / 72));  // 8.25 pt: an 11 px em at 96 dpi
+        EXPECT_EQ(drawn.bold(), spec.bold);
+    }
+    // A face drawn at any size stays itself.
+    EXPECT_EQ(QFontInfo(MakeFont({"DejaVu Sans", 8.25, false})).family().toStdString(), "DejaVu Sans");
+    QFontDatabase::removeApplicationFont(id);
+}
+
 TEST(Form, BorderKindsSetTheWindowsBoxes)
 {
     const struct {
@@ -177,6 +209,43 @@ TEST(Form, AGivenPositionPlacesTheClientArea)
     form.Show();
     EXPECT_EQ(form.geometry().topLeft(), QPoint(156, 129));
     form.Unload();
+}
+
+// Windows opened from another one sit beside it, one below the other, covering neither it nor
+// each other; without room on the right they go to the left.
+TEST(Form, PlacedBesideAWindowItCoversNeitherThatWindowNorItsNeighbour)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto layout = [](const char* name) {
+        FormLayout small = SampleLayout();
+        small.name = name;
+        small.clientWidth = 3000;  // 200 x 150 pixels
+        small.clientHeight = 2250;
+        small.controls.clear();
+        return small;
+    };
+    for (const bool atRightEdge : {false, true}) {
+        SCOPED_TRACE(atRightEdge ? "anchor at the screen's right edge" : "anchor at the screen's left edge");
+        Form anchor(layout("frmAnchor"));
+        anchor.Show();
+        anchor.move(atRightEdge ? screen.right() + 1 - anchor.frameGeometry().width() : screen.left(), screen.top());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return anchor.frameGeometry().top() == screen.top(); }));
+        Form first(layout("frmFirst")), second(layout("frmSecond"));
+        first.PlaceBeside(&anchor, 0);
+        second.PlaceBeside(&anchor, 1);
+        first.Show();
+        second.Show();
+        const QRect a = anchor.frameGeometry(), f = first.frameGeometry(), s = second.frameGeometry();
+        EXPECT_FALSE(f.intersects(a));
+        EXPECT_FALSE(s.intersects(a));
+        EXPECT_FALSE(f.intersects(s));
+        EXPECT_TRUE(screen.contains(f) && screen.contains(s));
+        EXPECT_EQ(f.top(), a.top());
+        EXPECT_EQ(atRightEdge, f.left() < a.left());
+        first.Unload();
+        second.Unload();
+        anchor.Unload();
+    }
 }
 
 }  // namespace

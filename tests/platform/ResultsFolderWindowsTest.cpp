@@ -1,11 +1,15 @@
 // Where the results go on Windows: beside a program that is not installed, and in the user's
-// Documents folder for a copy in Program Files, whoever may write that folder.
+// Documents folder for an installed copy: one beside the installer's uninstaller, wherever it is,
+// or one in Program Files, whoever may write that folder.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QStandardPaths>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/ResultsFolder.h"
@@ -39,7 +43,7 @@ protected:
     std::vector<QByteArray> saved_;
 };
 
-TEST_F(ResultsFolderOnWindows, InstalledInProgramFilesElseBesideTheProgram)
+TEST_F(ResultsFolderOnWindows, InstalledBesideItsUninstallerOrInProgramFilesElseBesideTheProgram)
 {
     const QString documents = QDir::toNativeSeparators(
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Corvane")));
@@ -47,18 +51,31 @@ TEST_F(ResultsFolderOnWindows, InstalledInProgramFilesElseBesideTheProgram)
         const char* name;
         fs::path program;
         bool installed;
+        const char* uninstaller = nullptr;  // a file or folder of that name beside the program
     } cases[] = {
         {"unpacked into a folder of the user's", dir.path() / "Downloads" / "corvane-1.0.0-windows-x64", false},
         {"a folder whose name only begins like Program Files", dir.path() / "Program Files Old" / "Corvane", false},
         {"installed", programFiles / "Corvane", true},
+        {"installed into a folder of the user's choice", dir.path() / "Tools" / "Corvane", true, "Uninstall.exe"},
+        {"a folder named like the uninstaller is none", dir.path() / "Unpacked" / "Corvane", false, "Uninstall.exe/"},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         fs::create_directories(row.program);
+        if (row.uninstaller) {
+            const std::string name = row.uninstaller;
+            if (name.ends_with('/')) {
+                fs::create_directories(row.program / name.substr(0, name.size() - 1));
+            } else {
+                std::ofstream(row.program / name) << "MZ";
+            }
+        }
+        const auto entries = [&] { return std::distance(fs::directory_iterator(row.program), fs::directory_iterator{}); };
+        const auto count = entries();
         SetProgramFolder(Q(row.program));
         const QString base = ResultsBase();
         EXPECT_EQ(base, row.installed ? documents : QDir::toNativeSeparators(Q(row.program)));
-        EXPECT_TRUE(fs::is_empty(row.program)) << "nothing is made beside the program";
+        EXPECT_EQ(entries(), count) << "nothing is made beside the program";
     }
 }
 

@@ -105,8 +105,8 @@ frmMain::frmMain() : Form(Layout())
     setAcceptDrops(true);
 }
 
-void frmMain::cmdviewencode_Click() { FolderViewer::ShowEncoded(); }
-void frmMain::cmdviewdecoded_Click() { FolderViewer::ShowDecoded(); }
+void frmMain::cmdviewencode_Click() { FolderViewer::ShowEncoded(this); }
+void frmMain::cmdviewdecoded_Click() { FolderViewer::ShowDecoded(this); }
 void frmMain::cmdabout_Click() { frmAbout::ShowAbout(); }
 void frmMain::cmdexit_Click() { ExitSequence(); }
 void frmMain::Form_Unload() { ExitSequence(); }

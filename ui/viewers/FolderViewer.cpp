@@ -94,14 +94,27 @@ platform::FormHandle<FolderViewer> FolderViewer::Window(Kind kind)
     return platform::FormHandle<FolderViewer>(SettingsFor(kind).name);
 }
 
-FolderViewer* FolderViewer::ShowEncoded()
+namespace {
+
+FolderViewer* ShowViewer(FolderViewer::Kind kind, const QString& name, const QWidget* beside)
 {
-    return platform::ShowForm<FolderViewer>(SettingsFor(Kind::Encoded).name, [] { return new FolderViewer(Kind::Encoded); });
+    return platform::ShowForm<FolderViewer>(name, [kind, beside] {
+        auto* viewer = new FolderViewer(kind);
+        viewer->PlaceBeside(beside, kind == FolderViewer::Kind::Encoded ? 0 : 1);
+        return viewer;
+    });
 }
 
-FolderViewer* FolderViewer::ShowDecoded()
+}  // namespace
+
+FolderViewer* FolderViewer::ShowEncoded(const QWidget* beside)
 {
-    return platform::ShowForm<FolderViewer>(SettingsFor(Kind::Decoded).name, [] { return new FolderViewer(Kind::Decoded); });
+    return ShowViewer(Kind::Encoded, SettingsFor(Kind::Encoded).name, beside);
+}
+
+FolderViewer* FolderViewer::ShowDecoded(const QWidget* beside)
+{
+    return ShowViewer(Kind::Decoded, SettingsFor(Kind::Decoded).name, beside);
 }
 
 // The list follows its folder from now on, whatever writes there, keeping its selection.

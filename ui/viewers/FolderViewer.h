@@ -25,9 +25,10 @@ public:
     explicit FolderViewer(Kind kind);
     static platform::FormLayout Layout(Kind kind);
 
-    // Shows frmViewEncoded or frmViewDecoded, creating it on first use.
-    static FolderViewer* ShowEncoded();
-    static FolderViewer* ShowDecoded();
+    // Shows frmViewEncoded or frmViewDecoded, creating it on first use; a window created here
+    // is placed beside `beside` when one is given (Encoded at its top, Decoded below that).
+    static FolderViewer* ShowEncoded(const QWidget* beside = nullptr);
+    static FolderViewer* ShowDecoded(const QWidget* beside = nullptr);
     // The viewer of this kind, for finding or unloading it.
     static platform::FormHandle<FolderViewer> Window(Kind kind);
 
