@@ -137,7 +137,7 @@ protected:
         auto* progress = new ProgressWindow;
         progress->SetFile(Coding::Encode, QStringLiteral("report.pdf"), QStringLiteral("Encoded File(s)"), 2, 5);
         progress->StartCounting();
-        progress->SetProgress(1200000000, 3000000000);
+        progress->SetProgress(1200000000, 3000000000, RateEstimate{125829120.0, 15.0});  // 120 MiB/s, 15 s left
         progress->ShowOver(window);
         std::vector<platform::Form*> windows{window, FolderViewer::ShowEncoded(), FolderViewer::ShowDecoded(),
                                               frmAbout::ShowAbout(), progress};
