@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine on a virtual display, with Qt's Windows platform and
 # the faces Windows has (Wine's own, from fonts-wine, in C:\windows\Fonts as on Windows), at the
-# given resolution: 96 dots per inch is 100 %, 144 is 150 %.
+# given resolution: 96 dots per inch is 100 %, 120 is 125 %, 144 is 150 %, 192 is 200 %.
 # Usage: tests/ui/on-display.sh DPI PREFIX PROGRAM [ARGUMENTS...]
 #   PREFIX: the Wine prefix to use, made on first use and kept.
 set -euo pipefail
