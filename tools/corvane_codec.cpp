@@ -74,7 +74,7 @@ constexpr std::string_view kUsage =
     "then be flushed to disk counts as done, with a 'corvane-codec: Warning:\n"
     "<number>: <description>' line. When the reader of standard output goes away, it\n"
     "ends quietly by SIGPIPE, as cat does (where SIGPIPE is ignored, it says so and\n"
-    "exits with status 1).\n";
+    "exits with status 1; on Windows it ends quietly with status 1).\n";
 
 // An argument as the system hands it over: UTF-16 on Windows, bytes elsewhere. File names are
 // kept in this form, so that any name the system allows reaches the file calls unchanged.
