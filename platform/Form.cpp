@@ -67,11 +67,11 @@ QWidget* MakeControl(const ControlRow& row, QWidget* parent)
 
 }  // namespace
 
-QFont MakeFont(const FontSpec& font) { return ToQFont(ToStdFont(font)); }
+QFont MakeFont(const FontChoice& font) { return ToQFont(ToStdFont(font)); }
 
-StdFont ToStdFont(const FontSpec& font) { return StdFont{font.face, font.points, font.bold ? 700 : 400, 0}; }
+StdFont ToStdFont(const FontChoice& font) { return StdFont{font.face, font.points, font.bold ? 700 : 400, 0}; }
 
-ControlRow ControlRow::WithFont(const FontSpec& ownFont) &&
+ControlRow ControlRow::WithFont(const FontChoice& ownFont) &&
 {
     font = ownFont;
     return std::move(*this);

@@ -15,24 +15,24 @@
 
 namespace corvane::platform {
 
-struct FontSpec {
+struct FontChoice {
     QString face;
     double points = 8.25;
     bool bold = false;
 
-    FontSpec Bold() const { return {face, points, true}; }
-    FontSpec Sized(double newPoints) const { return {face, newPoints, bold}; }
+    FontChoice Bold() const { return {face, points, true}; }
+    FontChoice Sized(double newPoints) const { return {face, newPoints, bold}; }
 };
 
 // The window font: every window's own, and so every control's that names none of its own.
-inline const FontSpec kWindowFont{QStringLiteral("MS Sans Serif"), 8.25, false};
+inline const FontChoice kWindowFont{QStringLiteral("MS Sans Serif"), 8.25, false};
 
 struct StdFont;
 
 // The font so described; a face this system lacks falls back to a metric-alike sans-serif.
-QFont MakeFont(const FontSpec& font);
+QFont MakeFont(const FontChoice& font);
 // The same font as a hosted control takes it.
-StdFont ToStdFont(const FontSpec& font);
+StdFont ToStdFont(const FontChoice& font);
 
 enum class ControlKind { Label, Frame, Line, Picture, DriveList, FolderList, FileList, Hosted };
 
@@ -50,12 +50,12 @@ struct ControlRow {
     TwipsPoint from{};   // a Line's end points, both drawn
     TwipsPoint to{};
     int tabIndex = kNoTab;
-    std::optional<FontSpec> font{};  // none: the window's font
+    std::optional<FontChoice> font{};  // none: the window's font
     QString frame{};                 // the Frame that holds this control, if any
     std::function<QWidget*(QWidget* parent)> create{};  // makes a Hosted control
 
     // This row with a font of its own, or placed inside the Frame named `frameName`.
-    ControlRow WithFont(const FontSpec& ownFont) &&;
+    ControlRow WithFont(const FontChoice& ownFont) &&;
     ControlRow In(const QString& frameName) &&;
 };
 
@@ -85,7 +85,7 @@ struct FormLayout {
     int clientHeight = 0;
     std::optional<TwipsPoint> position{};  // from the screen's corner; none: default placement
     QString icon{};                        // file or resource path; empty: the application's icon
-    FontSpec font = kWindowFont;
+    FontChoice font = kWindowFont;
     std::vector<ControlRow> controls;
 };
 

@@ -129,13 +129,13 @@ TEST(Form, AFaceWithOnlyBitmapStrikesGivesWayToAScalableFaceAtTheSizeAsked)
     ASSERT_FALSE(QFontDatabase::isSmoothlyScalable("MS Sans Serif"));
 
     const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
-    for (const FontSpec& spec : {kWindowFont, kWindowFont.Bold(), kWindowFont.Sized(12)}) {
-        SCOPED_TRACE(spec.points);
-        const QFontInfo drawn(MakeFont(spec));
+    for (const FontChoice& font : {kWindowFont, kWindowFont.Bold(), kWindowFont.Sized(12)}) {
+        SCOPED_TRACE(font.points);
+        const QFontInfo drawn(MakeFont(font));
         EXPECT_NE(drawn.family().toStdString(), "MS Sans Serif");
         EXPECT_TRUE(QFontDatabase::isSmoothlyScalable(drawn.family())) << drawn.family().toStdString();
-        EXPECT_EQ(drawn.pixelSize(), qRound(spec.points * dpi / 72));  // 8.25 pt: an 11 px em at 96 dpi
-        EXPECT_EQ(drawn.bold(), spec.bold);
+        EXPECT_EQ(drawn.pixelSize(), qRound(font.points * dpi / 72));  // 8.25 pt: an 11 px em at 96 dpi
+        EXPECT_EQ(drawn.bold(), font.bold);
     }
     // A face drawn at any size stays itself.
     EXPECT_EQ(QFontInfo(MakeFont({"DejaVu Sans", 8.25, false})).family().toStdString(), "DejaVu Sans");

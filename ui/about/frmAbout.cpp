@@ -9,8 +9,8 @@ namespace corvane {
 platform::FormLayout frmAbout::Layout()
 {
     using namespace platform::rows;
-    const platform::FontSpec large = platform::kWindowFont.Sized(9.75);
-    const platform::FontSpec largest = platform::kWindowFont.Sized(12);
+    const platform::FontChoice large = platform::kWindowFont.Sized(9.75);
+    const platform::FontChoice largest = platform::kWindowFont.Sized(12);
     return {
         .name = QStringLiteral("frmAbout"),
         .caption = QStringLiteral("About"),

@@ -30,8 +30,8 @@ namespace corvane {
 platform::FormLayout frmMain::Layout()
 {
     using namespace platform::rows;
-    const platform::FontSpec bold = platform::kWindowFont.Bold();
-    const platform::FontSpec reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
+    const platform::FontChoice bold = platform::kWindowFont.Bold();
+    const platform::FontChoice reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
     return {
         .name = QStringLiteral("frmMain"),
         .caption = QStringLiteral("Corvane - File Encoder/Decoder"),

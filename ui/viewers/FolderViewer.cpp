@@ -52,7 +52,7 @@ platform::FormLayout FolderViewer::Layout(Kind kind)
 {
     using namespace platform::rows;
     const Settings& s = SettingsFor(kind);
-    const platform::FontSpec reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
+    const platform::FontChoice reference = {QStringLiteral("MS Reference Sans Serif"), 8.25, false};
     return {
         .name = s.name,
         .caption = s.caption,
