@@ -14,7 +14,8 @@
 # Usage: packaging/windows/check-packages.sh BUILD [SCREENSHOT.png]
 #   SCREENSHOT: where to keep a picture of the main window under Wine, taken before the keys.
 set -euo pipefail
-say() { printf '\033[1m[corvane]\033[0m %s\n' "$*"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../../cmake/say.sh"
+say() { corvane_say "$@"; }
 fail() { say "$*"; exit 1; }
 
 build=$(cd "$1" && pwd)

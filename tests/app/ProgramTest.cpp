@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -110,14 +109,9 @@ TEST_F(Program, AnswerThatCannotBeWrittenIsAFailure)
 // system has them: German here, from a locale made for the test and libc's own catalogue.
 TEST_F(Program, SystemWordsAreInTheUsersLanguage)
 {
-    const Path locales = dir / "locales";
-    std::filesystem::create_directory(locales);
-    const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' 2>/dev/null";
-    if (std::system(make.c_str()) != 0 || !std::filesystem::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo")) {
-        GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
-    }
-    const Outcome outcome =
-        RunCorvane({"missing"}, dir.path(), {"LOCPATH=" + locales.string(), "LC_ALL=de_DE.UTF-8", "LANGUAGE="});
+    const auto german = testing::GermanEnvironment(dir / "locales");
+    if (!german) GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
+    const Outcome outcome = RunCorvane({"missing"}, dir.path(), *german);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "corvane: Error: 2: Cannot open 'missing': Datei oder Verzeichnis nicht gefunden\n");
 }

@@ -26,7 +26,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -354,20 +353,12 @@ TEST_F(Companion, ClosedStandardStreamIsABadDescriptor)
 // cat's do: German here, from a locale made for the test (localedef) and libc's own catalogue.
 TEST_F(Companion, SystemWordsAreInTheUsersLanguage)
 {
-    const Path locales = dir / "locales";
-    std::filesystem::create_directory(locales);
-    const std::string make = "localedef -i de_DE -f UTF-8 '" + (locales / "de_DE.UTF-8").string() + "' 2>/dev/null";
-    if (std::system(make.c_str()) != 0 || !std::filesystem::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo")) {
-        GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
-    }
-    const std::vector<std::string> german{"LOCPATH=" + locales.string(), "LC_ALL=de_DE.UTF-8", "LANGUAGE="};
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const pid_t pid = Start({"encode", "missing", "out"}, dir.path(), null, null, err, german);
-    for (const int fd : {null, err}) ::close(fd);
-    EXPECT_EQ(WaitStatus(pid), 1);
-    EXPECT_EQ(Text(ReadBytes(dir / "err")),
-              "corvane-codec: Error: 2: Cannot open 'missing': Datei oder Verzeichnis nicht gefunden\n");
+    const auto german = testing::GermanEnvironment(dir / "locales");
+    if (!german) GTEST_SKIP() << "no German locale to make (Debian's locales and libc-l10n)";
+    const testing::ProgramAnswer answer =
+        testing::RunProgram(CORVANE_CODEC_EXE, {"encode", "missing", "out"}, dir.path(), *german);
+    EXPECT_EQ(answer.status, 1);
+    EXPECT_EQ(answer.err, "corvane-codec: Error: 2: Cannot open 'missing': Datei oder Verzeichnis nicht gefunden\n");
 }
 
 // Where the shell asked for SIGPIPE to be ignored (`trap '' PIPE`), a reader that leaves is a

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,6 +118,19 @@ inline ProgramAnswer RunProgram(const std::string& program, const std::vector<st
         if (file) std::fclose(file);
     }
     return answer;
+}
+
+// The environment of a German-speaking user ("LOCPATH=...", "LC_ALL=de_DE.UTF-8", ...), its
+// locale made with localedef into `folder`; nothing where the system cannot make it or has no
+// German words for its errors (Debian's locales and libc-l10n).
+inline std::optional<std::vector<std::string>> GermanEnvironment(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0 || !std::filesystem::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo")) {
+        return std::nullopt;
+    }
+    return std::vector<std::string>{"LOCPATH=" + folder.string(), "LC_ALL=de_DE.UTF-8", "LANGUAGE="};
 }
 
 }  // namespace corvane::testing
