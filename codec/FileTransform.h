@@ -4,8 +4,9 @@
 // - A destination file is replaced only by its complete new content. The content is written to
 //   a temporary file in the destination's folder: unnamed on Linux where the file system allows
 //   it, else a hidden name (see IsTemporaryName). It is flushed to disk, given its final
-//   permissions, renamed over the destination, and the folder is flushed before success is
-//   reported. On any failure nothing of it remains: the destination keeps its earlier content
+//   permissions and put in the destination's place, and the folder is flushed before success is
+//   reported. An unnamed file takes a new destination's name itself (linkat); one that replaces
+//   a file gets a hidden name and is renamed over it. On any failure nothing of it remains: the destination keeps its earlier content
 //   (or stays absent) and the source is never changed. Source and destination may be the same
 //   path. Any destination path the system accepts works, however long.
 // - Once the new content has taken the destination's name, the coding is done: a failure after
@@ -39,9 +40,10 @@
 //   a new name in a folder that is no link itself; anything else there is refused before
 //   anything is written.
 // - A SIGKILL or a power cut can leave at most one hidden temporary file (see IsTemporaryName):
-//   an unnamed one only in the microseconds between the linkat that names the complete file and
-//   the renameat that puts it in place; a named one at any time while it is written. Either is
-//   a complete or partial coded copy of the source, never the destination's only content. The
+//   an unnamed one that replaces a file only in the microseconds between the linkat that names
+//   the complete file and the renameat that puts it in place; a named one at any time while it
+//   is written. A new destination written through an unnamed file leaves nothing. Either is a
+//   complete or partial coded copy of the source, never the destination's only content. The
 //   next transform into that folder removes it, once the process that wrote it has ended.
 // - A source that is not a regular file (a folder, a FIFO, a device) is refused before anything
 //   is written. A source whose length or change time differs at its end from its start, or
@@ -152,17 +154,20 @@ struct BatchOutcome {
 // Codes many files, each exactly as TransformFile would (atomic: complete or not at all; durable:
 // its data on disk before its name points at it, its folder flushed before it is reported done),
 // with the flushes shared: the files are coded into temporary files a group at a time (up to
-// 1,024 files and about 64 MiB; a waiting file holds no open descriptor, and the files of one
-// folder share one, so the limit on open descriptors is never near), then one flush of each file
-// system they are on (syncfs on Linux) puts all their data on disk, each takes its
-// destination's place, and each folder is flushed once. A large file, or one written into a FIFO
-// or device, starts only once the files before it are in place. A waiting file has a hidden
-// name (IsTemporaryName): InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power
-// cut may leave it (every file of the group being coded or flushed, up to the group's limit), and
-// the next transform into that folder removes it once the batch's process has ended. A signal
-// that comes while a group takes its names waits for the whole group, on whatever thread it is
-// taken. A group's files are therefore done, or fail at their flush, together; a file that fails
-// earlier fails alone, and the others go on.
+// 1,024 files and about 64 MiB), then one flush of each file system they are on (syncfs on
+// Linux) puts all their data on disk, each takes its destination's place, and each folder is
+// flushed once. A large file, or one written into a FIFO or device, starts only once the files
+// before it are in place. A new result waits open and without a name, and takes its name
+// directly (linkat): a SIGKILL or a power cut leaves nothing of it. A file that replaces
+// another waits under a hidden name (IsTemporaryName) and holds no descriptor:
+// InstallTemporaryFileCleanup's handler removes it, a SIGKILL or a power cut may leave it (every
+// such file of the group being coded or flushed), and the next transform into that folder
+// removes it once the batch's process has ended. Since new results hold descriptors, a group
+// takes at most half the open-files limit (whose soft value is raised once toward twice a full
+// group, as far as the hard one allows), and a file that finds no descriptor left waits for the
+// group to be in place. A signal that comes while a group takes its names waits for the whole
+// group, on whatever thread it is taken. A group's files are therefore done, or fail at their
+// flush, together; a file that fails earlier fails alone, and the others go on.
 //
 // The batch gives what coding the files one by one gives, whatever names the items use for the
 // same file (links, hard links, "./", "..", a folder mounted twice, a name in another case where

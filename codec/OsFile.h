@@ -200,9 +200,11 @@ public:
     // Flushes (unless Flush has), gives the file its final mode, owner and group and puts it
     // in the destination's place. A stream is closed.
     [[nodiscard]] std::optional<Error> Commit();
-    // For a batch, once the bytes are written: gives the file its final mode, owner and group,
-    // a hidden name and closes it, so that a waiting file holds no descriptor. FlushAll must
-    // flush it before Commit. Nothing for a stream, or on Windows.
+    // For a batch, once the bytes are written: gives the file its final mode, owner and group.
+    // A file that is to replace another then gets a hidden name and is closed, so that it holds
+    // no descriptor while it waits; a new result stays open and without a name until Commit
+    // names it, so that a kill meanwhile leaves nothing of it. FlushAll must flush it before
+    // Commit. Nothing for a stream, or on Windows.
     [[nodiscard]] std::optional<Error> Park();
     // After Commit put the file in place: flushes the folder, so that the new name survives a
     // power loss. A failure here comes after the destination took its new content.
@@ -214,7 +216,9 @@ public:
     // FlushFolder for many committed destinations, each folder flushed once; a warning for each
     // destination whose folder could not be flushed.
     static std::vector<std::optional<Error>> FlushFolders(std::span<Destination* const> destinations);
-    // How many parked destinations a batch may hold at once.
+    // How many parked destinations a batch may hold at once: bounded by the names the clean-up
+    // handler can hold, and by the open-files limit, since a waiting new result keeps its
+    // descriptor.
     static std::size_t MostWaitingAtOnce();
 
 private:
@@ -224,6 +228,9 @@ private:
     // Gives a replacing file the destination's owner, group, mode, ACL and user extended
     // attributes; lets a new file's owner read and write it.
     [[nodiscard]] std::optional<Error> GivePermissions();
+    // POSIX: links the unnamed file at `name`; names it hidden for a rename (see Commit).
+    int LinkUnnamed(const char* name) const;
+    [[nodiscard]] std::optional<Error> NameHidden();
     // The temporary file's mode: private while it is to replace a file, else the new file's,
     // under the umask or the folder's default ACL.
     unsigned CreationMode() const { return existed_ ? 0600 : mode_; }

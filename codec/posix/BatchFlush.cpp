@@ -1,4 +1,5 @@
 // A batch's shared flushes on POSIX: one syncfs for each file system, one fsync for each folder.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,8 +68,27 @@ std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destinatio
     return warnings;
 }
 
-// A parked file holds no descriptor and the files of one folder share one: the group is
-// bounded by the names the signal handler can hold, with room for single transforms besides.
-std::size_t Destination::MostWaitingAtOnce() { return kInFlightSlots - 64; }
+// A replacing file waits under a name the clean-up handler must hold; a new result waits open,
+// holding a descriptor. The soft open-files limit is raised once toward twice a full group (as
+// far as the hard limit allows), and a group takes at most half of it: the rest stays for the
+// program. Should the descriptors still run out, the file that finds none waits for the group to
+// be in place and is tried once more.
+std::size_t Destination::MostWaitingAtOnce()
+{
+    static constexpr std::size_t kMostNames = kInFlightSlots - 64;
+    static const std::size_t most = [] {
+        rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return std::size_t{64};
+        const rlim_t wanted = 2 * kMostNames + 256;
+        if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+            rlimit raised = limit;
+            raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min<rlim_t>(wanted, limit.rlim_max);
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+        }
+        if (limit.rlim_cur == RLIM_INFINITY) return kMostNames;
+        return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 2), 16, kMostNames);
+    }();
+    return most;
+}
 
 }  // namespace corvane::detail

@@ -227,6 +227,21 @@ std::optional<Error> Destination::Commit()
         return Fail(EIO);  // a parked file is flushed by FlushAll before it may be put in place
     }
     const NamesChanging change;
+    if (kind_ == Kind::Unnamed) {
+        // A new result, on disk and still without a name, takes the destination's name itself:
+        // there is nothing to replace, so no hidden name comes between. A name taken since the
+        // destination was opened is replaced as any destination is.
+        const int failure = LinkUnnamed(leaf_.c_str());
+        if (failure == 0) {
+            kind_ = Kind::Done;
+            committed_ = true;
+            // Its bytes are already on disk: closing can no longer lose any of them.
+            static_cast<void>(file_.Close());
+            return std::nullopt;
+        }
+        if (failure != EEXIST) return Fail(failure);
+        CORVANE_TRY(NameHidden());
+    }
     if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
         return Fail(errno, "Cannot replace");
     }
@@ -237,34 +252,49 @@ std::optional<Error> Destination::Commit()
     return std::nullopt;
 }
 
+// Links the unnamed file at `name` in the folder; 0, or the system's error number.
+int Destination::LinkUnnamed(const char* name) const
+{
+    const int fd = file_.handle();
+    // Linking by descriptor needs CAP_DAC_READ_SEARCH; /proc names the same file.
+    if (::linkat(fd, "", folder_, name, AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) return EEXIST;
+    char viaProc[64];
+    std::snprintf(viaProc, sizeof viaProc, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, viaProc, folder_, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+// Gives the unnamed file a fresh hidden name of the transform's own, and closes it: a file that
+// is to replace another takes its place by rename, since linkat cannot replace a file. Call
+// inside a NamesChanging.
+std::optional<Error> Destination::NameHidden()
+{
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string hidden = TemporaryName();
+        const int failure = LinkUnnamed(hidden.c_str());
+        if (failure == EEXIST) continue;
+        if (failure != 0) return Fail(failure);
+        temporary_ = hidden;
+        inFlight_ = RegisterInFlight(folder_, hidden);
+        kind_ = Kind::Named;
+        return file_.Close();
+    }
+    return Fail(EEXIST);
+}
+
+// For a batch, once the bytes are written. A file that replaces another gets its hidden name
+// now and holds no descriptor while it waits; a new result keeps its descriptor and no name, so
+// that a kill leaves nothing of it (the batch bounds how many wait at once).
 std::optional<Error> Destination::Park()
 {
     if (parked_ || (kind_ != Kind::Unnamed && kind_ != Kind::Named)) return std::nullopt;
-    const int fd = file_.handle();
     CORVANE_TRY(GivePermissions());
-
-    const NamesChanging change;
-    if (kind_ == Kind::Unnamed) {
-        // linkat cannot replace a file: the complete file gets a fresh hidden name first,
-        // then takes the destination's place by rename.
-        char viaProc[64];
-        std::snprintf(viaProc, sizeof viaProc, "/proc/self/fd/%d", fd);
-        for (int attempt = 0; temporary_.empty(); ++attempt) {
-            if (attempt == 64) return Fail(EEXIST);
-            const std::string hidden = TemporaryName();
-            // Linking by descriptor needs CAP_DAC_READ_SEARCH; /proc names the same file.
-            if (::linkat(fd, "", folder_, hidden.c_str(), AT_EMPTY_PATH) == 0 ||
-                (errno != EEXIST &&
-                 ::linkat(AT_FDCWD, viaProc, folder_, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0)) {
-                temporary_ = hidden;
-                inFlight_ = RegisterInFlight(folder_, hidden);
-            } else if (errno != EEXIST) {
-                return Fail(errno);
-            }
-        }
+    if (kind_ == Kind::Unnamed && existed_) {
+        const NamesChanging change;
+        CORVANE_TRY(NameHidden());
+    } else if (kind_ == Kind::Named) {
+        CORVANE_TRY(file_.Close());
     }
-    kind_ = Kind::Named;
-    CORVANE_TRY(file_.Close());
     parked_ = true;
     return std::nullopt;
 }

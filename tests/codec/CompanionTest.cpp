@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/FileTransform.h"
 #include "support/Coded.h"
 #include "support/ErrorNumbers.h"
 #include "support/TempDir.h"
@@ -1018,18 +1019,22 @@ TEST_F(Companion, InterruptedFileIsLeftAsItWasAndTheLineEnded)
 
 #ifndef _WIN32
 // Whether a thread of process `pid` is waiting in a write(2) to its standard error.
-bool BlockedWritingStandardError(pid_t pid)
+// Whether a thread of process `pid` waits in system call `number` (on descriptor `fd`, when
+// given, as the kernel writes it: "0x2").
+bool BlockedIn(pid_t pid, long number, const char* fd = nullptr)
 {
     const Path tasks = "/proc/" + std::to_string(pid) + "/task";
     std::error_code ignored;
     for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
         std::ifstream syscall(task.path() / "syscall");
-        std::string number;
-        std::string fd;
-        if (syscall >> number >> fd && number == std::to_string(SYS_write) && fd == "0x2") return true;
+        std::string call;
+        std::string on;
+        if (syscall >> call >> on && call == std::to_string(number) && (!fd || on == fd)) return true;
     }
     return false;
 }
+
+bool BlockedWritingStandardError(pid_t pid) { return BlockedIn(pid, SYS_write, "0x2"); }
 
 #endif
 
@@ -1083,15 +1088,18 @@ TEST_F(Companion, FolderThatCannotBeFlushedIsAWarningAndTheFileDone)
 
 // Sources into a folder share their flushes, and each stays durable: every file's data is on
 // disk (one syncfs) before any name points at it, and the folder is flushed once, after the
-// last rename, before the companion ends. Watched with strace.
+// last name, before the companion ends. A file that replaces another waits under a hidden name
+// (linkat) for its rename; a new result waits without a name and takes its own by linkat.
+// Watched with strace; calls that failed (a link by descriptor refused to a user) are left out.
 TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfter)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "syncfs and strace are Linux's";
 #else
     std::filesystem::create_directory(dir / "out");
+    WriteBytes(dir / "out" / "a", {9});
     std::vector<std::string> args{"-o", (dir / "calls").string(), "-e",
-                                  "trace=fsync,fdatasync,syncfs,sync,rename,renameat,renameat2",
+                                  "trace=fsync,fdatasync,syncfs,sync,rename,renameat,renameat2,link,linkat",
                                   CORVANE_CODEC_EXE, "encode"};
     for (const char* name : {"a", "b", "c"}) {
         WriteBytes(dir / name, {1, 2, 3});
@@ -1105,9 +1113,11 @@ TEST_F(Companion, FilesIntoAFolderAreFlushedOnceBeforeTheirNamesAndTheFolderAfte
     for (const std::string& line : Lines(Text(ReadBytes(dir / "calls")))) {
         const std::size_t start = line.find_first_not_of("0123456789 ");
         const std::size_t end = line.find('(', start);
-        if (start != std::string::npos && end != std::string::npos) calls.push_back(line.substr(start, end - start));
+        if (start != std::string::npos && end != std::string::npos && line.find("= -1") == std::string::npos)
+            calls.push_back(line.substr(start, end - start));
     }
-    EXPECT_EQ(calls, (std::vector<std::string>{"syncfs", "renameat", "renameat", "renameat", "fsync"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"linkat", "syncfs", "renameat", "linkat", "linkat", "fsync"}));
+    EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"a", "b", "c"}));
     for (const char* name : {"a", "b", "c"}) EXPECT_EQ(ReadBytes(dir / "out" / name), Encoded({1, 2, 3}));
 #endif
 }
@@ -1155,6 +1165,46 @@ TEST_F(Companion, SignalRemovesTheTemporaryFileBeforeTouchingTheTerminal)
     WaitStatus(pid);
     ::close(feed[1]);
     EXPECT_EQ(ReadBytes(dir / "result"), (Bytes{4, 5, 6}));
+#endif
+}
+
+// A batch killed while its group waits to be put in place leaves nothing of its new results:
+// they wait open and without a name. A file that replaces another waits under a hidden name,
+// which the next coding into the folder removes; the file it replaces is untouched. The batch is
+// stopped as soon as that hidden name shows (the new result `a` waits already), while a large
+// last source is still being coded.
+TEST_F(Companion, KilledBatchLeavesNothingOfItsNewResults)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "SIGSTOP and SIGKILL are POSIX's";
+#else
+    for (const char* name : {"a", "b", "c"}) WriteBytes(dir / name, {1, 2, 3});
+    WriteBytes(dir / "large", testing::RandomBytes(std::size_t{48} << 20, 5));
+    std::filesystem::create_directory(dir / "out");
+    WriteBytes(dir / "out" / "b", {9});
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = Start({"encode", "a", "b", "c", "large", "out"}, dir.path(), null, null, null);
+    ::close(null);
+    ASSERT_GT(pid, 0);
+    const auto waiting = [&] {
+        const std::vector<std::string> names = FileNames(dir / "out");
+        return std::any_of(names.begin(), names.end(), [](const std::string& name) { return IsTemporaryName(name); });
+    };
+    EXPECT_TRUE(AwaitCondition(waiting)) << "the replacing file never waited under a hidden name";
+    ::kill(pid, SIGSTOP);
+    const bool stillWaiting = waiting();
+    ::kill(pid, SIGKILL);
+    WaitStatus(pid);
+    if (!stillWaiting) GTEST_SKIP() << "the group was put in place before the batch could be stopped";
+
+    const std::vector<std::string> names = FileNames(dir / "out");
+    ASSERT_EQ(names.size(), 2u) << ::testing::PrintToString(names);
+    EXPECT_TRUE(IsTemporaryName(names[0])) << names[0];
+    EXPECT_EQ(names[1], "b");
+    EXPECT_EQ(ReadBytes(dir / "out" / "b"), Bytes{9});
+    // The next coding into the folder takes the leftover away.
+    ASSERT_EQ(Run({"encode", "a", "out"}).status, 0);
+    EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"a", "b"}));
 #endif
 }
 

@@ -1483,6 +1483,42 @@ TEST_F(FileTransform, BatchCrossesGroupBoundaries)
     }
 }
 
+// New results wait for their group's flush open, each holding a descriptor: where the
+// open-files limit runs out first, the file that finds none waits for the group to be in place
+// and is tried again, so that every file is still coded.
+TEST_F(FileTransform, BatchOutOfDescriptorsCodesEveryFile)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the open-files limit is POSIX's";
+#else
+    const auto out = dir / "out";
+    std::filesystem::create_directories(out);
+    std::vector<BatchFile> files;
+    std::vector<Bytes> expected;
+    for (int i = 0; i < 60; ++i) {
+        const auto source = dir / Numbered("s", i);
+        WriteBytes(source, testing::RandomBytes(100, i));
+        files.push_back({Coding::Encode, source, out / Numbered("d", i)});
+        expected.push_back(Encoded(ReadBytes(source)));
+    }
+    static_cast<void>(detail::Destination::MostWaitingAtOnce());  // its one raise of the limit comes first
+    const auto open = static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit scarce = saved;
+    scarce.rlim_cur = open + 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &scarce), 0);
+    const std::vector<BatchOutcome> outcomes = TransformFiles(files);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(outcomes[i].error) << outcomes[i].error->description;
+        EXPECT_EQ(FirstDifference(ReadBytes(files[i].destination), expected[i]), "");
+    }
+    EXPECT_EQ(FileNames(out).size(), files.size()) << "a temporary file was left";
+#endif
+}
+
 // In a folder of the program's own, a file another user planted there, or a name linked to a
 // file elsewhere, is no template for a result: the result is the caller's, made as a new file
 // is, and the file elsewhere is left alone.
