@@ -55,6 +55,26 @@ InjectedFaults& Faults()
     return faults;
 }
 
+Destination::Destination(Destination&& other) noexcept
+    : kind_(std::exchange(other.kind_, Kind::Done)),
+      file_(std::move(other.file_)),
+      name_(std::move(other.name_)),
+      path_(std::move(other.path_)),
+      leaf_(std::move(other.leaf_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      native_(std::exchange(other.native_, {})),
+      target_(std::move(other.target_)),
+      danglingLink_(other.danglingLink_),
+      parked_(other.parked_),
+      existed_(other.existed_),
+      flushed_(other.flushed_),
+      committed_(other.committed_),
+      mode_(other.mode_),
+      owner_(other.owner_),
+      group_(other.group_)
+{
+}
+
 std::optional<Error> Destination::Flush()
 {
     if (kind_ == Kind::Stream || kind_ == Kind::Done || flushed_) return std::nullopt;

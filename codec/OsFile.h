@@ -1,5 +1,5 @@
 // The few file operations the transform needs, over the operating system's own calls
-// (POSIX in posix/, one file for each concern; Win32 in OsFileWin.cpp). Internal to the codec library.
+// (POSIX in posix/, one file for each concern; Win32 in win/). Internal to the codec library.
 //
 // Every failure comes back as an Error whose description names the file: queries return
 // ErrorOr<T>, commands return std::optional<Error>.
@@ -20,14 +20,14 @@
 #include "Describe.h"
 #include "Error.h"
 #include "FileTransform.h"
+#ifdef _WIN32
+#include "win/Native.h"
+#else
+#include "posix/Native.h"
+#endif
 
 namespace corvane::detail {
 
-#ifdef _WIN32
-using NativeHandle = void*;
-#else
-using NativeHandle = int;
-#endif
 
 // System error codes that the transform raises itself, in the system's own numbering.
 extern const int kErrorIsFolder;     // EISDIR; ERROR_ACCESS_DENIED on Windows
@@ -151,11 +151,7 @@ private:
     }
     ErrorOr<FileState> State() const;
 
-#ifdef _WIN32
-    NativeHandle handle_ = nullptr;
-#else
-    NativeHandle handle_ = -1;
-#endif
+    NativeHandle handle_ = kNoHandle;
     bool owned_ = false;
     std::string name_;
     unsigned permissions_ = 0666;
@@ -241,17 +237,7 @@ private:
     std::filesystem::path path_;        // the destination as given
     std::filesystem::path leaf_;        // its last part, relative to the folder
     std::filesystem::path temporary_;   // a temporary name of ours now in the folder, or empty
-#ifndef _WIN32
-    std::filesystem::path folderPath_;               // the folder as opened
-    std::shared_ptr<const int> folderHandle_;        // owns the folder's descriptor, shared
-    FileId folderId_;                                // which folder it is
-    Links links_ = Links::Follow;                    // how it was opened
-    int folder_ = -1;                                // that descriptor
-    int inFlight_ = -1;                              // the signal handler's slot for temporary_, or -1
-    bool folderFlushable_ = true;
-    // The replaced file's ACL and user extended attributes, as names and values.
-    std::vector<std::pair<std::string, std::string>> attributes_;
-#endif
+    NativeDestination native_;          // what only one system's code holds
     NameTarget target_;
     bool danglingLink_ = false;
     bool parked_ = false;

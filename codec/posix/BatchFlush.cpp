@@ -22,13 +22,13 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
         Destination& to = *destinations[i];
         if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
         struct stat info {};
-        if (::fstat(to.folder_, &info) != 0) {
+        if (::fstat(to.native_.folder, &info) != 0) {
             errors[i] = to.Fail(errno);
             continue;
         }
         auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
         if (known == flushed.end()) {
-            flushed.emplace_back(info.st_dev, ::syncfs(to.folder_) == 0 ? 0 : errno);
+            flushed.emplace_back(info.st_dev, ::syncfs(to.native_.folder) == 0 ? 0 : errno);
             known = flushed.end() - 1;
         }
         if (known->second != 0)
@@ -51,14 +51,14 @@ std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destinatio
         to.committed_ = false;
         int failure = 0;
         struct stat info {};
-        if (::fstat(to.folder_, &info) != 0) {
+        if (::fstat(to.native_.folder, &info) != 0) {
             failure = errno;
         } else {
             const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
             auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
             if (known == flushed.end()) {
                 int flushFailure = Faults().folderFlushError.load();
-                if (flushFailure == 0 && to.folderFlushable_ && ::fsync(to.folder_) != 0 && errno != EINVAL) flushFailure = errno;
+                if (flushFailure == 0 && to.native_.folderFlushable && ::fsync(to.native_.folder) != 0 && errno != EINVAL) flushFailure = errno;
                 known = flushed.emplace(flushed.end(), folder, flushFailure);
             }
             failure = known->second;

@@ -62,17 +62,17 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         return to.Fail(S_ISDIR(info.st_mode) ? EISDIR : ENOTDIR);
     }
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    if (beside && beside->folderHandle_ && beside->folderPath_ == folder && beside->links_ == links) {
-        to.folderHandle_ = beside->folderHandle_;
-        to.folderFlushable_ = beside->folderFlushable_;
-        to.folderId_ = beside->folderId_;
+    if (beside && beside->native_.folderHandle && beside->native_.folderPath == folder && beside->native_.links == links) {
+        to.native_.folderHandle = beside->native_.folderHandle;
+        to.native_.folderFlushable = beside->native_.folderFlushable;
+        to.native_.folderId = beside->native_.folderId;
     } else {
         int fd = OpenFolder(folder, links, O_RDONLY);
 #ifdef O_PATH
         if (fd < 0 && errno == EACCES) {
             // A folder one may write in but not list still takes the file; it just cannot be flushed.
             fd = OpenFolder(folder, links, O_PATH);
-            to.folderFlushable_ = false;
+            to.native_.folderFlushable = false;
         }
 #endif
         if (fd < 0 && links == Links::Refuse && (errno == ELOOP || errno == ENOTDIR)) {
@@ -82,22 +82,22 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             }
         }
         if (fd < 0) return to.Fail(errno);
-        to.folderHandle_ = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
+        to.native_.folderHandle = std::shared_ptr<const int>(new int(fd), [](const int* owned) {
             ::close(*owned);
             delete owned;
         });
         struct stat folderInfo {};
         if (::fstat(fd, &folderInfo) != 0) return to.Fail(errno);
         RemoveLeftovers(fd);
-        to.folderId_ = FileId{static_cast<std::uint64_t>(folderInfo.st_dev), static_cast<std::uint64_t>(folderInfo.st_ino)};
+        to.native_.folderId = FileId{static_cast<std::uint64_t>(folderInfo.st_dev), static_cast<std::uint64_t>(folderInfo.st_ino)};
     }
-    to.folderPath_ = folder;
-    to.links_ = links;
-    to.folder_ = *to.folderHandle_;
+    to.native_.folderPath = folder;
+    to.native_.links = links;
+    to.native_.folder = *to.native_.folderHandle;
 
     const char* leaf = to.leaf_.c_str();
     struct stat info {};
-    if (::fstatat(to.folder_, leaf, &info, links == Links::Refuse ? AT_SYMLINK_NOFOLLOW : 0) == 0) {
+    if (::fstatat(to.native_.folder, leaf, &info, links == Links::Refuse ? AT_SYMLINK_NOFOLLOW : 0) == 0) {
         if (links == Links::Refuse) {
             CORVANE_TRY(RefuseNonFile(info, to.name_));
         }
@@ -108,7 +108,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
             // open would wait, beyond any cancel, for a reader that may never come. The file
             // stays non-blocking, so that WriteAll can heed a cancel while the reader is slow.
             const int fd =
-                ApartFromStandardStreams(::openat(to.folder_, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+                ApartFromStandardStreams(::openat(to.native_.folder, leaf, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
             if (fd < 0 && errno == ENXIO && S_ISFIFO(info.st_mode)) {
                 return ProblemError(ENXIO, "Cannot write", to.name_, "no program is reading from this FIFO");
             }
@@ -126,20 +126,20 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         } else {
             // Replacing needs only the folder's permission; refusing what the caller may not
             // write agrees with cp and with Windows. Root passes, as for cp.
-            if (::faccessat(to.folder_, leaf, W_OK, AT_EACCESS) != 0) return to.Fail(errno);
+            if (::faccessat(to.native_.folder, leaf, W_OK, AT_EACCESS) != 0) return to.Fail(errno);
             to.existed_ = true;
             to.mode_ = info.st_mode & 07777;
             to.owner_ = info.st_uid;
             to.group_ = info.st_gid;
-            CORVANE_TRY_VALUE(attributes, KeptAttributes(to.folder_, leaf, links, to.name_));
-            to.attributes_ = std::move(*attributes);
+            CORVANE_TRY_VALUE(attributes, KeptAttributes(to.native_.folder, leaf, links, to.name_));
+            to.native_.attributes = std::move(*attributes);
         }
     } else if (errno == ENOENT) {
         to.mode_ = (source.permissions() | 0600) & 0777;
-        to.target_ = {to.folderId_, to.leaf_.native()};
+        to.target_ = {to.native_.folderId, to.leaf_.native()};
         if (links == Links::Follow) {
             struct stat link {};
-            to.danglingLink_ = ::fstatat(to.folder_, leaf, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
+            to.danglingLink_ = ::fstatat(to.native_.folder, leaf, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
         }
     } else {
         return to.Fail(errno);
@@ -149,7 +149,7 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
 #ifdef O_TMPFILE
     if (*unnamed) {
         const int fd = ApartFromStandardStreams(
-            ::openat(to.folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, to.CreationMode()));
+            ::openat(to.native_.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, to.CreationMode()));
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Unnamed;
@@ -162,12 +162,12 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = TemporaryName();
         const int fd = ApartFromStandardStreams(::openat(
-            to.folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, to.CreationMode()));
+            to.native_.folder, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, to.CreationMode()));
         if (fd >= 0) {
             to.file_ = OsFile(fd, true, to.name_);
             to.kind_ = Kind::Named;
             to.temporary_ = candidate;
-            to.inFlight_ = RegisterInFlight(to.folder_, candidate);
+            to.native_.inFlight = RegisterInFlight(to.native_.folder, candidate);
             return to;
         }
         if (errno != EEXIST) return to.Fail(errno);
@@ -175,43 +175,15 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
     return to.Fail(EEXIST);
 }
 
-Destination::Destination(Destination&& other) noexcept
-    : kind_(std::exchange(other.kind_, Kind::Done)),
-      file_(std::move(other.file_)),
-      name_(std::move(other.name_)),
-      path_(std::move(other.path_)),
-      leaf_(std::move(other.leaf_)),
-      temporary_(std::move(other.temporary_)),
-      folderPath_(std::move(other.folderPath_)),
-      folderHandle_(std::move(other.folderHandle_)),
-      folderId_(other.folderId_),
-      links_(other.links_),
-      folder_(std::exchange(other.folder_, -1)),
-      inFlight_(std::exchange(other.inFlight_, -1)),
-      folderFlushable_(other.folderFlushable_),
-      attributes_(std::move(other.attributes_)),
-      target_(std::move(other.target_)),
-      danglingLink_(other.danglingLink_),
-      parked_(other.parked_),
-      existed_(other.existed_),
-      flushed_(other.flushed_),
-      committed_(other.committed_),
-      mode_(other.mode_),
-      owner_(other.owner_),
-      group_(other.group_)
-{
-    other.temporary_.clear();
-}
-
 Destination::~Destination()
 {
     static_cast<void>(file_.Close());
     if (!temporary_.empty()) {
         const NamesChanging change;
-        ::unlinkat(folder_, temporary_.c_str(), 0);
-        UnregisterInFlight(std::exchange(inFlight_, -1));
+        ::unlinkat(native_.folder, temporary_.c_str(), 0);
+        UnregisterInFlight(std::exchange(native_.inFlight, -1));
     }
-    // The folder is closed with its last destination (folderHandle_).
+    // The folder is closed with its last destination (native_.folderHandle).
 }
 
 std::optional<Error> Destination::Commit()
@@ -242,10 +214,10 @@ std::optional<Error> Destination::Commit()
         if (failure != EEXIST) return Fail(failure);
         CORVANE_TRY(NameHidden());
     }
-    if (::renameat(folder_, temporary_.c_str(), folder_, leaf_.c_str()) != 0) {
+    if (::renameat(native_.folder, temporary_.c_str(), native_.folder, leaf_.c_str()) != 0) {
         return Fail(errno, "Cannot replace");
     }
-    UnregisterInFlight(std::exchange(inFlight_, -1));
+    UnregisterInFlight(std::exchange(native_.inFlight, -1));
     temporary_.clear();
     kind_ = Kind::Done;
     committed_ = true;
@@ -257,11 +229,11 @@ int Destination::LinkUnnamed(const char* name) const
 {
     const int fd = file_.handle();
     // Linking by descriptor needs CAP_DAC_READ_SEARCH; /proc names the same file.
-    if (::linkat(fd, "", folder_, name, AT_EMPTY_PATH) == 0) return 0;
+    if (::linkat(fd, "", native_.folder, name, AT_EMPTY_PATH) == 0) return 0;
     if (errno == EEXIST) return EEXIST;
     char viaProc[64];
     std::snprintf(viaProc, sizeof viaProc, "/proc/self/fd/%d", fd);
-    return ::linkat(AT_FDCWD, viaProc, folder_, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    return ::linkat(AT_FDCWD, viaProc, native_.folder, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
 // Gives the unnamed file a fresh hidden name of the transform's own, and closes it: a file that
@@ -275,7 +247,7 @@ std::optional<Error> Destination::NameHidden()
         if (failure == EEXIST) continue;
         if (failure != 0) return Fail(failure);
         temporary_ = hidden;
-        inFlight_ = RegisterInFlight(folder_, hidden);
+        native_.inFlight = RegisterInFlight(native_.folder, hidden);
         kind_ = Kind::Named;
         return file_.Close();
     }
@@ -319,7 +291,7 @@ std::optional<Error> Destination::GivePermissions()
     [[maybe_unused]] const int ignored =
         ::geteuid() == 0 ? ::fchown(fd, static_cast<uid_t>(owner_), static_cast<gid_t>(group_))
                          : ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
-    if (const int code = ApplyKeptAttributes(fd, attributes_)) {
+    if (const int code = ApplyKeptAttributes(fd, native_.attributes)) {
         return Fail(code, "Cannot keep the ACL and extended attributes of");
     }
     // After fchown, which clears set-user-ID bits, and after the ACL, whose bits agree with it.

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <utility>
 
-#include "FileTransform.h"
-#include "OsFile.h"
+#include "codec/FileTransform.h"
+#include "codec/OsFile.h"
 
 namespace corvane {
 
@@ -349,24 +349,6 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return to.Fail(code);
     }
     return to.Fail(ERROR_FILE_EXISTS);
-}
-
-Destination::Destination(Destination&& other) noexcept
-    : kind_(std::exchange(other.kind_, Kind::Done)),
-      file_(std::move(other.file_)),
-      name_(std::move(other.name_)),
-      path_(std::move(other.path_)),
-      leaf_(std::move(other.leaf_)),
-      temporary_(std::move(other.temporary_)),
-      target_(std::move(other.target_)),
-      danglingLink_(other.danglingLink_),
-      existed_(other.existed_),
-      flushed_(other.flushed_),
-      mode_(other.mode_),
-      owner_(other.owner_),
-      group_(other.group_)
-{
-    other.temporary_.clear();
 }
 
 Destination::~Destination()
