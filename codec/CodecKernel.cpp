@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
-#include <string>
+#include <vector>
 
+#include "Describe.h"
 #include "kernels/Kernels.h"
 
 namespace corvane {
@@ -50,17 +51,14 @@ std::atomic<CodecKernel>& Active()
     return active;
 }
 
-// "scalar, sse2, avx2 and avx512": the kernels for which `keep` holds.
-std::string KernelList(bool (*keep)(CodecKernel))
+// The names of the kernels for which `keep` holds, from the slowest to the fastest.
+std::vector<std::string_view> KernelNames(bool (*keep)(CodecKernel))
 {
-    std::string list;
+    std::vector<std::string_view> names;
     for (const CodecKernel kernel : kCodecKernels) {
-        if (!keep(kernel)) continue;
-        if (!list.empty()) list += ", ";
-        list += CodecKernelName(kernel);
+        if (keep(kernel)) names.push_back(CodecKernelName(kernel));
     }
-    if (const auto comma = list.rfind(", "); comma != std::string::npos) list.replace(comma, 2, " and ");
-    return list;
+    return names;
 }
 
 }  // namespace
@@ -108,14 +106,8 @@ CodecKernel FastestCodecKernel()
 ErrorOr<CodecKernel> ParseCodecKernel(std::string_view name)
 {
     const auto kernel = CodecKernelNamed(name);
-    if (!kernel) {
-        return Error{EINVAL, "no codec kernel is called \"" + std::string(name) + "\"; the kernels are " +
-                                 KernelList([](CodecKernel) { return true; })};
-    }
-    if (!CodecKernelSupported(*kernel)) {
-        return Error{EINVAL, "this processor cannot run the " + std::string(name) +
-                                 " codec kernel; it can run " + KernelList(CodecKernelSupported)};
-    }
+    if (!kernel) return UnknownKernelError(EINVAL, name, KernelNames([](CodecKernel) { return true; }));
+    if (!CodecKernelSupported(*kernel)) return UnsupportedKernelError(EINVAL, name, KernelNames(CodecKernelSupported));
     return *kernel;
 }
 
@@ -124,7 +116,7 @@ std::optional<Error> CodecKernelFromEnvironment()
     const char* requested = std::getenv("CORVANE_CODEC_KERNEL");
     if (!requested || !*requested) return std::nullopt;
     const auto kernel = ParseCodecKernel(requested);
-    if (!kernel) return Error{kernel.error().number, "CORVANE_CODEC_KERNEL: " + kernel.error().description};
+    if (!kernel) return EnvironmentError("CORVANE_CODEC_KERNEL", kernel.error());
     return SetCodecKernel(*kernel);
 }
 

@@ -116,6 +116,17 @@ Error Described(int code, std::string_view what, std::string_view name, std::str
     return {static_cast<std::int32_t>(code), OneLine(description)};
 }
 
+// "a, b and c": the words of a list, as a sentence names them.
+std::string Listed(std::span<const std::string_view> words)
+{
+    std::string list;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) list += i + 1 == words.size() ? " and " : ", ";
+        list += words[i];
+    }
+    return list;
+}
+
 }  // namespace
 
 int Utf8SequenceLength(std::string_view bytes)
@@ -198,6 +209,23 @@ Error CancelledError(int code, std::string_view what, std::string_view name)
     std::string description;
     description.append(what).append(" '").append(name).append("' was cancelled");
     return {static_cast<std::int32_t>(code), OneLine(description)};
+}
+
+Error UnknownKernelError(int code, std::string_view name, std::span<const std::string_view> kernels)
+{
+    return {static_cast<std::int32_t>(code),
+            "no codec kernel is called \"" + ShownText(name) + "\"; the kernels are " + Listed(kernels)};
+}
+
+Error UnsupportedKernelError(int code, std::string_view name, std::span<const std::string_view> kernels)
+{
+    return {static_cast<std::int32_t>(code),
+            "this processor cannot run the " + ShownText(name) + " codec kernel; it can run " + Listed(kernels)};
+}
+
+Error EnvironmentError(std::string_view variable, const Error& error)
+{
+    return {error.number, std::string(variable) + ": " + error.description};
 }
 
 std::string UsageMistakeText(std::string_view program, std::string_view mistake)

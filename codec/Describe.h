@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -49,6 +50,16 @@ Error ProblemError(int code, std::string_view what, std::string_view name, std::
 // "<what> '<name>' was cancelled", numbered with the system's code for a cancel: a cancel is no
 // failure, but travels as an Error so that every layer passes it on alike.
 Error CancelledError(int code, std::string_view what, std::string_view name);
+
+// "no codec kernel is called "<name>"; the kernels are <kernels>", numbered with `code`: a
+// kernel asked for by a name that is none. The kernels are listed as "scalar, sse2 and avx2".
+Error UnknownKernelError(int code, std::string_view name, std::span<const std::string_view> kernels);
+// "this processor cannot run the <name> codec kernel; it can run <kernels>", numbered with
+// `code`: a kernel that exists but needs instructions this processor lacks.
+Error UnsupportedKernelError(int code, std::string_view name, std::span<const std::string_view> kernels);
+// `error` as the answer to a setting taken from the environment: "<variable>: <its
+// description>", numbered as it is, so that the user knows which variable to change.
+Error EnvironmentError(std::string_view variable, const Error& error);
 
 // What a program writes to standard error for a mistake on its command line: "<program>:
 // <mistake>" (the mistake through ShownText) and a second line pointing to --help.

@@ -318,6 +318,12 @@ ErrorOr<Destination> Destination::Open(const std::filesystem::path& path, const 
         if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return to.Fail(ERROR_ACCESS_DENIED);
         to.existed_ = known;
         if (known) to.target_ = {IdentityFrom(info), {}};
+    } else if (links == Links::Follow) {
+        // A symbolic link or junction at the name whose target is missing, which an earlier
+        // file of a batch may be about to make: as on POSIX, the batch codes this file once the
+        // earlier ones are in place, when the name stands for the file they made.
+        const int code = LastErrorCode();
+        to.danglingLink_ = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) && isLink(path);
     }
 
     const std::filesystem::path folder = path.parent_path();

@@ -239,13 +239,21 @@ TEST(CodecKernelSelection, NamesRoundTripAndUnknownNamesAreRefusedWithTheChoices
     for (const CodecKernel kernel : kCodecKernels) {
         EXPECT_EQ(CodecKernelNamed(CodecKernelName(kernel)), kernel) << CodecKernelName(kernel);
     }
-    for (const char* name : {"", "sse", "AVX2", "avx-512", "scalar "}) {
-        SCOPED_TRACE(std::string("\"") + name + '"');
-        EXPECT_EQ(CodecKernelNamed(name), std::nullopt);
-        const auto parsed = ParseCodecKernel(name);
+    // The name comes from the user's environment: one that would clear a terminal is shown escaped.
+    const struct {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"", ""}, {"sse", "sse"}, {"AVX2", "AVX2"}, {"avx-512", "avx-512"}, {"scalar ", "scalar "},
+        {"sse\n\x1b[2J", "sse\\n\\x1b[2J"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE('"' + c.shown + '"');
+        EXPECT_EQ(CodecKernelNamed(c.name), std::nullopt);
+        const auto parsed = ParseCodecKernel(c.name);
         ASSERT_FALSE(parsed);
         EXPECT_EQ(parsed.error(),
-                  (Error{EINVAL, "no codec kernel is called \"" + std::string(name) +
+                  (Error{EINVAL, "no codec kernel is called \"" + c.shown +
                                      "\"; the kernels are scalar, sse2, avx2 and avx512"}));
     }
 }

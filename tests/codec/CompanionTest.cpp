@@ -24,6 +24,7 @@
 #include "support/SmallDisk.h"
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -698,6 +699,53 @@ TEST_F(Companion, SourceThatIsAnEarlierResultIsReadAfterItIsWritten)
     }
 }
 #endif
+
+// Makes `at` a symbolic link to the file `target`, a path relative to the link's folder. False
+// where no link can be made: Windows makes one only with Developer Mode or the privilege to, and
+// Wine answers that it made one without making it.
+bool MadeFileLink(const Path& target, const Path& at)
+{
+#ifdef _WIN32
+    ::CreateSymbolicLinkW(at.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const DWORD attributes = ::GetFileAttributesW(at.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    std::filesystem::create_symlink(target, at);
+    return true;
+#endif
+}
+
+// A destination that is a link to a file not there yet, which an earlier source of the run is
+// about to write, is that earlier source's result once it is written: the later source is
+// refused, and the link and the result stay. The batch waits for the earlier file to be in place
+// before it looks, so that it gives what coding one file after the other (with --progress) gives.
+TEST_F(Companion, LinkAtADestinationToAnEarlierResultNotThereYetIsRefused)
+{
+    const Bytes a{'a'};
+    WriteBytes(dir / "a", a);
+    WriteBytes(dir / "b", {'b', 'b'});
+    for (const bool oneByOne : {false, true}) {
+        SCOPED_TRACE(oneByOne ? "one by one" : "in one batch");
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directory(dir / "out");
+        if (!MadeFileLink("a", dir / "out" / "b")) {
+            GTEST_SKIP() << "no symbolic link can be made here: Windows needs Developer Mode or the privilege, "
+                            "and Wine makes none";
+        }
+        std::vector<Path> args{"encode", "a", "b", "out"};
+        if (oneByOne) args.insert(args.begin(), "--progress");
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, 1) << outcome.err;
+        const std::vector<std::string> lines = Lines(outcome.err);
+        const std::string refusal = "corvane-codec: Error: " + std::to_string(kAlreadyWritten) +
+                                    ": Will not write 'b' over '" + Utf8(Path("out") / "b") +
+                                    "': another source of this run was just written there";
+        EXPECT_NE(std::find(lines.begin(), lines.end(), refusal), lines.end()) << outcome.err;
+        EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"a", "b"}));
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out" / "a"), Encoded(a)), "");
+        EXPECT_EQ(FirstDifference(ReadBytes(dir / "out" / "b"), Encoded(a)), "") << "the link was replaced";
+    }
+}
 
 TEST_F(Companion, SeveralSourcesNeedAnExistingFolder)
 {

@@ -1,21 +1,16 @@
-#include "platform/Console.h"
-
-#include <filesystem>
-
-#include "platform/Files.h"
-
-#ifdef _WIN32
+// The terminal on Windows, where a windowed program starts without a console and reads its
+// arguments from a UTF-16 command line.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
-#endif
+
+#include "platform/Console.h"
 
 namespace corvane::platform {
 
 void AttachParentConsole()
 {
-#ifdef _WIN32
     // A handle that is already set was given by whoever started the program (a redirection, a
     // pipe of a test): it stays.
     const auto unset = [](DWORD which) {
@@ -28,20 +23,15 @@ void AttachParentConsole()
     if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
     if (output) std::freopen("CONOUT$", "w", stdout);
     if (error) std::freopen("CONOUT$", "w", stderr);
-#endif
 }
 
-QStringList CommandLineArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
+QStringList CommandLineArguments(int, char**)
 {
     QStringList arguments;
-#ifdef _WIN32
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     for (int i = 1; wide && i < count; ++i) arguments.append(QString::fromWCharArray(wide[i]));
     ::LocalFree(wide);
-#else
-    for (int i = 1; i < argc; ++i) arguments.append(FromPath(std::filesystem::path(argv[i])));
-#endif
     return arguments;
 }
 
