@@ -618,13 +618,16 @@ TEST_F(Drops, NoSignOfTheWorkOutlivesItBehindABox)
     }
 }
 
-// One file dropped onto the main window is shown as if browsed to; a folder is refused.
+// One file dropped onto the main window is shown as if browsed to, once the drop's own events
+// are over; a folder is refused.
 TEST_F(Drops, OntoTheMainWindowShowTheFile)
 {
     const auto elsewhere = dir.path() / "elsewhere";
     std::filesystem::create_directories(elsewhere);
     testing::WriteBytes(elsewhere / "z.txt", {1, 2, 3, 4});
     ASSERT_TRUE(Drop(window, {elsewhere / "z.txt"}));
+    EXPECT_NE(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));  // not inside the drop's events
+    QCoreApplication::processEvents();
     EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));
     EXPECT_EQ(Files()->FileName(), "z.txt");
     EXPECT_EQ(Get<platform::Label>("filename")->Caption(), "z.txt");
@@ -632,6 +635,8 @@ TEST_F(Drops, OntoTheMainWindowShowTheFile)
     EXPECT_TRUE(desktop.boxes.empty());
 
     ASSERT_TRUE(Drop(window, {data}));
+    EXPECT_TRUE(desktop.boxes.empty());  // no box inside the drop's events
+    QCoreApplication::processEvents();
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, "Error: 21: Cannot code '" + Q(data) + "': Is a directory; drop files, not folders");
     EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));

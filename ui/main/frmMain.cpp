@@ -1,8 +1,6 @@
 #include "ui/main/frmMain.h"
 
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 
 #include <system_error>
@@ -102,7 +100,7 @@ frmMain::frmMain() : Form(Layout())
     // The answer does not matter: the folder list stays where it was either way.
     connect(browser_.folders, &platform::FolderList::OpenFailed, this, [](const Error& error) { ReportError(error); });
     connect(browser_.files, &platform::FileList::Click, this, &frmMain::FileListBox_Click);
-    setAcceptDrops(true);
+    TakeFileDrops([this](const QStringList& paths) { ShowDropped(paths); });
 }
 
 void frmMain::cmdviewencode_Click() { FolderViewer::ShowEncoded(this); }
@@ -229,22 +227,9 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
                       .finished = {}});
 }
 
-void frmMain::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void frmMain::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
 // Of several files, the first is shown.
-void frmMain::dropEvent(QDropEvent* event)
+void frmMain::ShowDropped(const QStringList& paths)
 {
-    const QStringList paths = DroppedPaths(event->mimeData());
-    if (paths.isEmpty()) return;
-    event->acceptProposedAction();
     const QString& path = paths.first();
     const auto error = platform::IsFolder(path) ? std::optional<Error>(FolderDropped(path)) : ShowFile(path);
     if (error) ReportError(*error);

@@ -1,7 +1,5 @@
 #include "ui/viewers/FolderViewer.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
@@ -82,7 +80,7 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
     connect(Control<ZelXpButton>(QStringLiteral("cmdopen")), &ZelXpButton::Click, this, &FolderViewer::cmdopen_Click);
     connect(Control<ZelXpButton>(QLatin1String(settings_.actionName)), &ZelXpButton::Click, this,
             &FolderViewer::Action_Click);
-    setAcceptDrops(true);
+    TakeFileDrops([this](const QStringList& paths) { CodeDropped(paths); });
     reReadSoon_ = new QTimer(this);
     reReadSoon_->setSingleShot(true);
     reReadSoon_->setInterval(200);
@@ -187,25 +185,6 @@ void FolderViewer::Action_Click()
                               return false;
                           },
                       .finished = {}});
-}
-
-void FolderViewer::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void FolderViewer::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void FolderViewer::dropEvent(QDropEvent* event)
-{
-    const QStringList paths = DroppedPaths(event->mimeData());
-    if (paths.isEmpty()) return;
-    event->acceptProposedAction();
-    // The drop's own events end before the work starts.
-    QMetaObject::invokeMethod(this, [this, paths] { CodeDropped(paths); }, Qt::QueuedConnection);
 }
 
 // Folders are refused first, each reported: OK goes on, Cancel drops the whole drop. The files
