@@ -17,7 +17,7 @@
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/AttributeText.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
@@ -120,7 +120,7 @@ void frmMain::ExitSequence()
     FolderViewer::Window(FolderViewer::Kind::Decoded).Unload();
     FolderViewer::Window(FolderViewer::Kind::Encoded).Unload();
     Unload();
-    CodingJob::Leave(platform::EndProgram);
+    Jobs::Leave(platform::EndProgram);
 }
 
 // A drive that cannot be read is offered again on OK; Cancel goes back to the drive the folder
@@ -218,13 +218,13 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
     platform::FileList* files = browser_.files;
     const QString name = files->List(files->ListIndex());
     const CodingJob::File file{coding, JoinPath(browser_.folders->Path(), name), OutputFolder(folderName), name};
-    CodingJob::Start(this, {file},
-                     {.landed =
-                          [files](const CodingJob::File&) {
-                              if (const auto error = files->Refresh()) ReportCommandError(*error);
-                          },
-                      .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
-                      .finished = {}});
+    Jobs::Start(this, {file},
+                {.landed =
+                     [files](const CodingJob::File&) {
+                         if (const auto error = files->Refresh()) ReportCommandError(*error);
+                     },
+                 .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
+                 .finished = {}});
 }
 
 // Of several files, the first is shown.

@@ -12,7 +12,7 @@
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
@@ -166,25 +166,25 @@ void FolderViewer::Action_Click()
     // The viewer may be closed while the file is coded.
     const QPointer<FolderViewer> self(this);
     const CodingJob::File file{settings_.coding, source, OutputFolder(settings_.otherFolder), name};
-    CodingJob::Start(this, {file},
-                     {.landed =
-                          [self, doneText = settings_.doneText](const CodingJob::File& landed) {
-                              if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("The file '") +
-                                                   QString::fromStdString(platform::NameInMessage(landed.name)) +
-                                                   QLatin1String(doneText),
-                                               platform::MsgButtons::Ok, platform::MsgIcon::Information,
-                                               QStringLiteral("Done!"));
-                              if (self) self->ReRead();
-                          },
-                      .failed =
-                          [self](const CodingJob::File&, const Error& error) {
-                              if (!ReportCommandError(error)) return false;
-                              if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("Please select a file to delete!"));
-                              return false;
-                          },
-                      .finished = {}});
+    Jobs::Start(this, {file},
+                {.landed =
+                     [self, doneText = settings_.doneText](const CodingJob::File& landed) {
+                         if (self) self->ReRead();
+                         platform::MsgBox(QStringLiteral("The file '") +
+                                              QString::fromStdString(platform::NameInMessage(landed.name)) +
+                                              QLatin1String(doneText),
+                                          platform::MsgButtons::Ok, platform::MsgIcon::Information,
+                                          QStringLiteral("Done!"));
+                         if (self) self->ReRead();
+                     },
+                 .failed =
+                     [self](const CodingJob::File&, const Error& error) {
+                         if (!ReportCommandError(error)) return false;
+                         if (self) self->ReRead();
+                         platform::MsgBox(QStringLiteral("Please select a file to delete!"));
+                         return false;
+                     },
+                 .finished = {}});
 }
 
 // Folders are refused first, each reported: OK goes on, Cancel drops the whole drop. The files
@@ -203,19 +203,19 @@ void FolderViewer::CodeDropped(const QStringList& paths)
     }
     if (files.empty()) return;
     const QPointer<FolderViewer> self(this);
-    CodingJob::Start(this, std::move(files),
-                     {.landed =
-                          [self](const CodingJob::File&) {
-                              if (self) self->ReReadSoon();
-                          },
-                      .failed =
-                          [](const CodingJob::File&, const Error& error) {
-                              return ReportError(error) == platform::MsgAnswer::Ok;
-                          },
-                      .finished =
-                          [self](bool) {
-                              if (self) self->ReRead();
-                          }});
+    Jobs::Start(this, std::move(files),
+                {.landed =
+                     [self](const CodingJob::File&) {
+                         if (self) self->ReReadSoon();
+                     },
+                 .failed =
+                     [](const CodingJob::File&, const Error& error) {
+                         return ReportError(error) == platform::MsgAnswer::Ok;
+                     },
+                 .finished =
+                     [self](bool) {
+                         if (self) self->ReRead();
+                     }});
 }
 
 }  // namespace corvane
