@@ -111,6 +111,7 @@ protected:
                      outcome.failures.push_back(error);
                      return goOn;
                  },
+             .warned = {},
              .finished = [&](bool cancelled) { outcome.cancelled = cancelled; }});
         EXPECT_TRUE(job);
         EXPECT_TRUE(WorkEnded());
@@ -209,6 +210,7 @@ TEST_F(CodingWork, LeavingWhileAFailureIsAskedAboutEndsTheJobThere)
                  EXPECT_EQ(ended, 0);  // not while the question waits
                  return true;
              },
+         .warned = {},
          .finished = [&](bool) { finished = true; }});
     ASSERT_TRUE(job);
     ASSERT_TRUE(WorkEnded());

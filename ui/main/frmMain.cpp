@@ -224,6 +224,7 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
                          if (const auto error = files->Refresh()) ReportCommandError(*error);
                      },
                  .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
+                 .warned = ReportWarning,
                  .finished = {}});
 }
 

@@ -10,7 +10,6 @@
 #include "platform/Files.h"
 #include "ui/shared/ProgressPresenter.h"
 #include "ui/shared/ProgressWindow.h"
-#include "ui/shared/ReportError.h"
 
 namespace corvane {
 
@@ -202,7 +201,7 @@ void CodingJob::Finish(bool cancelled)
     Handlers handlers = std::exchange(handlers_, {});
     deleteLater();
     if (ended_) ended_(this);
-    if (warning_ && !silent_) ReportWarning(*warning_);
+    if (warning_ && handlers.warned) handlers.warned(*warning_);
     if (handlers.finished) handlers.finished(cancelled);
 }
 

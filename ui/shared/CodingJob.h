@@ -10,13 +10,11 @@
 // While files are being coded, a ProgressPresenter shows how it goes and a platform::BusyScope
 // keeps every other window from taking input; both end before anything is handed to the
 // starter that may show a box (a failure's question, a handler's report of the last file, the
-// end), so that nothing of the work goes on behind a box.
-//
-// A file written whose folder could not be flushed is done, with a warning: the job shows the
-// first such warning once, when it ends, unless the program is being left.
+// warning, the end), so that nothing of the work goes on behind a box.
 //
 // A job is made and started by Jobs (Jobs.h), the one owner of "one job at a time" and of leaving
-// the program; the job tells it of its end.
+// the program; the job tells it of its end. The job itself shows no box: failures and the
+// warning go to its starter's handlers.
 #pragma once
 
 #include <QObject>
@@ -55,6 +53,9 @@ public:
     struct Handlers {
         std::function<void(const File&)> landed;                // a file was coded
         std::function<bool(const File&, const Error&)> failed;  // true: go on with the next file
+        // The first warning of the job (a file written whose folder could not be flushed: the
+        // file is done), once, when the job ends, just before `finished`.
+        std::function<void(const Error&)> warned;
         std::function<void(bool cancelled)> finished;  // last, once
     };
 

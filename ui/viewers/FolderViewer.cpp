@@ -184,6 +184,7 @@ void FolderViewer::Action_Click()
                          platform::MsgBox(QStringLiteral("Please select a file to delete!"));
                          return false;
                      },
+                 .warned = ReportWarning,
                  .finished = {}});
 }
 
@@ -212,6 +213,7 @@ void FolderViewer::CodeDropped(const QStringList& paths)
                      [](const CodingJob::File&, const Error& error) {
                          return ReportError(error) == platform::MsgAnswer::Ok;
                      },
+                 .warned = ReportWarning,
                  .finished =
                      [self](bool) {
                          if (self) self->ReRead();
