@@ -5,6 +5,7 @@
 #include "ui/shared/BatchPlan.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
+#include "ui/shared/ProgressCounting.h"
 #include "ui/shared/ProgressWindow.h"
 #include "ui/shared/ReportError.h"
 
@@ -87,6 +88,40 @@ TEST(BatchPlan, ConsecutiveFilesIntoOneFolderFormOneRun)
         }
         EXPECT_EQ(runs, c.runs);
         EXPECT_EQ(RunFrom(c.files, c.files.size(), c.grouping).first, RunFrom(c.files, c.files.size(), c.grouping).end);
+    }
+}
+
+// The speed is counted from where the work says its counts start, and from nowhere else: a
+// batch's files follow one another in one count, files coded one by one each start one, and
+// counts that go back (a file of a batch tried once more) start none, nor give a wild figure.
+TEST(ProgressCounting, CountsStartOnlyWhereTheWorkSaysSo)
+{
+    struct Step {
+        double seconds;
+        std::optional<std::uint64_t> done;  // none: the counts start here
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::optional<double> bytesPerSecond;  // after the last step
+    } cases[] = {
+        {"a batch's files in one count", {{0, {}}, {1, 100}, {2, 200}, {3, 300}}, 100},
+        {"a file counted on its own", {{0, {}}, {1, 100}, {2, 200}, {2, {}}, {3, 50}, {4, 100}}, 50},
+        {"counts that went back: no start", {{0, {}}, {1, 100}, {2, 300}, {2.5, 150}, {3, 300}}, 100},
+        {"counts that went back past the rate's first sample", {{0, {}}, {1, 100}, {2, 200}, {3, 300}, {4.5, 50}},
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgressCounting counting;
+        for (const Step& step : c.steps) {
+            if (step.done) {
+                counting.Sample(step.seconds, *step.done);
+            } else {
+                counting.Start(step.seconds);
+            }
+        }
+        EXPECT_EQ(counting.Estimate(1000).bytesPerSecond, c.bytesPerSecond);
     }
 }
 

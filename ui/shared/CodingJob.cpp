@@ -73,6 +73,8 @@ void CodingJob::StartRun()
         }
     }
     StartOnRunner(run);
+    // The runner's counts start from nothing with each run, and only there.
+    if (presenter_) presenter_->CountingStarted();
 }
 
 // The run's thread owns what it uses, files and transform, and hears of the job through
@@ -173,8 +175,8 @@ void CodingJob::ShowCurrent()
 {
     if (!presenter_ || next_ >= files_.size()) return;
     const File& file = files_[next_];
-    presenter_->SetFile(file.coding, file.name, QFileInfo(file.folder).fileName(), static_cast<int>(next_ + 1),
-                        static_cast<int>(files_.size()));
+    presenter_->FileStarted(file.coding, file.name, QFileInfo(file.folder).fileName(), static_cast<int>(next_ + 1),
+                            static_cast<int>(files_.size()));
 }
 
 // The work's signs (the other windows held, the progress window and its clock) live only while
