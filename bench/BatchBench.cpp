@@ -39,7 +39,7 @@
 #include "bench/PrintingDesktop.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/viewers/FolderViewer.h"
 #endif
 
@@ -120,10 +120,10 @@ bool Drop(DropReady& ready, const fs::path& program, std::size_t count, Printing
     QEventLoop waiting;
     QTimer looking;
     QObject::connect(&looking, &QTimer::timeout, [&] {
-        if (!CodingJob::Running()) waiting.quit();
+        if (!Jobs::Running()) waiting.quit();
     });
     looking.start(5);
-    if (CodingJob::Running()) waiting.exec();
+    if (Jobs::Running()) waiting.exec();
     std::error_code unknown;
     std::size_t landed = 0;
     for (auto it = fs::directory_iterator(program / "Encoded File(s)", unknown); !unknown && it != fs::directory_iterator(); ++it)

@@ -32,7 +32,7 @@
 #include "platform/Files.h"
 #include "platform/Form.h"
 #include "ui/main/frmMain.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 
 namespace corvane::bench {
 namespace {
@@ -134,7 +134,7 @@ WindowRun WindowsRun(const fs::path& source, const fs::path& destination, Printi
     }
     QWidget* encode = window->Control(QStringLiteral("cmdencode"));
     const WindowRun run = TickedLoop([encode] { QTest::mouseClick(encode, Qt::LeftButton, {}, encode->rect().center()); },
-                                     [] { return !CodingJob::Running(); });
+                                     [] { return !Jobs::Running(); });
     platform::UnloadForm(QStringLiteral("frmMain"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (desktop.failed || !fs::exists(destination)) std::exit(1);

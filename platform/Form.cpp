@@ -1,17 +1,22 @@
 #include "platform/Form.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QScreen>
+#include <QUrl>
 
 #include <algorithm>
 
 #include "platform/Accessibility.h"
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
+#include "platform/Files.h"
 #include "platform/FolderList.h"
 #include "platform/SimpleControls.h"
 #include "platform/Twips.h"
@@ -248,6 +253,53 @@ Form* FindForm(const QString& name) { return Registry().value(name).data(); }
 void UnloadForm(const QString& name)
 {
     if (Form* form = FindForm(name)) form->Unload();
+}
+
+namespace {
+
+// Asked for every move of a drag over a window: the first local file answers.
+bool CarriesFiles(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls()) return false;
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+QStringList DroppedPaths(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls()) return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) paths << LocalPath(url);
+    }
+    return paths;
+}
+
+}  // namespace
+
+void Form::TakeFileDrops(std::function<void(const QStringList& paths)> dropped)
+{
+    dropped_ = std::move(dropped);
+    setAcceptDrops(static_cast<bool>(dropped_));
+}
+
+void Form::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (dropped_ && CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (dropped_ && CarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void Form::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = dropped_ ? DroppedPaths(event->mimeData()) : QStringList{};
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+        this, [this, paths] { if (dropped_) dropped_(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace corvane::platform

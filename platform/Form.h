@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -110,6 +111,12 @@ public:
     // it. Does nothing once the window has been shown.
     void PlaceBeside(const QWidget* anchor, int row);
     BorderStyle Border() const { return border_; }
+    // Takes files dropped onto the window from a file manager: a drag that carries a local file
+    // is accepted, and `dropped` hears the local paths of the drop, in its order (folders among
+    // them, for the window to refuse), once the drop's own events are over: a box it shows then
+    // does not keep the program the files came from waiting for the drop to end. A drop that
+    // carries no local file is refused. A window that does not call this takes no drops.
+    void TakeFileDrops(std::function<void(const QStringList& paths)> dropped);
 
     template <class T = QWidget>
     T* Control(const QString& name) const
@@ -121,6 +128,9 @@ protected:
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Place(const FormLayout& layout);
@@ -134,6 +144,7 @@ private:
     QWidget* firstFocus_ = nullptr;
     bool loaded_ = false;
     bool unloading_ = false;
+    std::function<void(const QStringList& paths)> dropped_;
 };
 
 // The one loaded window of this name, or null.

@@ -16,7 +16,7 @@
 #include "support/UiFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/viewers/FolderViewer.h"
 
 namespace corvane {
@@ -38,7 +38,7 @@ void Click(QWidget* widget)
 void ClickAndFinish(QWidget* widget)
 {
     Click(widget);
-    ASSERT_TRUE(QTest::qWaitFor([] { return !CodingJob::Running(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Jobs::Running(); }, 60000));
 }
 
 std::string BoxTexts(const testing::FakeDesktop& desktop)

@@ -4,7 +4,7 @@
 // way, they go on with the real transform, which sees the cancel as it would have; a file held
 // in its final flush waits for the release whatever is asked and then lands whole, as a flush
 // does. Other files are coded at once. The job codes its files one after another meanwhile
-// (CodingJob::OneByOne), each counted on its own.
+// (JobTransform::OneByOne), each counted on its own.
 #pragma once
 
 #include <atomic>
@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/JobTransform.h"
 
 namespace corvane::testing {
 
@@ -21,13 +21,13 @@ namespace corvane::testing {
 // when it goes, whatever ends the test.
 class UsedTransform {
 public:
-    explicit UsedTransform(CodingJob::Transform transform) : previous_(CodingJob::UseTransform(std::move(transform))) {}
-    ~UsedTransform() { CodingJob::UseTransform(previous_); }
+    explicit UsedTransform(JobTransform transform) : previous_(JobTransform::Use(std::move(transform))) {}
+    ~UsedTransform() { JobTransform::Use(previous_); }
     UsedTransform(const UsedTransform&) = delete;
     UsedTransform& operator=(const UsedTransform&) = delete;
 
 private:
-    CodingJob::Transform previous_;
+    JobTransform previous_;
 };
 
 class HeldWork {
@@ -37,15 +37,15 @@ public:
     HeldWork(QString name, std::uint64_t total, At at = At::PartOfTheWay)
         : name_(std::move(name)), total_(total), at_(at)
     {
-        previous_ = CodingJob::UseTransform(CodingJob::OneByOne(
-            [this](const CodingJob::File& file, TransformControl& control) { return Code(file, control); }));
+        previous_ = JobTransform::Use(JobTransform::OneByOne(
+            [this](const JobFile& file, TransformControl& control) { return Code(file, control); }));
     }
     ~HeldWork()
     {
         Release();
         // A test may end with its file still held: the worker leaves this object before it goes.
         while (inside_.load() != 0) std::this_thread::yield();
-        CodingJob::UseTransform(previous_);
+        JobTransform::Use(previous_);
     }
     HeldWork(const HeldWork&) = delete;
     HeldWork& operator=(const HeldWork&) = delete;
@@ -62,9 +62,9 @@ public:
     void Report(std::uint64_t done) { control_.load()->done = done; }
 
 private:
-    std::optional<Error> Code(const CodingJob::File& file, TransformControl& control)
+    std::optional<Error> Code(const JobFile& file, TransformControl& control)
     {
-        if (file.name != name_) return CodingJob::CodeFile(file, control);
+        if (file.name != name_) return JobTransform::CodeFile(file, control);
         control.total = total_;
         control.done = at_ == At::FinalFlush ? total_ : total_ / 2;
         control_ = &control;
@@ -81,15 +81,15 @@ private:
         inside_.fetch_sub(1);  // nothing of this object is used from here on
         if (finalFlush) {
             TransformControl flushing;  // a flush under way ends as it would have, cancelled or not
-            return CodingJob::CodeFile(file, flushing);
+            return JobTransform::CodeFile(file, flushing);
         }
-        return CodingJob::CodeFile(file, control);
+        return JobTransform::CodeFile(file, control);
     }
 
     const QString name_;
     const std::uint64_t total_;
     const At at_;
-    CodingJob::Transform previous_;
+    JobTransform previous_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool released_ = false;

@@ -18,7 +18,7 @@
 #include "platform/Form.h"
 #include "support/FakeDesktop.h"
 #include "support/TempDir.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 
 namespace corvane::testing {
 
@@ -60,7 +60,7 @@ protected:
 
     void TearDown() override
     {
-        if (CodingJob* job = CodingJob::Running()) job->Cancel();
+        if (CodingJob* job = Jobs::Running()) job->Cancel();
         EXPECT_TRUE(WorkEnded());
         for (const char* name : {"frmProgress", "frmAbout", "frmViewEncoded", "frmViewDecoded", "frmMain"}) {
             platform::UnloadForm(QLatin1String(name));
@@ -85,7 +85,7 @@ protected:
     }
 
     // Whether the work running has ended (or none runs) within a generous deadline.
-    static bool WorkEnded() { return WaitFor([] { return !CodingJob::Running(); }, 60000); }
+    static bool WorkEnded() { return WaitFor([] { return !Jobs::Running(); }, 60000); }
 
     TempDir dir;
     FakeDesktop desktop;

@@ -24,7 +24,7 @@
 #include "support/MainWindowFixture.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/frmMain.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/shared/ProgressWindow.h"
 #include "ui/viewers/FolderViewer.h"
 
@@ -109,7 +109,7 @@ protected:
         testing::WriteBytes(data / "held.bin", {7, 8, 9});
         SelectFile("held.bin");
         Click(Get("cmdencode"));
-        ASSERT_TRUE(CodingJob::Running());
+        ASSERT_TRUE(Jobs::Running());
         ASSERT_TRUE(testing::WaitFor([&] { return held.Holding(); }));
     }
 
@@ -117,9 +117,9 @@ protected:
     static ProgressWindow* AwaitProgress()
     {
         const bool shown = testing::WaitFor(
-            [] { return CodingJob::Running() && CodingJob::Running()->Progress() && CodingJob::Running()->Progress()->isActiveWindow(); },
+            [] { return Jobs::Running() && Jobs::Running()->Progress() && Jobs::Running()->Progress()->isActiveWindow(); },
             30000);
-        return shown ? CodingJob::Running()->Progress() : nullptr;
+        return shown ? Jobs::Running()->Progress() : nullptr;
     }
 
     static QString Text(ProgressWindow* progress, const char* label)
@@ -237,7 +237,7 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
     std::filesystem::create_directories(data / "inner");
     testing::HeldWork held("held.bin", kHeldTotal);
     StartHeldEncode(held);
-    CodingJob* job = CodingJob::Running();
+    CodingJob* job = Jobs::Running();
     const QString selected = Files()->FileName();
     auto* folders = Get<platform::FolderList>("Dirlistbox");
     const QString folder = folders->Path();
@@ -259,14 +259,14 @@ TEST_F(LongWork, TheMainWindowRefusesEveryInputWhileBusy)
         QCoreApplication::processEvents();  // the posted actions, had they been taken
         EXPECT_EQ(Files()->FileName(), selected);
         EXPECT_EQ(folders->Path(), folder);
-        EXPECT_EQ(CodingJob::Running(), job);
+        EXPECT_EQ(Jobs::Running(), job);
         EXPECT_EQ(platform::FindForm("frmViewEncoded"), nullptr);
         EXPECT_EQ(desktop.ended, 0);
         EXPECT_EQ(Get<ZelXpButton>("cmdexit")->Look(), ButtonLook::Disabled);
     };
     {
         SCOPED_TRACE("before the progress window");
-        ASSERT_EQ(CodingJob::Running()->Progress(), nullptr);
+        ASSERT_EQ(Jobs::Running()->Progress(), nullptr);
         tryInput();
     }
     ProgressWindow* progress = AwaitProgress();
@@ -316,8 +316,8 @@ TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
     testing::WriteBytes(data / "stuck.bin", {1, 2, 3});
     std::atomic<bool> transformReturned{false};
     const testing::UsedTransform noting(
-        CodingJob::OneByOne([&transformReturned](const CodingJob::File& file, TransformControl& control) {
-            auto error = CodingJob::CodeFile(file, control);
+        JobTransform::OneByOne([&transformReturned](const CodingJob::File& file, TransformControl& control) {
+            auto error = JobTransform::CodeFile(file, control);
             transformReturned = true;
             return error;
         }));
@@ -337,7 +337,7 @@ TEST_F(LongWork, CancelGivesTheWindowsBackFromAReadThatNeverReturns)
     ASSERT_TRUE(progress);
     ASSERT_TRUE(testing::WaitFor([] { return ReadThatHangs::waiting > 0; }));
     testing::Click(Child(progress, "cmdcancel"), Child(progress, "cmdcancel")->rect().center());
-    ASSERT_TRUE(testing::WaitFor([] { return !CodingJob::Running(); }, 5000)) << "the windows stay held";
+    ASSERT_TRUE(testing::WaitFor([] { return !Jobs::Running(); }, 5000)) << "the windows stay held";
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(ProgressWindow::kWindow.Find(), nullptr);
     EXPECT_TRUE(desktop.boxes.empty());
@@ -355,7 +355,7 @@ TEST_F(LongWork, AFailureNumberedLikeACancelIsStillReported)
 {
     const Error failure{kErrorCancelled, "Cannot read 'a.txt': Operation canceled"};
     const testing::UsedTransform failing(
-        CodingJob::OneByOne([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); }));
+        JobTransform::OneByOne([&](const CodingJob::File&, TransformControl&) { return std::optional<Error>(failure); }));
     SelectFile("a.txt");
     ClickAndFinish(Get("cmdencode"));
     ASSERT_EQ(desktop.boxes.size(), 1u);
@@ -420,7 +420,7 @@ TEST_F(LongWork, LeavingDuringTheFinalFlushLetsTheWindowsGoAtOnce)
     for (QWidget* top : QApplication::topLevelWidgets()) EXPECT_FALSE(top->isVisible()) << top->objectName().toStdString();
     EXPECT_EQ(platform::FindForm("frmMain"), nullptr);
     EXPECT_EQ(FolderViewer::Window(FolderViewer::Kind::Encoded).Find(), nullptr);
-    EXPECT_NE(CodingJob::Running(), nullptr);  // the file is still being written
+    EXPECT_NE(Jobs::Running(), nullptr);  // the file is still being written
     EXPECT_EQ(desktop.ended, 0);
 
     held.Release();
@@ -605,7 +605,7 @@ TEST_F(Drops, NoSignOfTheWorkOutlivesItBehindABox)
                 if (top->isVisible() && !top->isEnabled()) held << top->objectName();
             }
             busyCursor = QApplication::overrideCursor() != nullptr;
-            progressLeft = CodingJob::Running() && CodingJob::Running()->Progress();
+            progressLeft = Jobs::Running() && Jobs::Running()->Progress();
         };
         c.act();
         desktop.onMessage = {};
@@ -618,13 +618,16 @@ TEST_F(Drops, NoSignOfTheWorkOutlivesItBehindABox)
     }
 }
 
-// One file dropped onto the main window is shown as if browsed to; a folder is refused.
+// One file dropped onto the main window is shown as if browsed to, once the drop's own events
+// are over; a folder is refused.
 TEST_F(Drops, OntoTheMainWindowShowTheFile)
 {
     const auto elsewhere = dir.path() / "elsewhere";
     std::filesystem::create_directories(elsewhere);
     testing::WriteBytes(elsewhere / "z.txt", {1, 2, 3, 4});
     ASSERT_TRUE(Drop(window, {elsewhere / "z.txt"}));
+    EXPECT_NE(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));  // not inside the drop's events
+    QCoreApplication::processEvents();
     EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));
     EXPECT_EQ(Files()->FileName(), "z.txt");
     EXPECT_EQ(Get<platform::Label>("filename")->Caption(), "z.txt");
@@ -632,6 +635,8 @@ TEST_F(Drops, OntoTheMainWindowShowTheFile)
     EXPECT_TRUE(desktop.boxes.empty());
 
     ASSERT_TRUE(Drop(window, {data}));
+    EXPECT_TRUE(desktop.boxes.empty());  // no box inside the drop's events
+    QCoreApplication::processEvents();
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, "Error: 21: Cannot code '" + Q(data) + "': Is a directory; drop files, not folders");
     EXPECT_EQ(Get<platform::FolderList>("Dirlistbox")->Path(), Q(elsewhere));

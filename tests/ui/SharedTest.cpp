@@ -1,9 +1,11 @@
 // What the windows share: the error report, the output folders, the coding work and its units.
 #include "support/SystemWords.h"
 #include "support/UiFixture.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
+#include "ui/shared/BatchPlan.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
+#include "ui/shared/ProgressCounting.h"
 #include "ui/shared/ProgressWindow.h"
 #include "ui/shared/ReportError.h"
 
@@ -54,6 +56,75 @@ TEST(JoinPath, AlwaysAddsTheSeparatorSoARootDoublesIt)
     EXPECT_EQ(JoinPath(s + "data", "a.txt"), s + "data" + s + "a.txt");
 }
 
+// The runs a job's files are coded in, walked as the job walks them: each run from the file
+// after the last, or after a failed file.
+TEST(BatchPlan, ConsecutiveFilesIntoOneFolderFormOneRun)
+{
+    const auto into = [](const char* folder) { return JobFile{Coding::Encode, "s", folder, "n"}; };
+    const struct {
+        const char* name;
+        std::vector<JobFile> files;
+        Grouping grouping;
+        std::size_t from;  // where the walk starts: after a failure, in the middle of a run
+        std::vector<corvane::Run> runs;
+    } cases[] = {
+        {"no file", {}, Grouping::ByFolder, 0, {}},
+        {"one file", {into("E")}, Grouping::ByFolder, 0, {{0, 1, "E"}}},
+        {"several into one folder", {into("E"), into("E"), into("E")}, Grouping::ByFolder, 0, {{0, 3, "E"}}},
+        {"alternating folders",
+         {into("E"), into("D"), into("D"), into("E")},
+         Grouping::ByFolder,
+         0,
+         {{0, 1, "E"}, {1, 3, "D"}, {3, 4, "E"}}},
+        {"after a failure", {into("E"), into("E"), into("E"), into("D")}, Grouping::ByFolder, 1, {{1, 3, "E"}, {3, 4, "D"}}},
+        {"one by one", {into("E"), into("E")}, Grouping::OneByOne, 0, {{0, 1, "E"}, {1, 2, "E"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<corvane::Run> runs;
+        for (std::size_t first = c.from; first < c.files.size(); first = runs.back().end) {
+            runs.push_back(RunFrom(c.files, first, c.grouping));
+            ASSERT_GT(runs.back().end, first);
+        }
+        EXPECT_EQ(runs, c.runs);
+        EXPECT_EQ(RunFrom(c.files, c.files.size(), c.grouping).first, RunFrom(c.files, c.files.size(), c.grouping).end);
+    }
+}
+
+// The speed is counted from where the work says its counts start, and from nowhere else: a
+// batch's files follow one another in one count, files coded one by one each start one, and
+// counts that go back (a file of a batch tried once more) start none, nor give a wild figure.
+TEST(ProgressCounting, CountsStartOnlyWhereTheWorkSaysSo)
+{
+    struct Step {
+        double seconds;
+        std::optional<std::uint64_t> done;  // none: the counts start here
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::optional<double> bytesPerSecond;  // after the last step
+    } cases[] = {
+        {"a batch's files in one count", {{0, {}}, {1, 100}, {2, 200}, {3, 300}}, 100},
+        {"a file counted on its own", {{0, {}}, {1, 100}, {2, 200}, {2, {}}, {3, 50}, {4, 100}}, 50},
+        {"counts that went back: no start", {{0, {}}, {1, 100}, {2, 300}, {2.5, 150}, {3, 300}}, 100},
+        {"counts that went back past the rate's first sample", {{0, {}}, {1, 100}, {2, 200}, {3, 300}, {4.5, 50}},
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgressCounting counting;
+        for (const Step& step : c.steps) {
+            if (step.done) {
+                counting.Sample(step.seconds, *step.done);
+            } else {
+                counting.Start(step.seconds);
+            }
+        }
+        EXPECT_EQ(counting.Estimate(1000).bytesPerSecond, c.bytesPerSecond);
+    }
+}
+
 // Coding work run to its end without a window, and what each file's outcome tells the starter.
 class CodingWork : public testing::UiTest {
 protected:
@@ -67,7 +138,7 @@ protected:
     Outcome Run(std::vector<CodingJob::File> files, bool goOn = true)
     {
         Outcome outcome;
-        const CodingJob* job = CodingJob::Start(
+        const CodingJob* job = Jobs::Start(
             nullptr, std::move(files),
             {.landed = [&](const CodingJob::File& file) { outcome.landed << file.name; },
              .failed =
@@ -75,6 +146,7 @@ protected:
                      outcome.failures.push_back(error);
                      return goOn;
                  },
+             .warned = {},
              .finished = [&](bool cancelled) { outcome.cancelled = cancelled; }});
         EXPECT_TRUE(job);
         EXPECT_TRUE(WorkEnded());
@@ -155,14 +227,41 @@ TEST_F(CodingWork, ABatchLandsInOrderAndStopsOrGoesOnAtAFailure)
     }
 }
 
+// Leaving the program while the user is asked about a failed file: whatever the answer, no later
+// file is touched, the starter hears nothing more, and the program ends once, after the job.
+TEST_F(CodingWork, LeavingWhileAFailureIsAskedAboutEndsTheJobThere)
+{
+    testing::WriteBytes(data / "a.txt", {1});
+    int ended = 0;
+    bool finished = false;
+    const CodingJob* job = Jobs::Start(
+        nullptr,
+        {Into(Coding::Encode, data / "missing.txt", kEncodedFolder, "missing.txt"),
+         Into(Coding::Encode, data / "a.txt", kDecodedFolder, "a.txt")},
+        {.landed = {},
+         .failed =
+             [&](const CodingJob::File&, const Error&) {
+                 Jobs::Leave([&] { ++ended; });
+                 EXPECT_EQ(ended, 0);  // not while the question waits
+                 return true;
+             },
+         .warned = {},
+         .finished = [&](bool) { finished = true; }});
+    ASSERT_TRUE(job);
+    ASSERT_TRUE(WorkEnded());
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(finished);
+    EXPECT_FALSE(std::filesystem::exists(decoded() / "a.txt"));
+}
+
 TEST_F(CodingWork, OneJobAtATime)
 {
     testing::WriteBytes(data / "a.txt", {1});
     const auto file = Into(Coding::Encode, data / "a.txt", kEncodedFolder, "a.txt");
-    CodingJob* first = CodingJob::Start(nullptr, {file}, {});
+    CodingJob* first = Jobs::Start(nullptr, {file}, {});
     ASSERT_TRUE(first);
-    EXPECT_EQ(CodingJob::Running(), first);
-    EXPECT_EQ(CodingJob::Start(nullptr, {file}, {}), nullptr);
+    EXPECT_EQ(Jobs::Running(), first);
+    EXPECT_EQ(Jobs::Start(nullptr, {file}, {}), nullptr);
     ASSERT_TRUE(WorkEnded());
     EXPECT_EQ(testing::ReadBytes(encoded() / "a.txt"), testing::Bytes{1});
 }

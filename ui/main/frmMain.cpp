@@ -1,8 +1,6 @@
 #include "ui/main/frmMain.h"
 
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 
 #include <system_error>
@@ -19,7 +17,7 @@
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
 #include "ui/main/AttributeText.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
@@ -102,7 +100,7 @@ frmMain::frmMain() : Form(Layout())
     // The answer does not matter: the folder list stays where it was either way.
     connect(browser_.folders, &platform::FolderList::OpenFailed, this, [](const Error& error) { ReportError(error); });
     connect(browser_.files, &platform::FileList::Click, this, &frmMain::FileListBox_Click);
-    setAcceptDrops(true);
+    TakeFileDrops([this](const QStringList& paths) { ShowDropped(paths); });
 }
 
 void frmMain::cmdviewencode_Click() { FolderViewer::ShowEncoded(this); }
@@ -122,7 +120,7 @@ void frmMain::ExitSequence()
     FolderViewer::Window(FolderViewer::Kind::Decoded).Unload();
     FolderViewer::Window(FolderViewer::Kind::Encoded).Unload();
     Unload();
-    CodingJob::Leave(platform::EndProgram);
+    Jobs::Leave(platform::EndProgram);
 }
 
 // A drive that cannot be read is offered again on OK; Cancel goes back to the drive the folder
@@ -220,31 +218,19 @@ void frmMain::CodeSelectedFile(Coding coding, const QString& folderName)
     platform::FileList* files = browser_.files;
     const QString name = files->List(files->ListIndex());
     const CodingJob::File file{coding, JoinPath(browser_.folders->Path(), name), OutputFolder(folderName), name};
-    CodingJob::Start(this, {file},
-                     {.landed =
-                          [files](const CodingJob::File&) {
-                              if (const auto error = files->Refresh()) ReportCommandError(*error);
-                          },
-                      .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
-                      .finished = {}});
-}
-
-void frmMain::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void frmMain::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
+    Jobs::Start(this, {file},
+                {.landed =
+                     [files](const CodingJob::File&) {
+                         if (const auto error = files->Refresh()) ReportCommandError(*error);
+                     },
+                 .failed = [](const CodingJob::File&, const Error& error) { return ReportCommandError(error); },
+                 .warned = ReportWarning,
+                 .finished = {}});
 }
 
 // Of several files, the first is shown.
-void frmMain::dropEvent(QDropEvent* event)
+void frmMain::ShowDropped(const QStringList& paths)
 {
-    const QStringList paths = DroppedPaths(event->mimeData());
-    if (paths.isEmpty()) return;
-    event->acceptProposedAction();
     const QString& path = paths.first();
     const auto error = platform::IsFolder(path) ? std::optional<Error>(FolderDropped(path)) : ShowFile(path);
     if (error) ReportError(*error);

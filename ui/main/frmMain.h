@@ -28,10 +28,6 @@ public:
 
 protected:
     void Form_Unload() override;
-    // One file dropped from a file manager is shown as ShowFile shows it.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     void cmdviewencode_Click();
@@ -47,6 +43,8 @@ private:
     void ShowDetails(const QString& name, const QString& path, const QString& size, const QString& date,
                      const QString& attributes);
     void CodeSelectedFile(Coding coding, const QString& folderName);
+    // One file dropped from a file manager is shown as ShowFile shows it.
+    void ShowDropped(const QStringList& paths);
     void ExitSequence();
 
     // The controls the handlers use; their names in the layout are in the comments.

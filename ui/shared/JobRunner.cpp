@@ -13,8 +13,7 @@ JobRunner::~JobRunner()
 
 bool JobRunner::Start(Work work, Ended ended)
 {
-    if (Running()) return false;
-    cancelled_ = false;
+    if (Running() || cancelled_) return false;
     ended_ = std::move(ended);
     shared_ = std::make_shared<Shared>();
     shared_->runner = this;
@@ -32,9 +31,8 @@ bool JobRunner::Start(Work work, Ended ended)
 
 void JobRunner::Cancel()
 {
-    if (!Running()) return;
     cancelled_ = true;
-    shared_->control.cancel = true;
+    if (Running()) shared_->control.cancel = true;
 }
 
 void JobRunner::Abandon()

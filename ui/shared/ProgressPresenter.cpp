@@ -1,7 +1,5 @@
 #include "ui/shared/ProgressPresenter.h"
 
-#include <vector>
-
 #include "platform/BusyScope.h"
 #include "ui/shared/JobRunner.h"
 
@@ -20,8 +18,6 @@ ProgressPresenter::ProgressPresenter(QWidget* owner, platform::BusyScope& busy, 
 {
     connect(&ticks_, &QTimer::timeout, this, &ProgressPresenter::Tick);
     clock_.start();
-    counting_.start();
-    samples_.push_back({0, 0});
     ticks_.start(kTickMs);
 }
 
@@ -30,25 +26,25 @@ ProgressPresenter::~ProgressPresenter()
     if (window_) window_->Unload();
 }
 
-void ProgressPresenter::SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count)
+void ProgressPresenter::FileStarted(Coding coding, const QString& name, const QString& folderName, int number, int count)
 {
     current_ = {coding, name, folderName, number, count};
     fileChanged_ = true;
 }
 
+void ProgressPresenter::CountingStarted()
+{
+    counting_.Start(Seconds());
+    if (window_) window_->StartCounting();
+}
+
+double ProgressPresenter::Seconds() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+
 void ProgressPresenter::Tick()
 {
     const std::uint64_t done = runner_.Done();
     const std::uint64_t total = runner_.Total();
-    // A total first known is no new count; a total that changes is.
-    const bool countsWentBack = done < countedDone_ || (countedTotal_ != 0 && total != countedTotal_);
-    countedDone_ = done;
-    countedTotal_ = total;
-    if (countsWentBack) {
-        counting_.restart();
-        samples_.assign(1, {0, 0});
-    }
-    KeepSample(samples_, {static_cast<double>(counting_.nsecsElapsed()) / 1e9, done});
+    counting_.Sample(Seconds(), done);
     if (!window_ && clock_.elapsed() >= kWindowAfterMs && current_.number > 0) {
         window_ = new ProgressWindow;
         connect(window_, &ProgressWindow::CancelRequested, this, [this] { if (onCancel_) onCancel_(); });
@@ -56,18 +52,13 @@ void ProgressPresenter::Tick()
         fileChanged_ = false;
         busy_.SetFront(window_, owner_ && owner_->isVisible() ? owner_.data() : nullptr);
         window_->ShowOver(owner_);
-    } else if (window_ && countsWentBack) {
-        window_->StartCounting();
     }
     if (!window_) return;
     if (fileChanged_) {
         fileChanged_ = false;
         window_->SetFile(current_.coding, current_.name, current_.folderName, current_.number, current_.count);
     }
-    if (runner_.Running()) {
-        const std::vector<ProgressSample> samples(samples_.begin(), samples_.end());
-        window_->SetProgress(done, total, EstimateRate(samples, total));
-    }
+    if (runner_.Running()) window_->SetProgress(done, total, counting_.Estimate(total));
 }
 
 }  // namespace corvane

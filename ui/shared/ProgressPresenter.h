@@ -1,8 +1,9 @@
 // Shows how running work goes: after half a second, the progress window over the window that
 // started the work, in front of a busy scope, fed with the runner's counts ten times a second and
-// with the speed and time left worked out from them since the work began (units/RateEstimate.h),
-// so that the window's first figures already know the work's first half second; counts that go
-// back (files coded one after another, each counted alone) start the counting again.
+// with the speed and time left worked out from them since they started (ProgressCounting), so
+// that the window's first figures already know the work's first half second. The presenter is
+// told where a file starts (FileStarted: the name shown) and where the counts start from nothing
+// (CountingStarted: each run's start); it guesses neither from the counts.
 // Work that ends sooner shows no window at all.
 #pragma once
 
@@ -11,13 +12,11 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <cstdint>
-#include <deque>
 #include <functional>
 
 #include "codec/FileTransform.h"
+#include "ui/shared/ProgressCounting.h"
 #include "ui/shared/ProgressWindow.h"
-#include "units/RateEstimate.h"
 
 namespace corvane {
 
@@ -34,13 +33,17 @@ public:
     ~ProgressPresenter() override;
 
     // The file now being coded; see ProgressWindow::SetFile. The window hears of it at its next
-    // tick, so that a batch of many small files does not lay its text out for each.
-    void SetFile(Coding coding, const QString& name, const QString& folderName, int number, int count);
+    // tick, so that a batch of many small files does not lay its text out for each. The counts
+    // go on: a batch counts all its files as one total.
+    void FileStarted(Coding coding, const QString& name, const QString& folderName, int number, int count);
+    // The runner's counts start from nothing now: the estimate and the window count afresh.
+    void CountingStarted();
     // The window once it has appeared, else null.
     ProgressWindow* Window() const { return window_; }
 
 private:
     void Tick();
+    double Seconds() const;  // since the work began
 
     struct Current {
         Coding coding = Coding::Encode;
@@ -53,12 +56,9 @@ private:
     std::function<void()> onCancel_;
     Current current_;
     bool fileChanged_ = false;
-    // The runner's counts at the last tick: when they go back, the work counts afresh.
-    std::uint64_t countedDone_ = 0, countedTotal_ = 0;
     QTimer ticks_;
-    QElapsedTimer clock_;  // since the work began, for the window's delay
-    QElapsedTimer counting_;  // since the counts began
-    std::deque<ProgressSample> samples_;  // since the counts began, as many as the estimate needs
+    QElapsedTimer clock_;  // since the work began, for the window's delay and the counting's samples
+    ProgressCounting counting_;
     QPointer<ProgressWindow> window_;
 };
 

@@ -1,7 +1,5 @@
 #include "ui/viewers/FolderViewer.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
@@ -14,7 +12,7 @@
 #include "platform/SimpleControls.h"
 #include "ui/button/ButtonRow.h"
 #include "ui/button/ZelXpButton.h"
-#include "ui/shared/CodingJob.h"
+#include "ui/shared/Jobs.h"
 #include "ui/shared/Dropped.h"
 #include "ui/shared/OutputFolders.h"
 #include "ui/shared/ReportError.h"
@@ -82,7 +80,7 @@ FolderViewer::FolderViewer(Kind kind) : Form(Layout(kind)), settings_(SettingsFo
     connect(Control<ZelXpButton>(QStringLiteral("cmdopen")), &ZelXpButton::Click, this, &FolderViewer::cmdopen_Click);
     connect(Control<ZelXpButton>(QLatin1String(settings_.actionName)), &ZelXpButton::Click, this,
             &FolderViewer::Action_Click);
-    setAcceptDrops(true);
+    TakeFileDrops([this](const QStringList& paths) { CodeDropped(paths); });
     reReadSoon_ = new QTimer(this);
     reReadSoon_->setSingleShot(true);
     reReadSoon_->setInterval(200);
@@ -168,44 +166,26 @@ void FolderViewer::Action_Click()
     // The viewer may be closed while the file is coded.
     const QPointer<FolderViewer> self(this);
     const CodingJob::File file{settings_.coding, source, OutputFolder(settings_.otherFolder), name};
-    CodingJob::Start(this, {file},
-                     {.landed =
-                          [self, doneText = settings_.doneText](const CodingJob::File& landed) {
-                              if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("The file '") +
-                                                   QString::fromStdString(platform::NameInMessage(landed.name)) +
-                                                   QLatin1String(doneText),
-                                               platform::MsgButtons::Ok, platform::MsgIcon::Information,
-                                               QStringLiteral("Done!"));
-                              if (self) self->ReRead();
-                          },
-                      .failed =
-                          [self](const CodingJob::File&, const Error& error) {
-                              if (!ReportCommandError(error)) return false;
-                              if (self) self->ReRead();
-                              platform::MsgBox(QStringLiteral("Please select a file to delete!"));
-                              return false;
-                          },
-                      .finished = {}});
-}
-
-void FolderViewer::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void FolderViewer::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (CarriesFiles(event->mimeData())) event->acceptProposedAction();
-}
-
-void FolderViewer::dropEvent(QDropEvent* event)
-{
-    const QStringList paths = DroppedPaths(event->mimeData());
-    if (paths.isEmpty()) return;
-    event->acceptProposedAction();
-    // The drop's own events end before the work starts.
-    QMetaObject::invokeMethod(this, [this, paths] { CodeDropped(paths); }, Qt::QueuedConnection);
+    Jobs::Start(this, {file},
+                {.landed =
+                     [self, doneText = settings_.doneText](const CodingJob::File& landed) {
+                         if (self) self->ReRead();
+                         platform::MsgBox(QStringLiteral("The file '") +
+                                              QString::fromStdString(platform::NameInMessage(landed.name)) +
+                                              QLatin1String(doneText),
+                                          platform::MsgButtons::Ok, platform::MsgIcon::Information,
+                                          QStringLiteral("Done!"));
+                         if (self) self->ReRead();
+                     },
+                 .failed =
+                     [self](const CodingJob::File&, const Error& error) {
+                         if (!ReportCommandError(error)) return false;
+                         if (self) self->ReRead();
+                         platform::MsgBox(QStringLiteral("Please select a file to delete!"));
+                         return false;
+                     },
+                 .warned = ReportWarning,
+                 .finished = {}});
 }
 
 // Folders are refused first, each reported: OK goes on, Cancel drops the whole drop. The files
@@ -224,19 +204,20 @@ void FolderViewer::CodeDropped(const QStringList& paths)
     }
     if (files.empty()) return;
     const QPointer<FolderViewer> self(this);
-    CodingJob::Start(this, std::move(files),
-                     {.landed =
-                          [self](const CodingJob::File&) {
-                              if (self) self->ReReadSoon();
-                          },
-                      .failed =
-                          [](const CodingJob::File&, const Error& error) {
-                              return ReportError(error) == platform::MsgAnswer::Ok;
-                          },
-                      .finished =
-                          [self](bool) {
-                              if (self) self->ReRead();
-                          }});
+    Jobs::Start(this, std::move(files),
+                {.landed =
+                     [self](const CodingJob::File&) {
+                         if (self) self->ReReadSoon();
+                     },
+                 .failed =
+                     [](const CodingJob::File&, const Error& error) {
+                         return ReportError(error) == platform::MsgAnswer::Ok;
+                     },
+                 .warned = ReportWarning,
+                 .finished =
+                     [self](bool) {
+                         if (self) self->ReRead();
+                     }});
 }
 
 }  // namespace corvane

@@ -34,9 +34,6 @@ public:
 
 protected:
     void Form_Load() override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     struct Settings;
