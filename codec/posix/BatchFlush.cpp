@@ -16,19 +16,15 @@ std::vector<std::optional<Error>> Destination::FlushAll(std::span<Destination* c
 {
     // One syncfs for each file system: the data of every file is on disk before any of them is
     // renamed, at the cost of one journal commit rather than one for each file.
-    std::vector<std::pair<dev_t, int>> flushed;  // file system, and the error of its flush
+    std::vector<std::pair<std::uint64_t, int>> flushed;  // file system, and the error of its flush
     std::vector<std::optional<Error>> errors(destinations.size());
     for (std::size_t i = 0; i < destinations.size(); ++i) {
         Destination& to = *destinations[i];
         if (to.kind_ == Kind::Stream || to.kind_ == Kind::Done || to.flushed_) continue;
-        struct stat info {};
-        if (::fstat(to.native_.folder, &info) != 0) {
-            errors[i] = to.Fail(errno);
-            continue;
-        }
-        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == info.st_dev; });
+        const std::uint64_t device = to.native_.folderId.device;
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == device; });
         if (known == flushed.end()) {
-            flushed.emplace_back(info.st_dev, ::syncfs(to.native_.folder) == 0 ? 0 : errno);
+            flushed.emplace_back(device, ::syncfs(to.native_.folder) == 0 ? 0 : errno);
             known = flushed.end() - 1;
         }
         if (known->second != 0)
@@ -43,27 +39,20 @@ std::vector<std::optional<Error>> Destination::FlushFolders(std::span<Destinatio
 {
     // Without this a rename may not survive a power loss, and the old file would be back. Some
     // file systems cannot flush a folder (EINVAL): there is nothing more to do there.
-    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> flushed;  // folder, and the error of its flush
+    std::vector<std::pair<FileId, int>> flushed;  // folder, and the error of its flush
     std::vector<std::optional<Error>> warnings(destinations.size());
     for (std::size_t i = 0; i < destinations.size(); ++i) {
         Destination& to = *destinations[i];
         if (!to.committed_) continue;
         to.committed_ = false;
-        int failure = 0;
-        struct stat info {};
-        if (::fstat(to.native_.folder, &info) != 0) {
-            failure = errno;
-        } else {
-            const std::pair<dev_t, ino_t> folder{info.st_dev, info.st_ino};
-            auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
-            if (known == flushed.end()) {
-                int flushFailure = Faults().folderFlushError.load();
-                if (flushFailure == 0 && to.native_.folderFlushable && ::fsync(to.native_.folder) != 0 && errno != EINVAL) flushFailure = errno;
-                known = flushed.emplace(flushed.end(), folder, flushFailure);
-            }
-            failure = known->second;
+        const FileId& folder = to.native_.folderId;
+        auto known = std::find_if(flushed.begin(), flushed.end(), [&](const auto& f) { return f.first == folder; });
+        if (known == flushed.end()) {
+            int flushFailure = Faults().folderFlushError.load();
+            if (flushFailure == 0 && to.native_.folderFlushable && ::fsync(to.native_.folder) != 0 && errno != EINVAL) flushFailure = errno;
+            known = flushed.emplace(flushed.end(), folder, flushFailure);
         }
-        if (failure != 0) warnings[i] = to.Fail(failure, "Written, but cannot flush the folder of");
+        if (const int failure = known->second) warnings[i] = to.Fail(failure, "Written, but cannot flush the folder of");
     }
     return warnings;
 }

@@ -7,6 +7,7 @@
 #include <linux/magic.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "codec/FileTransform.h"
@@ -52,10 +53,16 @@ int ApartFromStandardStreams(int fd)
 
 namespace {
 
+constexpr off_t kSequentialFrom = off_t{1} << 20;
+
 // Whether a file's reported size may differ from what reading it gives: the files of the
-// kernel's pseudo file systems report 0 (/proc) or a page (sysfs) whatever they hold.
-bool SizeIsNotLength(int fd)
+// kernel's pseudo file systems report 0 (/proc) or a page (sysfs) whatever they hold. The last
+// device found to be an ordinary file system is remembered, so that a batch of many files from
+// one disk asks once.
+bool SizeIsNotLength(int fd, dev_t device)
 {
+    static std::atomic<dev_t> ordinary{0};
+    if (device != 0 && ordinary.load(std::memory_order_relaxed) == device) return false;
     struct statfs system {};
     if (::fstatfs(fd, &system) != 0) return false;
     switch (static_cast<unsigned long>(system.f_type)) {
@@ -69,6 +76,7 @@ bool SizeIsNotLength(int fd)
     case CGROUP2_SUPER_MAGIC:
         return true;
     default:
+        ordinary.store(device, std::memory_order_relaxed);
         return false;
     }
 }
@@ -87,11 +95,12 @@ ErrorOr<OsFile> OsFile::OpenSource(const std::filesystem::path& path)
     if (::fstat(fd, &info) != 0) return SystemError(errno, "Cannot read", name);
     if (S_ISDIR(info.st_mode)) return SystemError(kErrorIsFolder, "Cannot read", name);
     if (!S_ISREG(info.st_mode)) return ProblemError(EINVAL, "Cannot read", name, "not a regular file");
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // O_NONBLOCK is the only status flag it was opened with.
+    ::fcntl(fd, F_SETFL, 0);
+    // Read-ahead matters only beyond the first read, which asks for a whole chunk.
+    if (info.st_size > kSequentialFrom) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file.permissions_ = info.st_mode & 0777;
-    file.sizeIsLength_ = !SizeIsNotLength(fd);
+    file.sizeIsLength_ = !SizeIsNotLength(fd, info.st_dev);
     file.id_ = FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     file.opened_ = FileState{static_cast<std::uint64_t>(info.st_size), info.st_ctim.tv_sec,
                              info.st_ctim.tv_nsec};
