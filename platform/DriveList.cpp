@@ -1,10 +1,10 @@
+// The drive list as every system has it; which volumes a system has is its own
+// (DriveListPosix.cpp, DriveListWin.cpp).
 #include "platform/DriveList.h"
 
 #include <QAbstractItemView>
 #include <QDir>
 #include <QItemSelectionModel>
-#include <QSet>
-#include <QStorageInfo>
 
 #include <algorithm>
 
@@ -14,6 +14,7 @@ namespace corvane::platform {
 
 namespace {
 
+// Windows names a path without regard to case; other systems as it is spelt.
 #ifdef Q_OS_WIN
 constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
 #else
@@ -28,6 +29,7 @@ bool IsOn(const QString& path, const QString& root)
            path.at(root.size()) == QDir::separator();
 }
 
+// A drive shows as its root ("c:" on Windows, where the letter says it all) and its label.
 QString DisplayText(const Volume& volume)
 {
 #ifdef Q_OS_WIN
@@ -60,45 +62,6 @@ void DriveList::SelectInView()
     const QModelIndex chosen = model()->index(currentIndex(), modelColumn());
     view()->selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
     view()->selectionModel()->setCurrentIndex(chosen, QItemSelectionModel::NoUpdate);
-}
-
-std::vector<Volume> DriveList::SystemVolumes()
-{
-    std::vector<Volume> volumes;
-#ifdef Q_OS_WIN
-    for (const QFileInfo& drive : QDir::drives()) {
-        const QStorageInfo info(drive.absoluteFilePath());
-        volumes.push_back({QDir::toNativeSeparators(drive.absoluteFilePath()), info.name()});
-    }
-#else
-    // File systems that hold no user files, and bind or duplicate mounts, are left out.
-    static const QSet<QByteArray> kPseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore", "bpf",
-        "debugfs", "tracefs", "mqueue", "hugetlbfs", "configfs", "fusectl", "autofs", "binfmt_misc",
-        "nsfs", "ramfs", "efivarfs", "rpc_pipefs", "nfsd", "selinuxfs", "squashfs", "fuse.gvfsd-fuse",
-        "fuse.portal", "overlay", "tmpfs"};
-    QSet<QByteArray> devices;
-    QList<QStorageInfo> mounted = QStorageInfo::mountedVolumes();
-    std::sort(mounted.begin(), mounted.end(), [](const QStorageInfo& a, const QStorageInfo& b) {
-        return a.rootPath().size() != b.rootPath().size() ? a.rootPath().size() < b.rootPath().size()
-                                                          : a.rootPath() < b.rootPath();
-    });
-    for (const QStorageInfo& info : mounted) {
-        const bool isRoot = info.rootPath() == QDir::rootPath();
-        if (!isRoot && (kPseudo.contains(info.fileSystemType()) || !info.isValid() || !info.isReady())) continue;
-        if (!isRoot && devices.contains(info.device())) continue;
-        devices.insert(info.device());
-        QString label = info.name();
-        if (label.isEmpty()) label = QString::fromLocal8Bit(info.device()).section(QLatin1Char('/'), -1);
-        volumes.push_back({info.rootPath(), label});
-    }
-    if (volumes.empty() || volumes.front().root != QDir::rootPath()) {
-        volumes.insert(volumes.begin(), {QDir::rootPath(), {}});
-    }
-    std::sort(volumes.begin() + 1, volumes.end(),
-              [](const Volume& a, const Volume& b) { return a.root < b.root; });
-#endif
-    return volumes;
 }
 
 void DriveList::SetVolumes(std::vector<Volume> volumes)
