@@ -16,8 +16,9 @@ namespace corvane {
 CodingJob::CodingJob(QWidget* owner, std::vector<File> files, Handlers handlers, JobTransform transform,
                      std::function<void(CodingJob*)> ended)
     : owner_(owner), files_(std::move(files)), handlers_(std::move(handlers)), transform_(std::move(transform)),
-      ended_(std::move(ended)), listener_(std::make_shared<Listener>(Listener{this}))
+      ended_(std::move(ended)), listener_(std::make_shared<Listener>())
 {
+    listener_->job = this;
 }
 
 CodingJob::~CodingJob() { listener_->job = nullptr; }
@@ -88,10 +89,17 @@ void CodingJob::StartOnRunner(const Run& run)
          first = run.first](TransformControl& control) -> std::optional<Error> {
             try {
                 code(files, control, [listener, first](std::size_t index, const BatchOutcome& outcome) {
+                    bool called = false;
+                    {
+                        const std::lock_guard<std::mutex> held(listener->lock);
+                        called = !listener->waiting.empty();
+                        listener->waiting.emplace_back(first + index, outcome);
+                    }
+                    if (called) return;
                     QMetaObject::invokeMethod(
                         QCoreApplication::instance(),
-                        [listener, index = first + index, outcome] {
-                            if (listener->job) listener->job->Heard(index, outcome);
+                        [listener] {
+                            if (listener->job) listener->job->HearWaiting();
                         },
                         Qt::QueuedConnection);
                 });
@@ -110,9 +118,15 @@ void CodingJob::StartOnRunner(const Run& run)
         });
 }
 
-void CodingJob::Heard(std::size_t index, BatchOutcome outcome)
+// The call is queued before the run's end is: every outcome of a run is heard before its end.
+void CodingJob::HearWaiting()
 {
-    heard_.emplace_back(index, std::move(outcome));
+    std::vector<std::pair<std::size_t, BatchOutcome>> taken;
+    {
+        const std::lock_guard<std::mutex> held(listener_->lock);
+        taken.swap(listener_->waiting);
+    }
+    for (auto& outcome : taken) heard_.push_back(std::move(outcome));
     Drain();
 }
 

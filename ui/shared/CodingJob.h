@@ -26,6 +26,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -83,7 +84,7 @@ private:
 
     void StartRun();
     void StartOnRunner(const Run& run);
-    void Heard(std::size_t index, BatchOutcome outcome);
+    void HearWaiting();
     void Drain();
     void RunEnded();
     void ShowCurrent();
@@ -91,9 +92,14 @@ private:
     void StopShowingWork();
     void Finish(bool cancelled);
 
-    // Who hears the runner's outcomes: this job, or nobody once it is gone or has abandoned them.
+    // Who hears the runner's outcomes: this job, or nobody once it is gone or has abandoned them
+    // (`job`, used only on this thread). The runner's thread leaves its outcomes in `waiting` and
+    // calls this thread only when it finds none there, so that a batch of thousands of small
+    // files hands them over a burst at a time, not one call each.
     struct Listener {
-        CodingJob* job;
+        CodingJob* job = nullptr;
+        std::mutex lock;
+        std::vector<std::pair<std::size_t, BatchOutcome>> waiting;  // under `lock`
     };
 
     QPointer<QWidget> owner_;
