@@ -161,7 +161,7 @@ drag() {
   source=$(window_id "$SOURCE")
   # Out of the way of the program's windows, at the screen's top right, where none is.
   xdotool windowmove --sync "$source" $((1040 * scale)) $((100 * scale))
-  sleep 0.3
+  sleep 0.2
   target=$(window_id "$title")
   read -r -a from <<<"$(origin "$source")"
   read -r -a to <<<"$(origin "$target")"
@@ -170,10 +170,10 @@ drag() {
   # The drag starts while the pointer, held down, is still on the source, as a person's does.
   xdotool mousemove "${from[@]}" sleep 0.2 mousedown 1 sleep 0.2 \
     mousemove $((from[0] - 8)) $((from[1] - 8)) sleep 0.2 mousemove $((from[0] - 16)) $((from[1] - 16)) sleep 0.2
-  for i in 1 2 3 4 5 6; do
-    xdotool mousemove $((from[0] + (to[0] - from[0]) * i / 6)) $((from[1] + (to[1] - from[1]) * i / 6)) sleep 0.15
+  for i in 1 2 3 4; do
+    xdotool mousemove $((from[0] + (to[0] - from[0]) * i / 4)) $((from[1] + (to[1] - from[1]) * i / 4)) sleep 0.15
   done
-  xdotool mousemove $((to[0] + 3)) $((to[1] + 3)) sleep 0.2 mousemove "${to[@]}" sleep 0.6 mouseup 1
+  xdotool mousemove $((to[0] + 3)) $((to[1] + 3)) sleep 0.2 mousemove "${to[@]}" sleep 0.5 mouseup 1
   for _ in $(seq 100); do [ -s "$work/drag.log" ] && break; sleep 0.1; done
   [ "$(cat "$work/drag.log")" = copy ] || fail "the drop onto $title was not taken: $(cat "$work/drag.log")"
 }
