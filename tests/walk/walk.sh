@@ -7,7 +7,11 @@
 # a window that appears where none is expected, or one that stays, fails the walk. Each step's
 # screen is kept as a picture.
 #
-# Usage: tests/walk/walk.sh PROGRAM
+# Files are dropped onto the program as a person drops them from a file manager: dragged out of
+# a small window of the walk's own (DRAG_SOURCE) by the pointer, they cross to the program through
+# the window system.
+#
+# Usage: tests/walk/walk.sh PROGRAM DRAG_SOURCE
 # CORVANE_WALK_SHOTS=FOLDER keeps the pictures (NN-step.png) there; otherwise they go with the
 # walk's scratch folder. CORVANE_WALK_PAUSE sets the reading time in seconds (default 1.5).
 # CORVANE_WALK_SCALE=2 walks the program at QT_SCALE_FACTOR=2, as on a high-density screen (its
@@ -16,16 +20,17 @@
 set -euo pipefail
 
 program=$(realpath "$1")
+drag_source=$(realpath "$2")
 pause=${CORVANE_WALK_PAUSE:-1.5}
 scale=${CORVANE_WALK_SCALE:-1}
 work=$(mktemp -d /tmp/corvane-walk.XXXXXX)
 shots=${CORVANE_WALK_SHOTS:-$work/shots}
 [ "$scale" = 1 ] || shots=$shots/scale$scale
-mkdir -p "$shots" "$work/app" "$work/data" "$work/home/Documents" "$work/runtime"
+mkdir -p "$shots" "$work/app" "$work/data" "$work/drops" "$work/home/Documents" "$work/runtime"
 chmod 700 "$work/runtime"
-app_pid= x_pid= wm_pid=
+app_pid= x_pid= wm_pid= source_pid=
 cleanup() {
-  for pid in $app_pid $wm_pid $x_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $source_pid $app_pid $wm_pid $x_pid; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -64,7 +69,14 @@ printf 'a second one\n' >"$work/data/b.txt"
 # window; it is cancelled after a few seconds, and a failed walk ends the program at once.
 truncate -s 64G "$work/data/zz-big.img"
 
+# What is dropped lies apart from the folder the main window browses. The link leads nowhere, so
+# that coding it fails for every user, root too.
+for name in d1 d3 e1 e3 f1 f2 g1 shown; do printf '%s\n' "$name" >"$work/drops/$name.txt"; done
+ln -s nowhere "$work/drops/broken"
+mkdir "$work/drops/folder"
+
 MAIN="Corvane - File Encoder/Decoder"
+SOURCE="Drag Source"
 ENCODED="Encoded File(s)"
 DECODED="Decoded File(s)"
 
@@ -132,7 +144,49 @@ main_view_encoded=(48 408) main_view_decoded=(148 408) main_about=(236 408)
 main_encode=(48 448) main_decode=(148 448) main_exit=(236 448)
 main_details=(420 430)  # the File Details frame: a click there presses nothing
 viewer_first=(100 8) viewer_open=(252 260) viewer_action=(360 260)
+viewer_drop=(150 120)  # the viewer's list, below its entries
 about_ok=(312 140)
+
+# drag TITLE X Y PATH...: the paths dragged onto (X, Y) of the client area of the window titled
+# TITLE, as a person drags files out of a file manager: pressed on the drag source, moved across
+# in a few steps, held still over the window for a moment, released there. The drop must have
+# been taken. The drag source lives on until the next drag, or the walk's end.
+drag() {
+  local title=$1 x=$2 y=$3 source target from to i
+  shift 3
+  end_drag_source
+  "$drag_source" "$@" >"$work/drag.log" 2>>"$work/drag-source.log" &
+  source_pid=$!
+  for _ in $(seq 100); do windows | grep -qxF "$SOURCE" && break; sleep 0.1; done
+  source=$(window_id "$SOURCE")
+  # Out of the way of the program's windows, at the screen's top right, where none is.
+  xdotool windowmove --sync "$source" $((1040 * scale)) $((100 * scale))
+  sleep 0.2
+  target=$(window_id "$title")
+  read -r -a from <<<"$(origin "$source")"
+  read -r -a to <<<"$(origin "$target")"
+  from=($((from[0] + 100 * scale)) $((from[1] + 60 * scale)))
+  to=($((to[0] + x * scale)) $((to[1] + y * scale)))
+  # The drag starts while the pointer, held down, is still on the source, as a person's does.
+  xdotool mousemove "${from[@]}" sleep 0.2 mousedown 1 sleep 0.2 \
+    mousemove $((from[0] - 8)) $((from[1] - 8)) sleep 0.2 mousemove $((from[0] - 16)) $((from[1] - 16)) sleep 0.2
+  for i in 1 2 3 4; do
+    xdotool mousemove $((from[0] + (to[0] - from[0]) * i / 4)) $((from[1] + (to[1] - from[1]) * i / 4)) sleep 0.15
+  done
+  xdotool mousemove $((to[0] + 3)) $((to[1] + 3)) sleep 0.2 mousemove "${to[@]}" sleep 0.5 mouseup 1
+  for _ in $(seq 100); do [ -s "$work/drag.log" ] && break; sleep 0.1; done
+  [ "$(cat "$work/drag.log")" = copy ] || fail "the drop onto $title was not taken: $(cat "$work/drag.log")"
+}
+end_drag_source() {
+  [ -n "$source_pid" ] || return 0
+  kill "$source_pid" 2>/dev/null || true
+  wait "$source_pid" 2>/dev/null || true
+  source_pid=
+}
+# The screen position of the client area of window $1: X Y.
+origin() {
+  xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left [XY]: *//p' | tr '\n' ' '
+}
 
 start() {
   (cd "$work/data" && exec "$work/app/corvane" >"$work/program.log" 2>&1) &
@@ -223,6 +277,39 @@ key alt+F4
 check close-box-cancels "$MAIN" "$ENCODED" "$DECODED"
 leftovers=$(find "$encoded_folder" -name '.cv*')
 [ -z "$leftovers" ] && [ ! -e "$encoded_folder/zz-big.img" ] || fail "a cancelled encode left files behind: $leftovers"
+
+# Files dropped onto Encoded File(s), a link that leads nowhere among them: its failure is
+# reported, OK codes the rest, which the viewer lists; Cancel stops there, keeping what was coded.
+drops=$work/drops
+drag "$ENCODED" "${viewer_drop[@]}" "$drops/d1.txt" "$drops/broken" "$drops/d3.txt"
+check drop-with-a-failure "$MAIN" "$ENCODED" "$DECODED" "No Data"
+key Return
+check drop-failure-ok "$MAIN" "$ENCODED" "$DECODED"
+[ -f "$encoded_folder/d1.txt" ] && [ -f "$encoded_folder/d3.txt" ] || fail "OK did not code the rest of the drop"
+drag "$ENCODED" "${viewer_drop[@]}" "$drops/e1.txt" "$drops/broken" "$drops/e3.txt"
+check drop-with-a-failure-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
+key Escape
+check drop-failure-cancelled "$MAIN" "$ENCODED" "$DECODED"
+[ -f "$encoded_folder/e1.txt" ] && [ ! -e "$encoded_folder/e3.txt" ] || fail "Cancel did not stop the drop at its failure"
+
+# A folder among the dropped files is refused before any is coded: OK codes the files, Cancel none.
+drag "$ENCODED" "${viewer_drop[@]}" "$drops/f1.txt" "$drops/folder" "$drops/f2.txt"
+check drop-folder "$MAIN" "$ENCODED" "$DECODED" "No Data"
+key Return
+check drop-folder-ok "$MAIN" "$ENCODED" "$DECODED"
+[ -f "$encoded_folder/f1.txt" ] && [ -f "$encoded_folder/f2.txt" ] || fail "OK on a dropped folder did not code the files"
+drag "$ENCODED" "${viewer_drop[@]}" "$drops/folder" "$drops/g1.txt"
+check drop-folder-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
+key Escape
+check drop-folder-cancelled "$MAIN" "$ENCODED" "$DECODED"
+[ ! -e "$encoded_folder/g1.txt" ] || fail "Cancel on a dropped folder still coded a file"
+
+# One file dropped onto the main window is shown there, selected: Encode File! then codes it.
+drag "$MAIN" "${main_list_first[@]}" "$drops/shown.txt"
+check drop-onto-main "$MAIN" "$ENCODED" "$DECODED"
+click "$MAIN" "${main_encode[@]}"
+check encode-dropped "$MAIN" "$ENCODED" "$DECODED"
+[ -f "$encoded_folder/shown.txt" ] || fail "the file dropped onto the main window was not the one selected"
 
 # Exit closes every window and ends the program.
 click "$MAIN" "${main_exit[@]}"
