@@ -41,7 +41,7 @@ PACKAGES=(
   openbox imagemagick x11-utils
 )
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 qt6-base-dev dpkg-dev
-                  nsis zip xvfb xauth openbox xdotool imagemagick fonts-wine)
+                  nsis zip xvfb xauth openbox xdotool imagemagick x11-utils fonts-wine)
 TIDY_PACKAGES=(clang-tidy)
 
 usage() { echo "Usage: ./dev.sh COMMAND [ARGUMENTS]"; echo; sed -n '/^#   \.\/dev\.sh run/,/^# manager/p' "$0" | sed 's/^# \{0,1\}//'; }

@@ -9,28 +9,45 @@
 #
 # Files are dropped onto the program as a person drops them from a file manager: dragged out of
 # a small window of the walk's own (DRAG_SOURCE) by the pointer, they cross to the program through
-# the window system.
+# the window system. Under Wine no drop is walked.
 #
 # Usage: tests/walk/walk.sh PROGRAM DRAG_SOURCE
+#        tests/walk/walk.sh --wine DPI PROGRAM.exe
 # CORVANE_WALK_SHOTS=FOLDER keeps the pictures (NN-step.png) there; otherwise they go with the
 # walk's scratch folder. CORVANE_WALK_PAUSE sets the reading time in seconds (default 1.5).
 # CORVANE_WALK_SCALE=2 walks the program at QT_SCALE_FACTOR=2, as on a high-density screen (its
 # pictures then go into the folder's scale2/).
-# Needs Xvfb, openbox, xdotool, xprop, xwininfo and ImageMagick's import.
+# With --wine, the Windows build's program walks under Wine, in a prefix of the walk's own with
+# the faces Windows has (Wine's own, from fonts-wine, in C:\windows\Fonts) at DPI dots per inch:
+# 96 is 100 %, 144 is 150 % (its pictures then go into the folder's wine96/ or wine144/).
+# Needs Xvfb, openbox, xdotool, xprop, xwininfo and ImageMagick's import; --wine needs Wine too.
 set -euo pipefail
 
+dpi=
+if [ "$1" = --wine ]; then
+  dpi=$2
+  shift 2
+fi
 program=$(realpath "$1")
-drag_source=$(realpath "$2")
+drag_source=
+[ -n "$dpi" ] || drag_source=$(realpath "$2")
 pause=${CORVANE_WALK_PAUSE:-1.5}
 scale=${CORVANE_WALK_SCALE:-1}
 work=$(mktemp -d /tmp/corvane-walk.XXXXXX)
 shots=${CORVANE_WALK_SHOTS:-$work/shots}
 [ "$scale" = 1 ] || shots=$shots/scale$scale
+[ -z "$dpi" ] || shots=$shots/wine$dpi
+# Device pixels are the layout's pixels times $grow / 96: twice as many at a scale of 2, one and a
+# half as many at 144 dots per inch.
+grow=$((96 * scale))
+[ -z "$dpi" ] || grow=$dpi
 mkdir -p "$shots" "$work/app" "$work/data" "$work/drops" "$work/home/Documents" "$work/runtime"
 chmod 700 "$work/runtime"
 app_pid= x_pid= wm_pid= source_pid=
 cleanup() {
-  for pid in $source_pid $app_pid $wm_pid $x_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $source_pid $app_pid $wm_pid; do kill "$pid" 2>/dev/null || true; done
+  [ -z "$dpi" ] || wineserver -k 2>/dev/null || true
+  kill "$x_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -44,7 +61,7 @@ export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/home/
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR SESSION_MANAGER
 [ "$scale" = 1 ] || export QT_SCALE_FACTOR=$scale
 
-Xvfb -displayfd 3 -screen 0 "$((1280 * scale))x$((1024 * scale))x24" -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 "$((1280 * grow / 96))x$((1024 * grow / 96))x24" -nolisten tcp 3>"$work/display" 2>/dev/null &
 x_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
@@ -59,8 +76,25 @@ printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/xdg-open.log"\nexit 3\n' "$work" >
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
 
-# The program is copied into a folder of its own, so that its results land beside it.
-cp "$program" "$work/app/corvane"
+# The program is copied into a folder of its own, so that its results land beside it; under
+# Wine with the libraries and plugins found beside it, as the Windows package has them.
+if [ -z "$dpi" ]; then
+  cp "$program" "$work/app/corvane"
+else
+  # A user's own Wine prefix, so that nothing of this machine's is touched.
+  export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i >/dev/null 2>&1
+  [ -d /usr/share/wine/fonts ] || fail "fonts-wine is not installed: no Windows faces"
+  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  from=$(dirname "$program")
+  cp "$program" "$work/app/corvane.exe"
+  cp "$from"/*.dll "$work/app/"
+  for plugins in platforms styles; do [ ! -d "$from/$plugins" ] || cp -r "$from/$plugins" "$work/app/"; done
+fi
 encoded_folder="$work/app/Encoded File(s)"
 decoded_folder="$work/app/Decoded File(s)"
 printf 'a plain letter\n' >"$work/data/a.txt"
@@ -87,6 +121,15 @@ windows() {
     xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
     xprop -id "$id" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
   done | LC_ALL=C sort
+}
+
+# The ids of the visible windows the window manager manages whose program is named $1.
+windows_of() {
+  local id
+  for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | sed -n 's/.*# //p' | tr ',' ' '); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+    if xprop -id "$id" WM_CLASS 2>/dev/null | grep -qF "\"$1\""; then echo "$id"; fi
+  done
 }
 
 # The id of the visible window titled exactly $1.
@@ -131,7 +174,22 @@ check() {
 # click TITLE X Y: a click at (X, Y) of the client area of the window titled TITLE, in the
 # layout's pixels (device pixels at a scale of 2 are twice as many).
 click() {
-  xdotool mousemove --window "$(window_id "$1")" "$(($2 * scale))" "$(($3 * scale))" sleep 0.2 click 1
+  local id left=0 top=0
+  id=$(window_id "$1")
+  [ -z "$dpi" ] || read -r left top < <(client_origin "$id" ${client_size[$1]})
+  xdotool mousemove --window "$id" "$((left + $2 * grow / 96))" "$((top + $3 * grow / 96))" sleep 0.2 click 1
+}
+# client_origin ID WIDTH HEIGHT: where the client area of WIDTH x HEIGHT layout pixels begins in
+# the X window ID. Under Wine a window the window manager frames is its client area alone, while
+# a tool window (the viewers) carries the frame and title bar Wine draws itself: as wide on the
+# left as on the right and below, the title bar above.
+client_origin() {
+  local geometry width height
+  geometry=$(xwininfo -id "$1")
+  width=$(sed -n 's/^ *Width: //p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: //p' <<<"$geometry")
+  local border=$(((width - $2 * grow / 96) / 2))
+  echo "$border" "$((height - $3 * grow / 96 - border))"
 }
 # key KEY...: keys as typed, into the active window.
 key() { xdotool key --delay 150 "$@"; }
@@ -146,6 +204,8 @@ main_details=(420 430)  # the File Details frame: a click there presses nothing
 viewer_first=(100 8) viewer_open=(252 260) viewer_action=(360 260)
 viewer_drop=(150 120)  # the viewer's list, below its entries
 about_ok=(312 140)
+# The client areas' sizes in the same pixels.
+declare -A client_size=(["$MAIN"]="536 475" ["$ENCODED"]="419 284" ["$DECODED"]="422 285" [About]="363 206")
 
 # drag TITLE X Y PATH...: the paths dragged onto (X, Y) of the client area of the window titled
 # TITLE, as a person drags files out of a file manager: pressed on the drag source, moved across
@@ -189,7 +249,11 @@ origin() {
 }
 
 start() {
-  (cd "$work/data" && exec "$work/app/corvane" >"$work/program.log" 2>&1) &
+  if [ -z "$dpi" ]; then
+    (cd "$work/data" && exec "$work/app/corvane" >"$work/program.log" 2>&1) &
+  else
+    (cd "$work/data" && exec wine "$work/app/corvane.exe" >"$work/program.log" 2>&1) &
+  fi
   app_pid=$!
 }
 # The program has ended by itself within 10 s.
@@ -234,17 +298,31 @@ check decode-selected-answered "$MAIN" "$ENCODED"
 cmp -s "$work/data/a.txt" "$decoded_folder/a.txt" || fail "Decode Selected did not give a.txt back"
 
 # The decoded viewer, on a folder not made yet: Open Folder makes it, and the failing xdg-open
-# is reported.
+# is reported. Under Wine the folder opens in Wine's file manager, in a window of the folder's
+# name, closed again as a person closes it. There the folder goes before the viewer opens: Wine
+# tells a Windows program nothing of a watched folder removed behind its back by Linux, which
+# Windows itself would not allow while the folder is watched.
+[ -z "$dpi" ] || rm -rf "$decoded_folder"
 click "$MAIN" "${main_view_decoded[@]}"
 check view-decoded "$MAIN" "$ENCODED" "$DECODED"
 rm -rf "$decoded_folder"
 click "$DECODED" "${viewer_open[@]}"
-check open-folder-fails "$MAIN" "$ENCODED" "$DECODED" "No Data"
-[ -d "$decoded_folder" ] || fail "Open Folder did not make $decoded_folder"
-grep -qxF "$decoded_folder" "$work/xdg-open.log" || fail "xdg-open did not get $decoded_folder"
-printf 'back again\n' >"$decoded_folder/c.txt"  # listed once OK has the viewer read its folder again
-key Return
-check open-folder-answered "$MAIN" "$ENCODED" "$DECODED"
+if [ -z "$dpi" ]; then
+  check open-folder-fails "$MAIN" "$ENCODED" "$DECODED" "No Data"
+  [ -d "$decoded_folder" ] || fail "Open Folder did not make $decoded_folder"
+  grep -qxF "$decoded_folder" "$work/xdg-open.log" || fail "xdg-open did not get $decoded_folder"
+  printf 'back again\n' >"$decoded_folder/c.txt"  # listed once OK has the viewer read its folder again
+  key Return
+  check open-folder-answered "$MAIN" "$ENCODED" "$DECODED"
+else
+  check open-folder-opens "$MAIN" "$ENCODED" "$DECODED" "$DECODED"
+  [ -d "$decoded_folder" ] || fail "Open Folder did not make $decoded_folder"
+  printf 'back again\n' >"$decoded_folder/c.txt"  # listed as the viewer follows its folder
+  explorer=$(windows_of explorer.exe | head -n 1)
+  [ -n "$explorer" ] || fail "Open Folder showed no window of Wine's file manager"
+  xdotool windowactivate --sync "$explorer" sleep 0.2 key alt+F4
+  check file-manager-closed "$MAIN" "$ENCODED" "$DECODED"
+fi
 click "$DECODED" "${viewer_first[@]}"
 click "$DECODED" "${viewer_action[@]}"
 check encode-selected-done "$MAIN" "$ENCODED" "$DECODED" "Done!"
@@ -263,9 +341,11 @@ key End
 click "$MAIN" "${main_encode[@]}"
 check long-work "$MAIN" "$ENCODED" "$DECODED" "Encoding zz-big.img"
 # A click on the main window leaves the progress window in front, active, so that Escape reaches it.
+# Under Wine the window manager marks the main window active all the same, while Wine keeps the
+# keys with the progress window: Escape alone tells.
 click "$MAIN" "${main_details[@]}"
 check click-on-main-during-work "$MAIN" "$ENCODED" "$DECODED" "Encoding zz-big.img"
-[ "$(active)" = "Encoding zz-big.img" ] || fail "the active window during the work is '$(active)'"
+[ -n "$dpi" ] || [ "$(active)" = "Encoding zz-big.img" ] || fail "the active window during the work is '$(active)'"
 key Escape
 check escape-cancels "$MAIN" "$ENCODED" "$DECODED"
 [ ! -e "$encoded_folder/zz-big.img" ] || fail "a cancelled encode left $encoded_folder/zz-big.img"
@@ -278,38 +358,41 @@ check close-box-cancels "$MAIN" "$ENCODED" "$DECODED"
 leftovers=$(find "$encoded_folder" -name '.cv*')
 [ -z "$leftovers" ] && [ ! -e "$encoded_folder/zz-big.img" ] || fail "a cancelled encode left files behind: $leftovers"
 
-# Files dropped onto Encoded File(s), a link that leads nowhere among them: its failure is
-# reported, OK codes the rest, which the viewer lists; Cancel stops there, keeping what was coded.
-drops=$work/drops
-drag "$ENCODED" "${viewer_drop[@]}" "$drops/d1.txt" "$drops/broken" "$drops/d3.txt"
-check drop-with-a-failure "$MAIN" "$ENCODED" "$DECODED" "No Data"
-key Return
-check drop-failure-ok "$MAIN" "$ENCODED" "$DECODED"
-[ -f "$encoded_folder/d1.txt" ] && [ -f "$encoded_folder/d3.txt" ] || fail "OK did not code the rest of the drop"
-drag "$ENCODED" "${viewer_drop[@]}" "$drops/e1.txt" "$drops/broken" "$drops/e3.txt"
-check drop-with-a-failure-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
-key Escape
-check drop-failure-cancelled "$MAIN" "$ENCODED" "$DECODED"
-[ -f "$encoded_folder/e1.txt" ] && [ ! -e "$encoded_folder/e3.txt" ] || fail "Cancel did not stop the drop at its failure"
+# Files dropped from the walk's drag source, a program of this system's; under Wine none is walked.
+if [ -z "$dpi" ]; then
+  # Files dropped onto Encoded File(s), a link that leads nowhere among them: its failure is
+  # reported, OK codes the rest, which the viewer lists; Cancel stops there, keeping what was coded.
+  drops=$work/drops
+  drag "$ENCODED" "${viewer_drop[@]}" "$drops/d1.txt" "$drops/broken" "$drops/d3.txt"
+  check drop-with-a-failure "$MAIN" "$ENCODED" "$DECODED" "No Data"
+  key Return
+  check drop-failure-ok "$MAIN" "$ENCODED" "$DECODED"
+  [ -f "$encoded_folder/d1.txt" ] && [ -f "$encoded_folder/d3.txt" ] || fail "OK did not code the rest of the drop"
+  drag "$ENCODED" "${viewer_drop[@]}" "$drops/e1.txt" "$drops/broken" "$drops/e3.txt"
+  check drop-with-a-failure-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
+  key Escape
+  check drop-failure-cancelled "$MAIN" "$ENCODED" "$DECODED"
+  [ -f "$encoded_folder/e1.txt" ] && [ ! -e "$encoded_folder/e3.txt" ] || fail "Cancel did not stop the drop at its failure"
 
-# A folder among the dropped files is refused before any is coded: OK codes the files, Cancel none.
-drag "$ENCODED" "${viewer_drop[@]}" "$drops/f1.txt" "$drops/folder" "$drops/f2.txt"
-check drop-folder "$MAIN" "$ENCODED" "$DECODED" "No Data"
-key Return
-check drop-folder-ok "$MAIN" "$ENCODED" "$DECODED"
-[ -f "$encoded_folder/f1.txt" ] && [ -f "$encoded_folder/f2.txt" ] || fail "OK on a dropped folder did not code the files"
-drag "$ENCODED" "${viewer_drop[@]}" "$drops/folder" "$drops/g1.txt"
-check drop-folder-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
-key Escape
-check drop-folder-cancelled "$MAIN" "$ENCODED" "$DECODED"
-[ ! -e "$encoded_folder/g1.txt" ] || fail "Cancel on a dropped folder still coded a file"
+  # A folder among the dropped files is refused before any is coded: OK codes the files, Cancel none.
+  drag "$ENCODED" "${viewer_drop[@]}" "$drops/f1.txt" "$drops/folder" "$drops/f2.txt"
+  check drop-folder "$MAIN" "$ENCODED" "$DECODED" "No Data"
+  key Return
+  check drop-folder-ok "$MAIN" "$ENCODED" "$DECODED"
+  [ -f "$encoded_folder/f1.txt" ] && [ -f "$encoded_folder/f2.txt" ] || fail "OK on a dropped folder did not code the files"
+  drag "$ENCODED" "${viewer_drop[@]}" "$drops/folder" "$drops/g1.txt"
+  check drop-folder-again "$MAIN" "$ENCODED" "$DECODED" "No Data"
+  key Escape
+  check drop-folder-cancelled "$MAIN" "$ENCODED" "$DECODED"
+  [ ! -e "$encoded_folder/g1.txt" ] || fail "Cancel on a dropped folder still coded a file"
 
-# One file dropped onto the main window is shown there, selected: Encode File! then codes it.
-drag "$MAIN" "${main_list_first[@]}" "$drops/shown.txt"
-check drop-onto-main "$MAIN" "$ENCODED" "$DECODED"
-click "$MAIN" "${main_encode[@]}"
-check encode-dropped "$MAIN" "$ENCODED" "$DECODED"
-[ -f "$encoded_folder/shown.txt" ] || fail "the file dropped onto the main window was not the one selected"
+  # One file dropped onto the main window is shown there, selected: Encode File! then codes it.
+  drag "$MAIN" "${main_list_first[@]}" "$drops/shown.txt"
+  check drop-onto-main "$MAIN" "$ENCODED" "$DECODED"
+  click "$MAIN" "${main_encode[@]}"
+  check encode-dropped "$MAIN" "$ENCODED" "$DECODED"
+  [ -f "$encoded_folder/shown.txt" ] || fail "the file dropped onto the main window was not the one selected"
+fi
 
 # Exit closes every window and ends the program.
 click "$MAIN" "${main_exit[@]}"
