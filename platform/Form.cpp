@@ -225,8 +225,10 @@ void Form::PlaceBeside(const QWidget* anchor, int row)
         x = right;
     } else if (left >= room.left()) {
         x = left;
+    } else if (room.right() - beside.right() > beside.left() - room.left()) {
+        x = room.right() + 1 - frame.width();
     } else {
-        return;
+        x = room.left();
     }
     const int y = std::max(room.top(), std::min(beside.top() + row * frame.height(), room.bottom() + 1 - frame.height()));
     besidePosition_ = QPoint(x, y);

@@ -107,8 +107,10 @@ public:
     bool IsUnloading() const { return unloading_; }
     // Before the window is first shown: places it beside `anchor`'s frame, to its right or else
     // to its left, `row` of its own heights down from the anchor's top and kept on the anchor's
-    // screen, so that neither covers the other. Where neither side has room, the system places
-    // it. Does nothing once the window has been shown.
+    // screen, so that neither covers the other. Where neither side has room, it goes to the side
+    // with more, against the screen's edge, covering as little of the anchor as it can (left to
+    // the system, it would open over the anchor's middle). Does nothing once the window has been
+    // shown.
     void PlaceBeside(const QWidget* anchor, int row);
     BorderStyle Border() const { return border_; }
     // Takes files dropped onto the window from a file manager: a drag that carries a local file

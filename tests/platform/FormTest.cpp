@@ -249,5 +249,39 @@ TEST(Form, PlacedBesideAWindowItCoversNeitherThatWindowNorItsNeighbour)
     }
 }
 
+// Beside a window too wide to leave room on either side, they go to the side with more room,
+// against the screen's edge, covering as little of it as they can and never each other.
+TEST(Form, PlacedBesideAWindowWithNoRoomEitherSideCoversAsLittleAsItCan)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    FormLayout small = SampleLayout();
+    small.clientWidth = 3000;  // 200 x 150 pixels
+    small.clientHeight = 2250;
+    small.controls.clear();
+    FormLayout wide = small;
+    wide.name = "frmWide";
+    wide.clientWidth = (screen.width() - 300) * 15;  // 150 pixels to spare, 100 on its left
+    Form anchor(wide);
+    anchor.Show();
+    anchor.move(screen.left() + 100, screen.top());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return anchor.frameGeometry().topLeft() == QPoint(screen.left() + 100, screen.top()); }));
+    small.name = "frmFirst";
+    Form first(small);
+    small.name = "frmSecond";
+    Form second(small);
+    first.PlaceBeside(&anchor, 0);
+    second.PlaceBeside(&anchor, 1);
+    first.Show();
+    second.Show();
+    const QRect a = anchor.frameGeometry(), f = first.frameGeometry(), s = second.frameGeometry();
+    EXPECT_EQ(f.right(), screen.right()) << "the side with more room is the right";
+    EXPECT_EQ(f.top(), a.top());
+    EXPECT_FALSE(f.intersects(s));
+    EXPECT_TRUE(screen.contains(f) && screen.contains(s));
+    first.Unload();
+    second.Unload();
+    anchor.Unload();
+}
+
 }  // namespace
 }  // namespace corvane::platform
