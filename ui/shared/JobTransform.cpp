@@ -1,5 +1,6 @@
 #include "ui/shared/JobTransform.h"
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -16,18 +17,25 @@ JobTransform& CurrentTransform()
     return transform;
 }
 
+std::filesystem::path DestinationOf(const JobFile& file) { return platform::ToPath(JoinPath(file.folder, file.name)); }
+
+// A file's outcome once it is coded alone: a warning counts only for a file that was coded.
+BatchOutcome OutcomeOf(std::optional<Error> error, const TransformControl& control)
+{
+    const bool failed = error.has_value();
+    return {std::move(error), failed ? std::nullopt : control.warning};
+}
+
 void CodeBatch(std::span<const JobFile> files, TransformControl& control, const JobTransform::Landed& landed)
 {
     if (files.size() == 1) {
-        std::optional<Error> error = JobTransform::CodeFile(files.front(), control);
-        landed(0, BatchOutcome{error, error ? std::nullopt : control.warning});
+        landed(0, OutcomeOf(JobTransform::CodeFile(files.front(), control), control));
         return;
     }
     std::vector<BatchFile> batch;
     batch.reserve(files.size());
     for (const JobFile& file : files) {
-        batch.push_back({file.coding, platform::ToPath(file.source),
-                         platform::ToPath(JoinPath(file.folder, file.name)), Links::Refuse});
+        batch.push_back({file.coding, platform::ToPath(file.source), DestinationOf(file), Links::Refuse});
     }
     static_cast<void>(TransformFiles(batch, &control, landed, AfterFailure::Stop));
 }
@@ -41,7 +49,7 @@ JobTransform JobTransform::Batches() { return {CodeBatch, Grouping::ByFolder}; }
 std::optional<Error> JobTransform::CodeFile(const JobFile& file, TransformControl& control)
 {
     return TransformFile(file.coding, Endpoint::File(platform::ToPath(file.source)),
-                         Endpoint::File(platform::ToPath(JoinPath(file.folder, file.name)), Links::Refuse),
+                         Endpoint::File(DestinationOf(file), Links::Refuse),
                          &control);
 }
 
@@ -51,9 +59,9 @@ JobTransform JobTransform::OneByOne(CodeOne code)
     auto run = [code = std::move(code)](std::span<const JobFile> files, TransformControl& control, const Landed& landed) {
         for (std::size_t i = 0; i < files.size(); ++i) {
             control.warning.reset();  // each file's own
-            std::optional<Error> error = code(files[i], control);
-            const bool failed = error.has_value();
-            landed(i, BatchOutcome{std::move(error), failed ? std::nullopt : control.warning});
+            BatchOutcome outcome = OutcomeOf(code(files[i], control), control);
+            const bool failed = outcome.error.has_value();
+            landed(i, outcome);
             if (failed) return;
         }
     };
